@@ -1,0 +1,82 @@
+#include "model/package.h"
+
+#include <algorithm>
+
+#include "support/errors.h"
+#include "support/text.h"
+
+namespace quorl {
+namespace {
+
+std::string normalise_name(std::string_view name) {
+    std::string out(name);
+    std::replace(out.begin(), out.end(), '_', '-');
+    std::replace(out.begin(), out.end(), '.', '-');
+    return out;
+}
+
+}  // namespace
+
+Package::Package(std::string_view name, std::vector<std::string> extras)
+    : Package(normalise_name(name), std::move(extras), Normalised{}) {}
+
+Package::Package(std::string name, std::vector<std::string> extras, Normalised)
+    : name_(std::move(name)), extras_(std::move(extras)) {
+    text_ = name_;
+    if (!extras_.empty()) {
+        text_ += '[';
+        text_ += text::join(extras_, ",");
+        text_ += ']';
+    }
+    hash_ = std::hash<std::string>{}(text_);
+}
+
+Package Package::from_string(std::string_view text) {
+    const std::size_t open = text.find('[');
+    if (open == std::string_view::npos) return Package(text);
+    if (text.find('[', open + 1) != std::string_view::npos) {
+        throw ValueError("too many values to unpack (expected 2)");
+    }
+    const std::string_view inside = text::strip(text.substr(open + 1));
+    // Text after the closing bracket, or a missing one, would otherwise be
+    // folded silently into the extras.
+    if (inside.empty() || inside.back() != ']' ||
+        inside.substr(0, inside.size() - 1).find(']') != std::string_view::npos) {
+        throw ValueError("Invalid requirement string '" + std::string(text) +
+                         "': \"[\" must be closed by a final \"]\"");
+    }
+    std::vector<std::string> extras;
+    for (const std::string& piece : text::split(inside.substr(0, inside.size() - 1), ",")) {
+        extras.emplace_back(text::strip(piece));
+    }
+    return Package(text.substr(0, open), std::move(extras));
+}
+
+bool Package::included_in(const Package& other) const {
+    if (name_ != other.name_) return false;
+    return std::all_of(extras_.begin(), extras_.end(), [&](const std::string& extra) {
+        return std::find(other.extras_.begin(), other.extras_.end(), extra) != other.extras_.end();
+    });
+}
+
+std::ostream& operator<<(std::ostream& out, const Package& package) {
+    return out << package.to_string();
+}
+
+std::string canonical_name(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    bool in_separator_run = false;
+    for (char c : name) {
+        if (c == '-' || c == '_' || c == '.') {
+            if (!in_separator_run) out += '-';
+            in_separator_run = true;
+            continue;
+        }
+        in_separator_run = false;
+        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return out;
+}
+
+}  // namespace quorl

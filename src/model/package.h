@@ -1,0 +1,69 @@
+// Package: one installable Python package, optionally with extras, in the form
+// requirement strings name it ("scipy[test]"). A small value type: the key and
+// element type of the dependency map.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorl {
+
+class Package {
+public:
+    // The name is normalised: every "_" and every "." becomes "-". Letter case
+    // and surrounding spaces are kept. Extras are stored exactly as given.
+    explicit Package(std::string_view name, std::vector<std::string> extras = {});
+
+    // Parses "name" or "name[extra1,extra2]". Throws ValueError with
+    // "too many values to unpack (expected 2)" for more than one "[", and a
+    // ValueError naming the string when the "[" is not closed by a final "]"
+    // or the extras hold another bracket.
+    static Package from_string(std::string_view text);
+
+    const std::string& name() const { return name_; }
+    const std::vector<std::string>& extras() const { return extras_; }
+    bool has_extras() const { return !extras_.empty(); }
+
+    // The name, then "[extras joined by ,]" when there are extras.
+    const std::string& to_string() const { return text_; }
+
+    // The package without extras of the same name.
+    Package base() const { return Package(name_, {}, Normalised{}); }
+
+    // True when the names are equal and every extra of this package is among
+    // the extras of `other` (set inclusion).
+    bool included_in(const Package& other) const;
+
+    std::size_t hash() const { return hash_; }
+
+    bool operator==(const Package& other) const {
+        return hash_ == other.hash_ && name_ == other.name_ && extras_ == other.extras_;
+    }
+    bool operator!=(const Package& other) const { return !(*this == other); }
+
+private:
+    struct Normalised {};
+    Package(std::string name, std::vector<std::string> extras, Normalised);
+
+    std::string name_;
+    std::vector<std::string> extras_;
+    std::string text_;
+    std::size_t hash_;
+};
+
+std::ostream& operator<<(std::ostream& out, const Package& package);
+
+// Canonical name of a distribution: lower case, runs of "-", "_" and "."
+// become one "-".
+std::string canonical_name(std::string_view name);
+
+}  // namespace quorl
+
+template <>
+struct std::hash<quorl::Package> {
+    std::size_t operator()(const quorl::Package& package) const noexcept { return package.hash(); }
+};

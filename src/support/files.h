@@ -1,0 +1,19 @@
+// Reading and writing whole files. Errors are OsError naming the path.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quorl::files {
+
+// The whole content of a regular file, as bytes.
+std::string read(const std::filesystem::path& path);
+
+// Replaces the file at `path` with `content` atomically: the bytes go into a
+// temporary file in the same directory, which is flushed and renamed over the
+// target. On any failure the previous file is left as it was and the
+// temporary file is removed.
+void replace_atomically(const std::filesystem::path& path, std::string_view content);
+
+}  // namespace quorl::files

@@ -1,0 +1,41 @@
+#include "support/logging.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "support/redact.h"
+
+namespace quorl::log {
+namespace {
+
+void write_line(std::string_view level, std::string_view message) {
+    // Index URLs carry credentials; no log line may show them.
+    std::string line(level);
+    line += ": ";
+    line += redact_credentials(message);
+    line += '\n';
+    std::fflush(stdout);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+bool debug_enabled() {
+    static const bool enabled = [] {
+        const char* level = std::getenv("QUORL_LOG_LEVEL");
+        return level != nullptr && std::string_view(level) == "debug";
+    }();
+    return enabled;
+}
+
+void debug(std::string_view message) {
+    if (debug_enabled()) write_line("DEBUG", message);
+}
+
+void warning(std::string_view message) { write_line("WARNING", message); }
+
+void error(std::string_view message) { write_line("ERROR", message); }
+
+}  // namespace quorl::log

@@ -1,0 +1,34 @@
+// Running a child process from an argument vector (no shell) and waiting for
+// it without a time limit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorl {
+
+enum class StreamMode {
+    Inherit,  // the child writes to this process's stream
+    Null,     // connected to /dev/null
+    Capture,  // collected into the result
+};
+
+struct ProcessOptions {
+    StreamMode stdout_mode = StreamMode::Inherit;
+    StreamMode stderr_mode = StreamMode::Inherit;
+};
+
+struct ProcessResult {
+    // The child's exit status; 128 + N when it was killed by signal N.
+    int exit_status = 0;
+    // The signal that killed the child, 0 when it exited.
+    int signal = 0;
+    std::string out;  // captured standard output
+    std::string err;  // captured standard error
+};
+
+// Runs argv[0] with the arguments argv[1..]. A program name without "/" is
+// looked up on PATH. Throws OsError when the program cannot be started.
+ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+
+}  // namespace quorl

@@ -1,0 +1,32 @@
+// Small text helpers with the semantics the tool's formats are written in.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorl::text {
+
+// True for the ASCII white space characters (space, \t, \n, \v, \f, \r and
+// the separators \x1c-\x1f), the set that requirement files and group strings
+// are trimmed of.
+bool is_space(char c);
+
+std::string_view strip(std::string_view s);
+std::string_view lstrip(std::string_view s);
+std::string_view rstrip(std::string_view s);
+
+// Splits at every occurrence of `separator` (no limit); empty pieces stay.
+std::vector<std::string> split(std::string_view s, std::string_view separator);
+
+std::string join(const std::vector<std::string>& pieces, std::string_view separator);
+
+std::string to_lower_ascii(std::string_view s);
+
+bool starts_with(std::string_view s, std::string_view prefix);
+bool ends_with(std::string_view s, std::string_view suffix);
+
+// Replaces every occurrence of `from` by `to`.
+std::string replace_all(std::string_view s, std::string_view from, std::string_view to);
+
+}  // namespace quorl::text
