@@ -1,0 +1,46 @@
+// The three commands behind the command line, with their parsed arguments.
+// The app (app.cpp) parses and validates the command line, then calls one of
+// these; each lives in its own file.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorl::cli {
+
+struct ResolveArguments {
+    std::filesystem::path requirements_in;  // default: RUNTIME_REQUIREMENTS
+    std::filesystem::path resolved_out;     // default: "resolved.txt"
+    std::vector<std::string> extra_index_urls;  // empty: the default indexes
+    std::vector<std::string> trusted_domains;   // empty: the default host
+    bool install = false;
+};
+
+struct GroupsArguments {
+    std::filesystem::path resolved_reqs_path;
+    std::vector<std::string> groups;          // raw "-g" group strings
+    std::vector<std::string> extract_extras;  // "-e" package names
+    bool release = false;
+    std::optional<std::filesystem::path> excluded_packages_path;
+    bool graph = false;
+    std::optional<int> depth;
+};
+
+struct ReleaseArguments {
+    std::filesystem::path resolved_reqs_path;
+    std::filesystem::path release_out;
+    std::optional<std::filesystem::path> excluded_packages_path;
+};
+
+// `resolve`: pin every transitive dependency of `requirements_in`.
+void resolve_dependencies(const ResolveArguments& arguments);
+
+// `groups`: print what each named group of root requirements reaches.
+void generate_groups(const GroupsArguments& arguments);
+
+// `release`: write the pinned release groups as JSON.
+void release(const ReleaseArguments& arguments);
+
+}  // namespace quorl::cli
