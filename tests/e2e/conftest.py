@@ -1,0 +1,33 @@
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).parent))
+
+
+def _exe():
+    exe = os.environ.get("QUORL_EXE")
+    if exe:
+        return Path(exe)
+    return Path(__file__).resolve().parents[2] / "build" / "quorl-python-dependencies"
+
+
+@pytest.fixture(scope="session")
+def exe():
+    path = _exe()
+    assert path.exists(), f"built executable not found at {path}; set QUORL_EXE"
+    return path
+
+
+@pytest.fixture
+def run_tool(exe):
+    def run(args, env=None, cwd=None, check=None):
+        result = subprocess.run([str(exe), *map(str, args)], capture_output=True, text=True,
+                                env=env, cwd=cwd, stdin=subprocess.DEVNULL, timeout=600)
+        if check is not None:
+            assert result.returncode == check, (result.returncode, result.stdout, result.stderr)
+        return result
+    return run
