@@ -1,0 +1,78 @@
+#include "release/package_extras_manager.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+#include "support/errors.h"
+
+#ifndef QUORL_INDEX_HOST
+#define QUORL_INDEX_HOST "pypi.corvaneth.internal"
+#endif
+
+namespace quorl {
+namespace {
+
+std::optional<std::string> environment_value(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+// Absolute, with the symlinks of its existing part resolved.
+std::filesystem::path resolved(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path result = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+    return error ? std::filesystem::absolute(path).lexically_normal() : result;
+}
+
+std::string index_url(const std::optional<std::string>& user, const std::optional<std::string>& pass,
+                      const std::string& host, const char* repository) {
+    std::string url = "https://";
+    if (user || pass) url += user.value_or("") + ":" + pass.value_or("") + "@";
+    return url + host + "/repository/" + repository + "/simple";
+}
+
+std::filesystem::path own_executable() {
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) throw OsError("cannot locate the running executable: " + error.message());
+    return exe;
+}
+
+}  // namespace
+
+PackageExtrasManagerConstants PackageExtrasManagerConstants::compute(
+    const std::optional<std::string>& install_root, const std::filesystem::path& executable,
+    const std::optional<std::string>& index_user, const std::optional<std::string>& index_pass,
+    const std::string& index_host) {
+    PackageExtrasManagerConstants c;
+    if (install_root && !install_root->empty()) {
+        c.ROOT_PATH = resolved(*install_root);
+    } else {
+        // <root>/<prefix>/bin/<executable>: two levels above the binary's folder.
+        c.ROOT_PATH = resolved(executable).parent_path().parent_path().parent_path();
+    }
+    c.RUNTIME_FOLDER = c.ROOT_PATH / "runtime";
+    c.RUNTIME_REQUIREMENTS = c.RUNTIME_FOLDER / "requirements_quorl_runtime.txt";
+    c.SETUP_FOLDER = c.ROOT_PATH / "setup";
+    c.DEFAULT_EXCLUDE_TXT = c.SETUP_FOLDER / "exclude.txt";
+    c.DEFAULT_EXTRAS_PYPI = {index_url(index_user, index_pass, index_host, "pypi-all"),
+                             index_url(index_user, index_pass, index_host, "pypi-snapshot")};
+    c.DEFAULT_TRUSTED_DOMAINS = {index_host};
+    return c;
+}
+
+const PackageExtrasManagerConstants& PackageExtrasManager::constants() {
+    static const PackageExtrasManagerConstants computed = [] {
+        const std::optional<std::string> root = environment_value("QUORL_INSTALL_ROOT");
+        // The executable is only needed without an explicit root.
+        const std::filesystem::path exe = (root && !root->empty()) ? std::filesystem::path() : own_executable();
+        return PackageExtrasManagerConstants::compute(root, exe, environment_value("INDEX_USER"),
+                                                      environment_value("INDEX_PASS"), QUORL_INDEX_HOST);
+    }();
+    return computed;
+}
+
+}  // namespace quorl

@@ -1,0 +1,74 @@
+// PackageExtrasManager: the one place where requirement resolution and group
+// generation meet, and the product configuration they share (install-root
+// paths, default private indexes, release groups). Stateless: every operation
+// is a static member function taking all its inputs as arguments.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "resolution/generator_output.h"
+
+namespace quorl {
+
+// The module constants, computed once per process (see
+// PackageExtrasManager::constants()).
+struct PackageExtrasManagerConstants {
+    std::filesystem::path ROOT_PATH;             // the install root
+    std::filesystem::path RUNTIME_FOLDER;        // ROOT_PATH/runtime
+    std::filesystem::path RUNTIME_REQUIREMENTS;  // RUNTIME_FOLDER/requirements_quorl_runtime.txt
+    std::filesystem::path SETUP_FOLDER;          // ROOT_PATH/setup
+    std::filesystem::path DEFAULT_EXCLUDE_TXT;   // SETUP_FOLDER/exclude.txt
+    // "https://[USER:PASS@]HOST/repository/pypi-all/simple", then the same
+    // with pypi-snapshot. Contain credentials: never print them unredacted.
+    std::vector<std::string> DEFAULT_EXTRAS_PYPI;
+    std::vector<std::string> DEFAULT_TRUSTED_DOMAINS;  // { HOST }
+
+    // The constants for the given inputs (no environment or file system
+    // access besides resolving symlinks of the paths). `install_root` wins
+    // over `executable`, whose directory's grandparent is the root otherwise.
+    // An unset user or password contributes the empty text; when both are
+    // unset the URLs carry no credentials part at all.
+    static PackageExtrasManagerConstants compute(const std::optional<std::string>& install_root,
+                                                 const std::filesystem::path& executable,
+                                                 const std::optional<std::string>& index_user,
+                                                 const std::optional<std::string>& index_pass,
+                                                 const std::string& index_host);
+};
+
+class PackageExtrasManager {
+public:
+    // The constants of this process, computed on the first call from
+    // QUORL_INSTALL_ROOT, the executable's own path (/proc/self/exe),
+    // INDEX_USER, INDEX_PASS and the build's private index host. Later
+    // changes of the environment are not seen. The app calls this at start-up
+    // for its defaults, so that every later use sees the same values.
+    static const PackageExtrasManagerConstants& constants();
+
+    static constexpr const char* DEFAULT_TXT_NAME = "quorl_runtime_pinned_versions.txt";
+
+    // Resolves `input_in_file_path` with the environment's resolver into
+    // `output_req_txt_path`/`output_txt_name` and returns the pins read back.
+    // Errors of the resolver run propagate (ResolverExit on a failed run).
+    static GeneratorOutput resolve_requirements(
+        const std::filesystem::path& input_in_file_path = constants().RUNTIME_REQUIREMENTS,
+        const std::filesystem::path& output_req_txt_path = constants().SETUP_FOLDER,
+        const std::string& output_txt_name = DEFAULT_TXT_NAME,
+        const std::vector<std::string>& extras_list = constants().DEFAULT_EXTRAS_PYPI,
+        const std::vector<std::string>& trusted_domains = constants().DEFAULT_TRUSTED_DOMAINS);
+
+    // Installs the pinned file of `gen_output` into the environment with pip;
+    // throws QuorlError("Error installing dependencies") when pip fails.
+    static void install_requirements(
+        const GeneratorOutput& gen_output,
+        const std::vector<std::string>& extras_list = constants().DEFAULT_EXTRAS_PYPI,
+        const std::vector<std::string>& trusted_domains = constants().DEFAULT_TRUSTED_DOMAINS);
+
+    // Group operations (release_groups, compose_groups_from_req_extras,
+    // process_groups, generate_extras_to_setup) belong here as well; they are
+    // added together with the group generator.
+};
+
+}  // namespace quorl
