@@ -1,7 +1,106 @@
 #include "cli/app.h"
 
-namespace quorl::cli {
+#include <CLI/CLI.hpp>
 
-int run_app(int, char**) { return 0; }
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "support/errors.h"
+#include "support/redact.h"
+
+namespace quorl::cli {
+namespace {
+
+constexpr const char* RESOLVE_HELP =
+    "Resolves the complete list of dependencies from a `requirements.in` file containing only "
+    "root-level dependencies.";
+constexpr const char* GROUPS_HELP =
+    "Groups installed requirements in several groups given as sets of root-requirements.\n\n"
+    "Provides several options to help visualise and debug the algorithm generating groups";
+constexpr const char* RELEASE_HELP =
+    "Runs the group process in release mode, generating the same groups expected in a given release.";
+
+void add_resolve(CLI::App& app, ResolveArguments& args) {
+    CLI::App* resolve = app.add_subcommand("resolve", RESOLVE_HELP);
+    resolve->add_option("requirements_in", args.requirements_in);
+    resolve->add_option("resolved_out", args.resolved_out);
+    resolve->add_option("-i,--index", args.extra_index_urls)->take_all()->allow_extra_args(false);
+    resolve->add_option("-d,--trusted-domain", args.trusted_domains)->allow_extra_args(false);
+    resolve->add_flag("--install,!--no-install", args.install);
+    resolve->callback([&args] { resolve_dependencies(args); });
+}
+
+void add_groups(CLI::App& app, GroupsArguments& args) {
+    CLI::App* groups = app.add_subcommand("groups", GROUPS_HELP);
+    groups->add_option("resolved_reqs_path", args.resolved_reqs_path,
+                       "Requirement file pinning all possible dependencies, output of the `resolve` command.")
+        ->required();
+    groups->add_option("-g,--group", args.groups,
+                       "Named group of root requirements, following the format '<name>:<req1>,<req2>,<...>'")
+        ->allow_extra_args(false);
+    groups->add_option("-e,--extract-extras", args.extract_extras,
+                       "List of packages to extract groups from, using the name of their extra-requirements.")
+        ->allow_extra_args(false);
+    groups->add_flag("--release", args.release,
+                     "Uses the groups configured for release. Overrides the -g, -e and -x options.");
+    groups->add_option("-x,--exclude", args.excluded_packages_path,
+                       "Path to a text file containing the name of packages to exclude when generating groups.");
+    groups->add_flag("--graph", args.graph);
+    groups->add_option("-d,--depth", args.depth);
+    groups->callback([&args] { generate_groups(args); });
+}
+
+void add_release(CLI::App& app, ReleaseArguments& args) {
+    CLI::App* release_command = app.add_subcommand("release", RELEASE_HELP);
+    release_command->add_option("resolved_reqs_path", args.resolved_reqs_path)->required();
+    release_command->add_option("release_out", args.release_out)->required();
+    release_command->add_option("-x,--exclude", args.excluded_packages_path);
+    release_command->callback([&args] { release(args); });
+}
+
+void print_error(const std::string& message) {
+    std::fflush(stdout);
+    std::cerr << "Error: " << redact_credentials(message) << std::endl;
+}
+
+}  // namespace
+
+int run_app(int argc, char** argv) {
+    CLI::App app("Manages the Python dependencies of the product's installable packages.",
+                 "quorl-python-dependencies");
+    app.require_subcommand(1);
+    app.fallthrough(false);
+
+    ResolveArguments resolve_args;
+    GroupsArguments groups_args;
+    ReleaseArguments release_args;
+    add_resolve(app, resolve_args);
+    add_groups(app, groups_args);
+    add_release(app, release_args);
+
+    try {
+        app.parse(argc, argv);  // runs the chosen command's callback
+        return 0;
+    } catch (const CLI::Success& done) {
+        return app.exit(done);  // --help
+    } catch (const CLI::ParseError& usage) {
+        print_error(usage.what());
+        std::cerr << "Run with --help for more information." << std::endl;
+        return 2;
+    } catch (const UsageError& usage) {
+        print_error(usage.what());
+        return 2;
+    } catch (const ResolverExit& resolver) {
+        return resolver.status();
+    } catch (const QuorlError& failure) {
+        print_error(*failure.what() ? failure.what() : failure.kind());
+        return 1;
+    } catch (const std::exception& failure) {
+        print_error(failure.what());
+        return 1;
+    }
+}
 
 }  // namespace quorl::cli

@@ -11,8 +11,9 @@
 namespace quorl::cli {
 
 struct ResolveArguments {
-    std::filesystem::path requirements_in;  // default: RUNTIME_REQUIREMENTS
-    std::filesystem::path resolved_out;     // default: "resolved.txt"
+    // Absent on the command line: the product's runtime requirements file.
+    std::optional<std::filesystem::path> requirements_in;
+    std::filesystem::path resolved_out = "resolved.txt";
     std::vector<std::string> extra_index_urls;  // empty: the default indexes
     std::vector<std::string> trusted_domains;   // empty: the default host
     bool install = false;
