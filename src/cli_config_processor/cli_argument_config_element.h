@@ -1,0 +1,22 @@
+// CliArgumentConfigElement: a flag followed by a value; contributes the key's
+// option string, then `value`.
+#pragma once
+
+#include <utility>
+
+#include "cli_config_processor/cli_config_element.h"
+
+namespace quorl {
+
+template <typename KEY_TYPE>
+class CliArgumentConfigElement : public CliConfigElement<KEY_TYPE> {
+public:
+    CliArgumentConfigElement(KEY_TYPE key, std::string value_, CliConfigType type = CliConfigType::ARGUMENT)
+        : CliConfigElement<KEY_TYPE>(key, type), value(std::move(value_)) {}
+
+    std::vector<std::string> get_value() const override { return {this->key_text(), value}; }
+
+    std::string value;
+};
+
+}  // namespace quorl
