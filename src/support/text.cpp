@@ -71,3 +71,78 @@ std::string replace_all(std::string_view s, std::string_view from, std::string_v
 }
 
 }  // namespace quorl::text
+
+namespace quorl::text {
+
+bool is_valid_utf8(std::string_view s) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t size = s.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;   // overlong
+            if (lead == 0xED) high = 0x9F;  // surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;   // overlong
+            if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+        } else {
+            return false;
+        }
+        if (i + length > size) return false;
+        if (bytes[i + 1] < low || bytes[i + 1] > high) return false;
+        for (std::size_t k = 2; k < length; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::size_t count_code_points(std::string_view s) {
+    std::size_t count = 0;
+    for (char c : s) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+    }
+    return count;
+}
+
+std::vector<std::string> split_lines(std::string_view s) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    auto cut = [&](std::size_t end, std::size_t next) {
+        lines.emplace_back(s.substr(start, end - start));
+        start = next;
+        i = next;
+    };
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+            cut(i, i + 2);
+        } else if (c == '\n' || c == '\r' || c == '\v' || c == '\f' || (c >= 0x1c && c <= 0x1e)) {
+            cut(i, i + 1);
+        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x85) {
+            cut(i, i + 2);
+        } else if (c == 0xE2 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x80 &&
+                   (static_cast<unsigned char>(s[i + 2]) == 0xA8 || static_cast<unsigned char>(s[i + 2]) == 0xA9)) {
+            cut(i, i + 3);
+        } else {
+            ++i;
+        }
+    }
+    if (start < s.size()) lines.emplace_back(s.substr(start));
+    return lines;
+}
+
+}  // namespace quorl::text

@@ -30,3 +30,19 @@ bool ends_with(std::string_view s, std::string_view suffix);
 std::string replace_all(std::string_view s, std::string_view from, std::string_view to);
 
 }  // namespace quorl::text
+
+namespace quorl::text {
+
+// True when `s` is well-formed UTF-8 (no overlongs, surrogates or values
+// above U+10FFFF).
+bool is_valid_utf8(std::string_view s);
+
+// Number of Unicode code points of well-formed UTF-8 text.
+std::size_t count_code_points(std::string_view s);
+
+// Splits at line boundaries the way Python's str.splitlines does: \n, \r\n,
+// \r, \v, \f, \x1c-\x1e, U+0085, U+2028 and U+2029. A break at the very end
+// adds no empty line.
+std::vector<std::string> split_lines(std::string_view s);
+
+}  // namespace quorl::text

@@ -1,0 +1,37 @@
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+namespace quorl::text {
+namespace {
+
+TEST(TextTest, SplitLinesBreaksLikePython) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(split_lines("a\nb\n"), (Lines{"a", "b"}));
+    EXPECT_EQ(split_lines("a\r\nb\rc"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(split_lines("a\n\nb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(split_lines("a\vb\fc\x1c" "d\x1e" "e"), (Lines{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(split_lines("a\xC2\x85" "b\xE2\x80\xA8" "c\xE2\x80\xA9"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(split_lines(""), Lines{});
+    EXPECT_EQ(split_lines("\n"), (Lines{""}));
+    EXPECT_EQ(split_lines("a\xE2\x80\xA7"), (Lines{"a\xE2\x80\xA7"}));
+}
+
+TEST(TextTest, Utf8ValidationRejectsMalformedSequences) {
+    EXPECT_TRUE(is_valid_utf8("plain ascii"));
+    EXPECT_TRUE(is_valid_utf8("caf\xC3\xA9 \xE2\x94\x9C \xF0\x9F\x90\x8D"));
+    for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "\xE2\x28\xA1"}) {
+        EXPECT_FALSE(is_valid_utf8(bad)) << bad;
+    }
+    EXPECT_EQ(count_code_points("caf\xC3\xA9"), 4u);
+}
+
+TEST(TextTest, StripAndSplitKeepEmptyPieces) {
+    EXPECT_EQ(strip(" \t a b \r\n"), "a b");
+    EXPECT_EQ(split("a,,b", ","), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(split("", ","), (std::vector<std::string>{""}));
+    EXPECT_EQ(replace_all("a==b==c", "==", "-"), "a-b-c");
+}
+
+}  // namespace
+}  // namespace quorl::text
