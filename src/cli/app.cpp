@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/redact.h"
 
@@ -68,6 +69,10 @@ void print_error(const std::string& message) {
 }  // namespace
 
 int run_app(int argc, char** argv) {
+    // The install-root paths and default indexes are fixed at start-up: the
+    // environment is read once, before any command runs.
+    PackageExtrasManager::constants();
+
     CLI::App app("Manages the Python dependencies of the product's installable packages.",
                  "quorl-python-dependencies");
     app.require_subcommand(1);
