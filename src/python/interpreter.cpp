@@ -16,6 +16,8 @@ bool is_executable(const std::filesystem::path& path) {
     return std::filesystem::is_regular_file(path, ignored) && ::access(path.c_str(), X_OK) == 0;
 }
 
+}  // namespace
+
 std::filesystem::path find_on_path(std::string_view program) {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return {};
@@ -30,6 +32,8 @@ std::filesystem::path find_on_path(std::string_view program) {
         rest.remove_prefix(colon + 1);
     }
 }
+
+namespace {
 
 std::filesystem::path from_prefix(const char* variable) {
     const char* prefix = std::getenv(variable);

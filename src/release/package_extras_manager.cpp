@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "resolution/generator_input.h"
+#include "resolution/requirement_generator.h"
 #include "support/errors.h"
 
 #ifndef QUORL_INDEX_HOST
@@ -73,6 +75,22 @@ const PackageExtrasManagerConstants& PackageExtrasManager::constants() {
                                                       environment_value("INDEX_PASS"), QUORL_INDEX_HOST);
     }();
     return computed;
+}
+
+GeneratorOutput PackageExtrasManager::resolve_requirements(const std::filesystem::path& input_in_file_path,
+                                                           const std::filesystem::path& output_req_txt_path,
+                                                           const std::string& output_txt_name,
+                                                           const std::vector<std::string>& extras_list,
+                                                           const std::vector<std::string>& trusted_domains) {
+    const GeneratorInput input(input_in_file_path, output_req_txt_path, output_txt_name, extras_list,
+                               trusted_domains);
+    return RequirementGenerator::generate_requirement_file(input);
+}
+
+void PackageExtrasManager::install_requirements(const GeneratorOutput& gen_output,
+                                                const std::vector<std::string>& extras_list,
+                                                const std::vector<std::string>& trusted_domains) {
+    RequirementGenerator::install_requirements(gen_output.txt_path, extras_list, trusted_domains);
 }
 
 }  // namespace quorl

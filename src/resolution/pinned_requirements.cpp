@@ -1,0 +1,98 @@
+// Reading pinned requirements files back and pinning groups with them.
+#include <algorithm>
+#include <unordered_map>
+
+#include "model/package.h"
+#include "resolution/requirement_generator.h"
+#include "resolution/requirement_line.h"
+#include "support/errors.h"
+#include "support/files.h"
+#include "support/redact.h"
+#include "support/text.h"
+
+namespace quorl {
+namespace {
+
+bool has_no_version(const std::string& name) {
+    const auto& skipped = RequirementGenerator::NO_VERSION_PACKAGES;
+    return std::find(skipped.begin(), skipped.end(), name) != skipped.end();
+}
+
+// Finds the version of a group requirement: under its lower-case name, else
+// under any key of the same canonical name ("PyYAML" pinned as "pyyaml").
+class VersionLookup {
+public:
+    explicit VersionLookup(const VersionsMap& versions) : versions_(versions) {}
+
+    const std::string* find(const std::string& name) {
+        if (const std::string* version = versions_.find(text::to_lower_ascii(name))) return version;
+        if (by_canonical_.empty() && !versions_.empty()) {
+            for (const auto& [key, version] : versions_) by_canonical_.emplace(canonical_name(key), &version);
+        }
+        auto found = by_canonical_.find(canonical_name(name));
+        return found == by_canonical_.end() ? nullptr : found->second;
+    }
+
+private:
+    const VersionsMap& versions_;
+    std::unordered_map<std::string, const std::string*> by_canonical_;
+};
+
+}  // namespace
+
+std::vector<std::string> RequirementGenerator::read_requirements(const std::filesystem::path& requirements_path) {
+    const std::string content = files::read(requirements_path);
+    std::vector<std::string> entries;
+    for (const RequirementLine& line : logical_requirement_lines(content)) {
+        try {
+            entries.push_back(normalise_requirement(line.text));
+        } catch (const ValueError& error) {
+            // Option lines may carry index URLs with credentials.
+            throw ValueError(redact_credentials(requirements_path.string() + ", line " +
+                                                std::to_string(line.line_number) + ": " + error.what()));
+        }
+    }
+    return entries;
+}
+
+VersionsMap RequirementGenerator::read_requirements_versions(const std::filesystem::path& requirements_file) {
+    VersionsMap versions;
+    for (const std::string& entry : read_requirements(requirements_file)) {
+        if (entry.find("==") == std::string::npos) {
+            throw ValueError(redact_credentials("Requirement " + entry + " is not pinned"));
+        }
+        const std::vector<std::string> parts = text::split(entry, "==");
+        if (parts.size() != 2) throw ValueError("too many values to unpack (expected 2)");
+        versions.set(Package::from_string(parts[0]).name(), parts[1]);
+    }
+    return versions;
+}
+
+PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
+    const VersionsMap& versions_map, const RequirementGroups& groups, bool include_individual_packages,
+    const std::optional<std::filesystem::path>& versions_source) {
+    PinnedGroups result;
+    VersionLookup lookup(versions_map);
+    for (const auto& [group_name, requirements] : groups) {
+        std::vector<std::string> pinned;
+        for (const std::string& requirement : requirements) {
+            const Package package = Package::from_string(requirement);
+            if (has_no_version(package.name())) continue;
+            const std::string* version = lookup.find(package.name());
+            if (version == nullptr) {
+                throw KeyError("No pinned version for '" + package.to_string() + "' (group '" + group_name +
+                               "') in " + (versions_source ? versions_source->string() : "the pinned versions"));
+            }
+            pinned.push_back(package.to_string() + "==" + *version);
+        }
+        result.set(group_name, std::move(pinned));
+    }
+    if (include_individual_packages) {
+        for (const auto& [name, version] : versions_map) {
+            if (!has_no_version(name)) result.set(name, {name + "==" + version});
+        }
+    }
+    return result;
+}
+
+}  // namespace quorl

@@ -1,0 +1,145 @@
+#include "resolution/requirement_generator.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "cli_config_processor/pip_compile_config_processor.h"
+#include "python/interpreter.h"
+#include "resolution/resolver_run.h"
+#include "support/errors.h"
+#include "support/files.h"
+#include "support/logging.h"
+#include "support/process.h"
+#include "support/redact.h"
+#include "support/text.h"
+
+namespace quorl {
+namespace {
+
+// How many of pip's last error lines a failed installation shows.
+constexpr std::size_t PIP_ERROR_TAIL = 20;
+
+// Writes the last non-blank lines of pip's standard error, so that a failed
+// installation says why; URLs in them lose their passwords.
+void show_error_tail(const std::string& err) {
+    std::vector<std::string> lines;
+    for (const std::string& line : text::split(err, "\n")) {
+        if (!text::strip(line).empty()) lines.push_back(std::string(text::rstrip(line)));
+    }
+    const std::size_t first = lines.size() > PIP_ERROR_TAIL ? lines.size() - PIP_ERROR_TAIL : 0;
+    std::string shown;
+    for (std::size_t i = first; i < lines.size(); ++i) shown += redact_credentials(lines[i]) + "\n";
+    std::fflush(stdout);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
+    std::fflush(stderr);
+}
+
+// Runs pip-compile, or pip's resolver where pip-compile is not installed, and
+// returns the resolver's exit status.
+int run_resolver(const GeneratorInput& input) {
+    const std::filesystem::path python = find_python_interpreter();
+    const std::filesystem::path pip_compile = find_pip_compile(python);
+    if (!pip_compile.empty()) {
+        log::debug("Resolving with " + pip_compile.string());
+        return run_pip_compile(pip_compile, RequirementGenerator::generated_pip_compile_config(input));
+    }
+    log::warning("pip-compile is not installed next to " + python.string() +
+                 " nor on PATH: resolving with pip's own resolver (pip install --dry-run) instead");
+    return resolve_with_pip(python, input.input_path(), input.txt_path(), input.extras_list(),
+                            input.trusted_domain_list());
+}
+
+// Splits text into lines that keep their line end; "\r\n" and "\r" end a
+// line like "\n" and come back as "\n".
+std::vector<std::string> lines_with_ends(std::string_view content) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+        const std::size_t end = content.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(content.substr(pos));
+            break;
+        }
+        lines.push_back(std::string(content.substr(pos, end - pos)) + "\n");
+        pos = content.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> RequirementGenerator::pip_install_command(const std::filesystem::path& python,
+                                                                   const std::filesystem::path& requirements_file_path,
+                                                                   const std::vector<std::string>& extra_index_urls,
+                                                                   const std::vector<std::string>& trusted_domains) {
+    std::vector<std::string> command{python.string(), "-m", "pip", "install"};
+    for (const std::string& url : extra_index_urls) command.insert(command.end(), {"--extra-index-url", url});
+    for (const std::string& host : trusted_domains) command.insert(command.end(), {"--trusted-host", host});
+    command.insert(command.end(), {"-r", requirements_file_path.string()});
+    return command;
+}
+
+void RequirementGenerator::install_requirements(const std::filesystem::path& requirements_file_path,
+                                                const std::vector<std::string>& extra_index_urls,
+                                                const std::vector<std::string>& trusted_domains) {
+    const std::vector<std::string> command =
+        pip_install_command(find_python_interpreter(), requirements_file_path, extra_index_urls, trusted_domains);
+    const ProcessResult result = run_process(command, {StreamMode::Null, StreamMode::Capture});
+    if (result.exit_status == 0) return;
+    show_error_tail(result.err);
+    throw QuorlError("Error installing dependencies");
+}
+
+std::vector<std::string> RequirementGenerator::generated_pip_compile_config(const GeneratorInput& generator_input) {
+    using Key = PipCompileSupportedConfig;
+    std::vector<PipCompileConfigProcessor::Element> config;
+    for (Key flag : {Key::QUIET, Key::NO_ANNOTATE, Key::NO_HEADER, Key::NO_EMIT_FIND_LINKS, Key::NO_EMIT_INDEX_URL,
+                     Key::NO_EMIT_OPTIONS, Key::NO_EMIT_TRUSTED_HOST}) {
+        config.emplace_back(PipCompilePropertyConfigElement(flag));
+    }
+    config.emplace_back(PipCompileArgumentConfigElement(Key::OUTPUT_FILE, generator_input.txt_path().string()));
+    for (const std::string& url : generator_input.extras_list()) {
+        config.emplace_back(PipCompileArgumentConfigElement(Key::EXTRA_INDEX_URL, url));
+    }
+    for (const std::string& host : generator_input.trusted_domain_list()) {
+        config.emplace_back(PipCompileArgumentConfigElement(Key::TRUSTED_HOST, host));
+    }
+    std::vector<std::string> arguments{generator_input.input_path().string(), "--resolver=backtracking"};
+    for (std::string& piece : PipCompileConfigProcessor::process_config(config)) arguments.push_back(std::move(piece));
+    return arguments;
+}
+
+GeneratorOutput RequirementGenerator::generate_requirement_file(const GeneratorInput& generator_input) {
+    const std::filesystem::path input_path = generator_input.input_path();
+    const std::filesystem::path txt_path = generator_input.txt_path();
+    log::debug("Requirement generation starts.");
+    const int status = run_resolver(generator_input);
+    if (status != 0) {
+        log::error("An error happened processing the input .in file " + input_path.string());
+        throw ResolverExit(status);
+    }
+    remove_entries_from_file(txt_path, REMOVED_ENTRIES);
+    return GeneratorOutput(input_path, txt_path, read_requirements_versions(txt_path));
+}
+
+void RequirementGenerator::remove_entries_from_file(const std::filesystem::path& file_path,
+                                                    const std::vector<std::string>& entries_to_remove) {
+    if (entries_to_remove.empty()) return;
+    try {
+        std::string kept;
+        for (const std::string& line : lines_with_ends(files::read(file_path))) {
+            const std::size_t pinned = line.find("==");
+            const std::string package = pinned == std::string::npos ? line : line.substr(0, pinned);
+            if (std::find(entries_to_remove.begin(), entries_to_remove.end(), package) == entries_to_remove.end()) {
+                kept += line;
+            }
+        }
+        // Written aside and renamed: a failure leaves the resolved file whole.
+        files::replace_atomically(file_path, kept);
+    } catch (const OsError&) {
+        std::cout << "Oops! something error" << std::endl;
+    }
+}
+
+}  // namespace quorl

@@ -1,0 +1,32 @@
+// Reading requirement specifier lines (PEP 508) as they appear in pinned
+// requirements files. Small on purpose: it checks the shape of a line and
+// writes it in one normal form; markers are kept as written, not evaluated.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorl {
+
+// One logical line of a requirements file and where it starts (1-based).
+struct RequirementLine {
+    std::string text;
+    std::size_t line_number;
+};
+
+// Splits file content into logical requirement lines: every line is stripped;
+// blank lines and lines starting with "#" are skipped; " #" starts a trailing
+// comment; a line ending with "\" is continued by the next kept line. "\r\n",
+// "\r" and "\n" all end a line.
+std::vector<RequirementLine> logical_requirement_lines(std::string_view content);
+
+// The normal form of one requirement specifier: the name as written, the
+// extras as "[a,b]" (none for "[]"), the version clauses without spaces in
+// written order ("==1.0", or "<2,>=1"), " @ URL" for a URL requirement, then
+// "; " and the marker as written (stripped). Throws ValueError for anything
+// that is not a requirement: option lines ("-r x", "--index-url ..."), an
+// invalid name, a bad version clause or an empty marker.
+std::string normalise_requirement(std::string_view line);
+
+}  // namespace quorl

@@ -1,0 +1,70 @@
+// The exact command lines handed to pip-compile, pip and pip's resolver.
+#include <gtest/gtest.h>
+
+#include "resolution/requirement_generator.h"
+#include "resolution/resolver_run.h"
+#include "support/errors.h"
+
+namespace quorl {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const Strings FLAGS = {"-q",
+                       "--no-annotate",
+                       "--no-header",
+                       "--no-emit-find-links",
+                       "--no-emit-index-url",
+                       "--no-emit-options",
+                       "--no-emit-trusted-host"};
+
+Strings concat(std::initializer_list<Strings> parts) {
+    Strings all;
+    for (const Strings& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TEST(RequirementGeneratorTest, PipCompileArgumentsWithDefaultRecord) {
+    EXPECT_EQ(RequirementGenerator::generated_pip_compile_config(GeneratorInput("runtime/req.in")),
+              concat({{"runtime/req.in", "--resolver=backtracking"},
+                      FLAGS,
+                      {"--output-file", "quorl_runtime_pinned_versions.txt"}}));
+}
+
+TEST(RequirementGeneratorTest, PipCompileArgumentsKeepIndexAndHostOrder) {
+    const GeneratorInput input("req.in", "out", "pins.txt", {"u1", "u2", "u1"}, {"h"});
+    EXPECT_EQ(RequirementGenerator::generated_pip_compile_config(input),
+              concat({{"req.in", "--resolver=backtracking"},
+                      FLAGS,
+                      {"--output-file", "out/pins.txt", "--extra-index-url", "u1", "--extra-index-url", "u2",
+                       "--extra-index-url", "u1", "--trusted-host", "h"}}));
+}
+
+TEST(RequirementGeneratorTest, PipInstallCommandLines) {
+    EXPECT_EQ(RequirementGenerator::pip_install_command("/venv/bin/python", "pins.txt", {}, {}),
+              (Strings{"/venv/bin/python", "-m", "pip", "install", "-r", "pins.txt"}));
+    EXPECT_EQ(RequirementGenerator::pip_install_command("py", "d/pins.txt", {"u1", "u2"}, {"h1", "h2"}),
+              (Strings{"py", "-m", "pip", "install", "--extra-index-url", "u1", "--extra-index-url", "u2",
+                       "--trusted-host", "h1", "--trusted-host", "h2", "-r", "d/pins.txt"}));
+}
+
+TEST(PipFallbackResolverTest, CommandHonoursIndexesAndHosts) {
+    EXPECT_EQ(pip_fallback_command("py", "req.in", "/tmp/r.json", {"u"}, {"h"}),
+              (Strings{"py", "-m", "pip", "install", "--dry-run", "--ignore-installed", "--quiet", "--report",
+                       "/tmp/r.json", "-r", "req.in", "--extra-index-url", "u", "--trusted-host", "h"}));
+}
+
+TEST(PipFallbackResolverTest, ReportBecomesSortedCanonicalPinsWithoutPipAndSetuptools) {
+    const char* report = R"({"version": "1", "install": [
+        {"metadata": {"name": "Zope.Interface", "version": "6.0"}},
+        {"metadata": {"name": "pip", "version": "23.0"}},
+        {"metadata": {"name": "alpha_pkg", "version": "1.0.post1"}},
+        {"metadata": {"name": "setuptools", "version": "68.0"}}]})";
+    EXPECT_EQ(pinned_lines_from_pip_report(report), "alpha-pkg==1.0.post1\nzope-interface==6.0\n");
+    EXPECT_EQ(pinned_lines_from_pip_report(R"({"install": []})"), "");
+    EXPECT_THROW(pinned_lines_from_pip_report("{\"install\": [{}]}"), QuorlError);
+    EXPECT_THROW(pinned_lines_from_pip_report("not json"), QuorlError);
+}
+
+}  // namespace
+}  // namespace quorl
