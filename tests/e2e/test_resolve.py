@@ -1,0 +1,200 @@
+"""`resolve`: the pip-compile run (through a recording stand-in), cleaning,
+failure statuses, and the pip fallback resolver against a local index."""
+import json
+import os
+import subprocess
+from pathlib import Path
+
+import pytest
+
+from pykit import SYSTEM_PYTHON, build_wheel, make_venv, pip_environment, served
+
+FLAGS = ["-q", "--no-annotate", "--no-header", "--no-emit-find-links", "--no-emit-index-url",
+         "--no-emit-options", "--no-emit-trusted-host"]
+
+# Records its arguments as JSON, writes STANDIN_OUTPUT to the --output-file
+# when given, and exits with STANDIN_STATUS.
+STANDIN = f"""#!{SYSTEM_PYTHON}
+import json, os, sys
+args = sys.argv[1:]
+with open(os.environ["STANDIN_RECORD"], "w") as record:
+    json.dump(args, record)
+content = os.environ.get("STANDIN_OUTPUT")
+if content is not None:
+    with open(args[args.index("--output-file") + 1], "w") as out:
+        out.write(content)
+sys.exit(int(os.environ.get("STANDIN_STATUS", "0")))
+"""
+
+
+def system_path_without_pip_compile():
+    dirs = [d for d in os.environ.get("PATH", "/usr/bin:/bin").split(os.pathsep)
+            if d and not (Path(d) / "pip-compile").exists()]
+    return os.pathsep.join(dirs)
+
+
+def install_standin(directory):
+    directory.mkdir(parents=True, exist_ok=True)
+    script = directory / "pip-compile"
+    script.write_text(STANDIN)
+    script.chmod(0o755)
+    return script
+
+
+class StandinEnv:
+    """A minimal environment: bin/python and, where asked, the stand-in."""
+
+    def __init__(self, root, location):
+        self.root = root
+        self.bin = root / "env" / "bin"
+        self.bin.mkdir(parents=True)
+        (self.bin / "python").symlink_to(SYSTEM_PYTHON)
+        other = root / "tools"
+        install_standin(self.bin if location == "beside" else other)
+        self.record = root / "record.json"
+        self.env = pip_environment()
+        for key in ("INDEX_USER", "INDEX_PASS", "CONDA_PREFIX", "QUORL_LOG_LEVEL"):
+            self.env.pop(key, None)
+        self.env.update({
+            "VIRTUAL_ENV": str(root / "env"),
+            "PATH": os.pathsep.join([str(other), system_path_without_pip_compile()]),
+            "STANDIN_RECORD": str(self.record),
+            "QUORL_INSTALL_ROOT": str(root / "install"),
+        })
+
+    def recorded(self):
+        return json.loads(self.record.read_text())
+
+
+@pytest.fixture
+def standin(tmp_path):
+    return StandinEnv(tmp_path, "beside")
+
+
+@pytest.mark.parametrize("location", ["beside", "path"])
+def test_pip_compile_gets_exact_arguments_and_output_is_cleaned(run_tool, tmp_path, location):
+    s = StandinEnv(tmp_path, location)
+    (tmp_path / "in.txt").write_text("numpy\n")
+    (tmp_path / "out").mkdir()
+    s.env["STANDIN_OUTPUT"] = "sklearn==0.0.post1\nnumpy==1.19.2\nSklearn==1.0\n"
+    result = run_tool(["resolve", "in.txt", "out/pinned.txt", "-i", "u1", "-i", "u2", "-d", "h"],
+                      env=s.env, cwd=tmp_path, check=0)
+    assert result.stdout == "Generating pinned.txt from in.txt\n"
+    assert s.recorded() == ["in.txt", "--resolver=backtracking", *FLAGS, "--output-file", "out/pinned.txt",
+                            "--extra-index-url", "u1", "--extra-index-url", "u2", "--trusted-host", "h"]
+    assert (tmp_path / "out" / "pinned.txt").read_text() == "numpy==1.19.2\nSklearn==1.0\n"
+
+
+def test_defaults_use_install_root_and_private_indexes_without_leaking_credentials(run_tool, standin, tmp_path):
+    runtime = tmp_path / "install" / "runtime"
+    runtime.mkdir(parents=True)
+    (runtime / "requirements_quorl_runtime.txt").write_text("numpy\n")
+    standin.env.update({"STANDIN_OUTPUT": "numpy==1.19.2\n", "INDEX_USER": "bob", "INDEX_PASS": "s3cr3t",
+                        "QUORL_LOG_LEVEL": "debug"})
+    work = tmp_path / "work"
+    work.mkdir()
+    result = run_tool(["resolve"], env=standin.env, cwd=work, check=0)
+    assert result.stdout == "Generating resolved.txt from requirements_quorl_runtime.txt\n"
+    args = standin.recorded()
+    assert args[0] == str(runtime.resolve() / "requirements_quorl_runtime.txt")
+    assert args[2:11] == [*FLAGS, "--output-file", "resolved.txt"]
+    host = args[-1]
+    assert args[11:] == ["--extra-index-url", f"https://bob:s3cr3t@{host}/repository/pypi-all/simple",
+                         "--extra-index-url", f"https://bob:s3cr3t@{host}/repository/pypi-snapshot/simple",
+                         "--trusted-host", host]
+    assert (work / "resolved.txt").read_text() == "numpy==1.19.2\n"
+    assert "s3cr3t" not in result.stderr
+
+
+@pytest.mark.parametrize("status", [2, 3])
+def test_failing_pip_compile_ends_with_its_status_after_the_error_log(run_tool, standin, tmp_path, status):
+    (tmp_path / "in.txt").write_text("numpy\n")
+    standin.env.update({"STANDIN_STATUS": str(status), "STANDIN_OUTPUT": "sklearn==1.0\nnumpy>=1\n"})
+    result = run_tool(["resolve", "in.txt", "pinned.txt", "--install"], env=standin.env, cwd=tmp_path)
+    assert result.returncode == status
+    assert result.stdout == "Generating pinned.txt from in.txt\n"
+    assert "An error happened processing the input .in file in.txt" in result.stderr
+    # Neither cleaned nor read back, and nothing installed.
+    assert (tmp_path / "pinned.txt").read_text() == "sklearn==1.0\nnumpy>=1\n"
+
+
+def test_unpinned_resolver_output_fails_with_status_1(run_tool, standin, tmp_path):
+    (tmp_path / "in.txt").write_text("numpy\n")
+    standin.env["STANDIN_OUTPUT"] = "numpy==1.0\nscipy>=1.0\n"
+    result = run_tool(["resolve", "in.txt", "pinned.txt"], env=standin.env, cwd=tmp_path, check=1)
+    assert "Requirement scipy>=1.0 is not pinned" in result.stderr
+
+
+# --- the pip fallback, for real, against wheels served on 127.0.0.1 --------
+
+@pytest.fixture(scope="module")
+def index(tmp_path_factory):
+    wheels = tmp_path_factory.mktemp("wheels")
+    build_wheel(wheels, "alpha", "1.0", requires=["beta>=1.0", "Zeta_Pkg[fast]"])
+    build_wheel(wheels, "beta", "1.0")
+    build_wheel(wheels, "beta", "2.0")
+    build_wheel(wheels, "Zeta_Pkg", "0.3", extras={"fast": ["gamma==1.1"]})
+    build_wheel(wheels, "gamma", "1.1", requires=["setuptools"])
+    build_wheel(wheels, "setuptools", "99.0")
+    with served(wheels) as local:
+        yield local
+
+
+@pytest.fixture(scope="module")
+def venv(tmp_path_factory):
+    return make_venv(tmp_path_factory.mktemp("fallback") / "venv")
+
+
+def venv_env(venv, index):
+    env = venv.env()
+    env["PATH"] = os.pathsep.join([str(venv.bin), system_path_without_pip_compile()])
+    env["PIP_INDEX_URL"] = index.url
+    return env
+
+
+def installed_versions(venv):
+    script = ("import importlib.metadata as m, json; "
+              "print(json.dumps({d.metadata['Name']: d.version for d in m.distributions()}))")
+    out = subprocess.run([str(venv.python), "-c", script], capture_output=True, text=True, check=True).stdout
+    return json.loads(out)
+
+
+def test_pip_fallback_pins_and_installs_into_a_fresh_venv(run_tool, venv, index, tmp_path):
+    (tmp_path / "in.txt").write_text("# roots\nalpha\n")
+    result = run_tool(["resolve", "in.txt", "pinned.txt", "-i", index.url, "-d", "127.0.0.1", "--install"],
+                      env=venv_env(venv, index), cwd=tmp_path, check=0)
+    assert result.stdout == "Generating pinned.txt from in.txt\nInstalling dependencies...\n"
+    assert "pip-compile" in result.stderr and "pip's own resolver" in result.stderr
+    assert (tmp_path / "pinned.txt").read_text() == (
+        "alpha==1.0\nbeta==2.0\ngamma==1.1\nzeta-pkg==0.3\n")
+    installed = installed_versions(venv)
+    for name, version in {"alpha": "1.0", "beta": "2.0", "gamma": "1.1", "Zeta_Pkg": "0.3"}.items():
+        assert installed.get(name) == version, installed
+
+
+def test_pip_fallback_failure_ends_with_pips_status(run_tool, venv, index, tmp_path):
+    (tmp_path / "in.txt").write_text("alpha\nno-such-package\n")
+    result = run_tool(["resolve", "in.txt", "pinned.txt", "-i", index.url, "-d", "127.0.0.1"],
+                      env=venv_env(venv, index), cwd=tmp_path)
+    assert result.returncode == 1
+    assert result.stdout == "Generating pinned.txt from in.txt\n"
+    assert "An error happened processing the input .in file in.txt" in result.stderr
+    assert not (tmp_path / "pinned.txt").exists()
+
+
+def test_failed_install_shows_pips_error_without_credentials(run_tool, venv, index, tmp_path):
+    # pip-compile on PATH hands back a pin that the index cannot serve.
+    tools = tmp_path / "tools"
+    install_standin(tools)
+    env = venv_env(venv, index)
+    env["PATH"] = os.pathsep.join([str(tools), env["PATH"]])
+    env.update({"STANDIN_RECORD": str(tmp_path / "record.json"), "STANDIN_OUTPUT": "beta==7.0\n"})
+    (tmp_path / "in.txt").write_text("beta\n")
+    secret_url = index.url.replace("http://", "http://bob:s3cr3t@")
+    result = run_tool(["resolve", "in.txt", "pinned.txt", "-i", secret_url, "-d", "127.0.0.1", "--install"],
+                      env=env, cwd=tmp_path, check=1)
+    assert result.stdout == "Generating pinned.txt from in.txt\nInstalling dependencies...\n"
+    lines = result.stderr.splitlines()
+    assert lines[-1] == "Error: Error installing dependencies"
+    assert any("beta==7.0" in line for line in lines[:-1]), result.stderr
+    assert "s3cr3t" not in result.stderr
