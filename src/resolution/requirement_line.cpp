@@ -127,13 +127,9 @@ std::vector<RequirementLine> logical_requirement_lines(std::string_view content)
     std::vector<RequirementLine> lines;
     bool continuing = false;
     std::size_t number = 0;
-    std::size_t pos = 0;
-    while (pos < content.size()) {
-        std::size_t end = content.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) end = content.size();
-        std::string_view raw = text::strip(content.substr(pos, end - pos));
-        pos = content.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+    for (const std::string& physical : text::split_lines(content)) {
         ++number;
+        std::string_view raw = text::strip(physical);
         if (raw.empty() || raw.front() == '#') continue;
         raw = text::rstrip(raw.substr(0, raw.find(" #")));
         const bool continues = text::ends_with(raw, "\\");

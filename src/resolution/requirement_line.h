@@ -17,8 +17,8 @@ struct RequirementLine {
 
 // Splits file content into logical requirement lines: every line is stripped;
 // blank lines and lines starting with "#" are skipped; " #" starts a trailing
-// comment; a line ending with "\" is continued by the next kept line. "\r\n",
-// "\r" and "\n" all end a line.
+// comment; a line ending with "\" is continued by the next kept line. Lines
+// end where text::split_lines ends them.
 std::vector<RequirementLine> logical_requirement_lines(std::string_view content);
 
 // The normal form of one requirement specifier: the name as written, the
