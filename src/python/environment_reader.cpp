@@ -1,0 +1,187 @@
+#include "python/environment_reader.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+#include "model/package.h"
+#include "python/metadata.h"
+#include "python/python_environment.h"
+#include "support/logging.h"
+
+namespace quorl {
+namespace {
+
+enum class MetadataKind { DistInfo, EggInfo };
+
+struct Entry {
+    std::string file_name;
+    MetadataKind kind;
+};
+
+bool ends_with_ignoring_case(std::string_view s, std::string_view suffix) {
+    if (s.size() < suffix.size()) return false;
+    const std::string_view tail = s.substr(s.size() - suffix.size());
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        const char c = tail[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != suffix[i]) return false;
+    }
+    return true;
+}
+
+std::optional<MetadataKind> metadata_kind(std::string_view file_name) {
+    if (ends_with_ignoring_case(file_name, ".dist-info")) return MetadataKind::DistInfo;
+    if (ends_with_ignoring_case(file_name, ".egg-info")) return MetadataKind::EggInfo;
+    return std::nullopt;
+}
+
+// The canonical distribution name a metadata entry's file name announces:
+// "Foo_Bar-1.0.dist-info" -> "foo-bar", "foo.egg-info" -> "foo".
+std::string name_from_file_name(std::string_view file_name) {
+    const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
+    return canonical_name(stem.substr(0, stem.find('-')));
+}
+
+// One search-path directory, open for listing and for openat().
+class Directory {
+public:
+    explicit Directory(const std::string& path) : dir_(::opendir(path.c_str())) {}
+    ~Directory() {
+        if (dir_ != nullptr) ::closedir(dir_);
+    }
+    Directory(const Directory&) = delete;
+    Directory& operator=(const Directory&) = delete;
+
+    bool is_open() const { return dir_ != nullptr; }
+    int fd() const { return ::dirfd(dir_); }
+
+    // The metadata entries, in byte order of their names.
+    std::vector<Entry> metadata_entries() const {
+        std::vector<Entry> entries;
+        while (const dirent* item = ::readdir(dir_)) {
+            if (const std::optional<MetadataKind> kind = metadata_kind(item->d_name)) {
+                entries.push_back({item->d_name, *kind});
+            }
+        }
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return a.file_name < b.file_name; });
+        return entries;
+    }
+
+private:
+    DIR* dir_;
+};
+
+std::string join_path(const std::string& directory, const std::string& file_name) {
+    if (!directory.empty() && directory.back() == '/') return directory + file_name;
+    return directory + "/" + file_name;
+}
+
+// The header block of `file` inside the metadata directory `entry`.
+std::optional<std::string> read_headers_below(int dir_fd, const Entry& entry, const std::string& location,
+                                              const char* file) {
+    const std::string relative = entry.file_name + "/" + file;
+    return read_metadata_headers(dir_fd, relative.c_str(), location + "/" + file);
+}
+
+// The header block of an egg-info entry: its PKG-INFO, or the entry itself
+// when it is a file.
+std::optional<std::string> egg_info_headers(int dir_fd, const Entry& entry, const std::string& location) {
+    if (std::optional<std::string> headers = read_headers_below(dir_fd, entry, location, "PKG-INFO")) return headers;
+    return read_metadata_headers(dir_fd, entry.file_name.c_str(), location);
+}
+
+std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, const std::string& location) {
+    const std::string relative = entry.file_name + "/requires.txt";
+    const std::optional<std::string> text = read_small_file(dir_fd, relative.c_str(), location + "/requires.txt");
+    return text ? egg_info_requirement_lines(*text) : std::vector<std::string>{};
+}
+
+std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry) {
+    Distribution distribution;
+    distribution.location = join_path(directory, entry.file_name);
+    const std::optional<std::string> headers =
+        entry.kind == MetadataKind::DistInfo ? read_headers_below(dir_fd, entry, distribution.location, "METADATA")
+                                             : egg_info_headers(dir_fd, entry, distribution.location);
+    if (!headers) return std::nullopt;
+    MetadataHeaders parsed = parse_metadata_headers(*headers);
+    distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
+    distribution.key = canonical_name(distribution.name);
+    distribution.requirement_lines = std::move(parsed.requires_dist);
+    // Egg-info metadata keeps its requirements in requires.txt, unless the
+    // tool that wrote it put them into PKG-INFO as well.
+    if (entry.kind == MetadataKind::EggInfo && distribution.requirement_lines.empty()) {
+        distribution.requirement_lines = egg_info_requires(dir_fd, entry, distribution.location);
+    }
+    return distribution;
+}
+
+// Calls `visit(directory, dir_fd, entries)` for each readable directory of
+// the search path, once per directory even when the path names it twice.
+template <typename Visit>
+void for_each_directory(const std::vector<std::string>& search_path, Visit visit) {
+    std::set<std::pair<dev_t, ino_t>> seen;
+    for (const std::string& path : search_path) {
+        const Directory directory(path.empty() ? "." : path);
+        struct stat status {};
+        if (!directory.is_open() || ::fstat(directory.fd(), &status) != 0) continue;
+        if (!seen.insert({status.st_dev, status.st_ino}).second) continue;
+        if (visit(path, directory.fd(), directory.metadata_entries())) return;
+    }
+}
+
+}  // namespace
+
+InstalledEnvironmentReader::InstalledEnvironmentReader(std::vector<std::string> search_path, MarkerEnvironment markers)
+    : search_path_(std::move(search_path)), markers_(std::move(markers)) {}
+
+InstalledEnvironmentReader InstalledEnvironmentReader::current() {
+    const PythonEnvironment& environment = current_python_environment();
+    return InstalledEnvironmentReader(environment.sys_path, environment.markers);
+}
+
+std::vector<Distribution> InstalledEnvironmentReader::list_distributions() const {
+    std::vector<Distribution> distributions;
+    std::unordered_map<std::string, std::size_t> first_by_key;
+    for_each_directory(search_path_, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
+        for (const Entry& entry : entries) {
+            std::optional<Distribution> distribution = read_entry(dir_fd, path, entry);
+            if (!distribution) continue;
+            const auto [first, inserted] = first_by_key.emplace(distribution->key, distributions.size());
+            if (!inserted) {
+                const Distribution& winner = distributions[first->second];
+                log::warning("Distribution " + distribution->name + " at " + distribution->location +
+                             " is shadowed by " + winner.name + " at " + winner.location +
+                             ", which is found first");
+                continue;
+            }
+            distributions.push_back(std::move(*distribution));
+        }
+        return false;
+    });
+    std::sort(distributions.begin(), distributions.end(),
+              [](const Distribution& a, const Distribution& b) { return a.key < b.key; });
+    return distributions;
+}
+
+std::optional<Distribution> InstalledEnvironmentReader::find_distribution(std::string_view name) const {
+    const std::string key = canonical_name(name);
+    std::optional<Distribution> found;
+    for_each_directory(search_path_, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
+        for (const Entry& entry : entries) {
+            if (name_from_file_name(entry.file_name) != key) continue;
+            found = read_entry(dir_fd, path, entry);
+            if (found && found->key == key) return true;
+            found.reset();
+        }
+        return false;
+    });
+    return found;
+}
+
+}  // namespace quorl

@@ -1,0 +1,70 @@
+// The installed distributions of a Python environment, as the dependency
+// model reads them. The model sees only the EnvironmentReader interface, so it
+// is tested with distributions held in memory; InstalledEnvironmentReader
+// reads the metadata on disk.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "python/marker.h"
+
+namespace quorl {
+
+struct Distribution {
+    std::string name;      // the Name of its metadata, as written
+    std::string key;       // canonical name: lower case, runs of "-_." as one "-"
+    std::string location;  // its metadata directory or file, for messages
+    // Requires-Dist lines in declaration order (for egg-info, converted from
+    // requires.txt when the metadata holds none).
+    std::vector<std::string> requirement_lines;
+};
+
+class EnvironmentReader {
+public:
+    virtual ~EnvironmentReader() = default;
+
+    // Every installed distribution once (the first of each canonical name
+    // along the search path), sorted by key.
+    virtual std::vector<Distribution> list_distributions() const = 0;
+
+    // The installed distribution whose canonical name is that of `name`
+    // (the one list_distributions would give), with its requirement lines;
+    // nothing when no such distribution is installed.
+    virtual std::optional<Distribution> find_distribution(std::string_view name) const = 0;
+
+    // The marker values requirement lines are evaluated with.
+    virtual const MarkerEnvironment& marker_environment() const = 0;
+};
+
+// Reads `*.dist-info` and `*.egg-info` entries (directories, or egg-info
+// files) of every directory of a search path. Entries of one directory are
+// taken in byte order of their names, directories in search-path order; of
+// several distributions with one canonical name the first wins and each later
+// one gets a warning naming both places. Entries that are not directories,
+// and metadata directories without their metadata file, are skipped. Only the
+// header block of METADATA / PKG-INFO is read. Read failures other than a
+// missing file throw OsError naming the file.
+class InstalledEnvironmentReader : public EnvironmentReader {
+public:
+    InstalledEnvironmentReader(std::vector<std::string> search_path, MarkerEnvironment markers);
+
+    // The environment of the current interpreter (see current_python_environment).
+    static InstalledEnvironmentReader current();
+
+    std::vector<Distribution> list_distributions() const override;
+
+    // Looks only at entries whose file name starts with the distribution's
+    // name (up to the first "-"), and confirms the Name of their metadata.
+    std::optional<Distribution> find_distribution(std::string_view name) const override;
+
+    const MarkerEnvironment& marker_environment() const override { return markers_; }
+
+private:
+    std::vector<std::string> search_path_;
+    MarkerEnvironment markers_;
+};
+
+}  // namespace quorl

@@ -1,0 +1,140 @@
+#include "python/requirement.h"
+
+#include "python/scanner.h"
+#include "python/version.h"
+#include "support/errors.h"
+
+namespace quorl {
+namespace {
+
+struct SpecifierOperator {
+    std::string_view text;
+    std::optional<VersionOperator> op;  // absent for "===", which takes any text
+};
+
+// Longest first, so "===" is not read as "==".
+constexpr SpecifierOperator SPECIFIER_OPERATORS[] = {
+    {"===", std::nullopt},
+    {"==", VersionOperator::Equal},
+    {"~=", VersionOperator::Compatible},
+    {"!=", VersionOperator::NotEqual},
+    {"<=", VersionOperator::LessEqual},
+    {">=", VersionOperator::GreaterEqual},
+    {"<", VersionOperator::Less},
+    {">", VersionOperator::Greater},
+};
+
+const SpecifierOperator* take_specifier_operator(Scanner& s) {
+    for (const SpecifierOperator& known : SPECIFIER_OPERATORS) {
+        if (s.take(known.text)) return &known;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> parse_extras(Scanner& s) {
+    std::vector<std::string> extras;
+    const std::size_t open = s.position();
+    if (!s.take('[')) return extras;
+    s.skip_space();
+    std::string_view extra = s.take_name();
+    while (!extra.empty()) {
+        extras.emplace_back(extra);
+        s.skip_space();
+        if (!s.take(',')) {
+            if (!s.take_name().empty()) s.fail("Expected comma between extra names");
+            break;
+        }
+        s.skip_space();
+        extra = s.take_name();
+        if (extra.empty()) s.fail("Expected extra name after comma");
+    }
+    s.skip_space();
+    if (!s.take(']')) s.fail_at(open, "Expected matching right bracket for '['");
+    return extras;
+}
+
+// One or more clauses "<op><version>" joined by commas, optionally in
+// parentheses; nothing at all is a valid (empty) specifier.
+std::string parse_specifier(Scanner& s) {
+    const std::size_t open = s.position();
+    const bool parenthesised = s.take('(');
+    s.skip_space();
+    std::string specifier;
+    while (const SpecifierOperator* op = take_specifier_operator(s)) {
+        s.skip_space();
+        const std::size_t version_start = s.position();
+        const std::string_view version = s.take_until_any(op->op ? " \t,;)" : " \t;)");
+        if (op->op ? !is_valid_specifier(*op->op, version) : version.empty()) {
+            s.fail_at(version_start, "Expected a valid version after '" + std::string(op->text) + "'");
+        }
+        specifier += op->text;
+        specifier += version;
+        s.skip_space();
+        if (!s.take(',')) break;
+        s.skip_space();
+        if (s.at_end() || s.peek() == ';' || s.peek() == ')') break;  // a trailing comma adds nothing
+        specifier += ',';
+    }
+    s.skip_space();
+    if (parenthesised && !s.take(')')) s.fail_at(open, "Expected matching right parenthesis for '('");
+    return specifier;
+}
+
+void parse_marker_part(Scanner& s, Requirement& requirement) {
+    if (!s.take(';')) s.fail("Expected end or semicolon");
+    requirement.marker = Marker::parse_rest(s);
+}
+
+void parse_details(Scanner& s, Requirement& requirement) {
+    if (s.take('@')) {
+        s.skip_space();
+        requirement.url = std::string(s.take_until_any(" \t"));
+        if (requirement.url.empty()) s.fail("Expected URL after @");
+        // A ";" right after the URL belongs to the URL: a marker needs white space before it.
+        if (s.at_end()) return;
+        s.skip_space();
+        if (s.at_end()) return;
+        parse_marker_part(s, requirement);
+        return;
+    }
+    requirement.specifier = parse_specifier(s);
+    s.skip_space();
+    if (s.at_end()) return;
+    parse_marker_part(s, requirement);
+}
+
+Requirement parse(Scanner& s) {
+    Requirement requirement;
+    s.skip_space();
+    requirement.name = std::string(s.take_name());
+    if (requirement.name.empty()) s.fail("Expected package name at the start of dependency specifier");
+    s.skip_space();
+    requirement.extras = parse_extras(s);
+    s.skip_space();
+    parse_details(s, requirement);
+    return requirement;
+}
+
+}  // namespace
+
+Requirement parse_requirement(std::string_view line) {
+    Scanner scanner(line);
+    try {
+        return parse(scanner);
+    } catch (const SyntaxFailure& failure) {
+        throw ValueError(describe_syntax_failure("Invalid requirement", line, failure));
+    }
+}
+
+Requirement parse_requirement_of(std::string_view line, std::string_view distribution, std::string_view location) {
+    Scanner scanner(line);
+    try {
+        return parse(scanner);
+    } catch (const SyntaxFailure& failure) {
+        const std::string where = "of distribution " + std::string(distribution) + " (" + std::string(location) + ")";
+        throw ValueError("Invalid requirement '" + std::string(line) + "' " + where + ": " + failure.expected +
+                         " at position " + std::to_string(failure.position));
+    }
+}
+
+}  // namespace quorl

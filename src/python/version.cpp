@@ -1,0 +1,306 @@
+#include "python/version.h"
+
+#include <algorithm>
+
+#include "support/text.h"
+
+namespace quorl {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_alnum_lower(char c) { return is_digit(c) || (c >= 'a' && c <= 'z'); }
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool is_separator(char c) { return c == '-' || c == '_' || c == '.'; }
+
+// A cursor over the version text that backtracks by resetting `pos`.
+struct Cursor {
+    std::string_view text;
+    std::size_t pos = 0;
+    bool overflow = false;
+
+    bool at_end() const { return pos >= text.size(); }
+    char peek(std::size_t ahead = 0) const { return pos + ahead < text.size() ? lower(text[pos + ahead]) : '\0'; }
+
+    bool take(char c) {
+        if (peek() != c) return false;
+        ++pos;
+        return true;
+    }
+    bool take_separator() {
+        if (!is_separator(peek())) return false;
+        ++pos;
+        return true;
+    }
+    // Case-insensitive keyword.
+    bool take_word(std::string_view word) {
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            if (peek(i) != word[i]) return false;
+        }
+        pos += word.size();
+        return true;
+    }
+    std::optional<std::uint64_t> take_number() {
+        if (!is_digit(peek())) return std::nullopt;
+        std::uint64_t value = 0;
+        while (is_digit(peek())) {
+            const std::uint64_t digit = static_cast<std::uint64_t>(text[pos] - '0');
+            if (value > (UINT64_MAX - digit) / 10) overflow = true;
+            value = value * 10 + digit;
+            ++pos;
+        }
+        return value;
+    }
+};
+
+// "[-_.]? <digits>" after a label: the separator counts only when digits follow.
+std::uint64_t take_label_number(Cursor& c) {
+    const std::size_t start = c.pos;
+    c.take_separator();
+    if (std::optional<std::uint64_t> n = c.take_number()) return *n;
+    c.pos = start;
+    return 0;
+}
+
+bool parse_pre(Cursor& c, Version& v) {
+    const std::size_t start = c.pos;
+    c.take_separator();
+    // Longer spellings first, so "alpha" is not read as "a" + "lpha".
+    static const std::pair<std::string_view, Version::PreKind> labels[] = {
+        {"alpha", Version::PreKind::Alpha},    {"beta", Version::PreKind::Beta},
+        {"preview", Version::PreKind::Candidate}, {"pre", Version::PreKind::Candidate},
+        {"rc", Version::PreKind::Candidate},   {"a", Version::PreKind::Alpha},
+        {"b", Version::PreKind::Beta},         {"c", Version::PreKind::Candidate},
+    };
+    for (const auto& [word, kind] : labels) {
+        if (c.take_word(word)) {
+            v.pre = Version::Pre{kind, take_label_number(c)};
+            return true;
+        }
+    }
+    c.pos = start;
+    return false;
+}
+
+void parse_post(Cursor& c, Version& v) {
+    const std::size_t start = c.pos;
+    if (c.take('-')) {
+        if (std::optional<std::uint64_t> n = c.take_number()) {
+            v.post = *n;
+            return;
+        }
+        c.pos = start;
+    }
+    c.take_separator();
+    for (std::string_view word : {"post", "rev", "r"}) {
+        if (c.take_word(word)) {
+            v.post = take_label_number(c);
+            return;
+        }
+    }
+    c.pos = start;
+}
+
+void parse_dev(Cursor& c, Version& v) {
+    const std::size_t start = c.pos;
+    c.take_separator();
+    if (c.take_word("dev")) {
+        v.dev = take_label_number(c);
+        return;
+    }
+    c.pos = start;
+}
+
+bool parse_local(Cursor& c, Version& v) {
+    if (!c.take('+')) return true;
+    while (true) {
+        std::string segment;
+        while (is_alnum_lower(c.peek())) {
+            segment += c.peek();
+            ++c.pos;
+        }
+        if (segment.empty()) return false;
+        v.local.push_back(std::move(segment));
+        if (!c.take_separator()) return true;
+    }
+}
+
+bool parse_release(Cursor& c, Version& v) {
+    std::optional<std::uint64_t> first = c.take_number();
+    if (!first) return false;
+    if (c.take('!')) {
+        v.epoch = *first;
+        first = c.take_number();
+        if (!first) return false;
+    }
+    v.release.push_back(*first);
+    while (c.peek() == '.' && is_digit(c.peek(1))) {
+        ++c.pos;
+        v.release.push_back(*c.take_number());
+    }
+    return true;
+}
+
+int compare_numbers(std::uint64_t a, std::uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+int compare_release(const std::vector<std::uint64_t>& a, const std::vector<std::uint64_t>& b) {
+    // Trailing zeros do not count: 1.0 == 1.0.0.
+    const std::size_t n = std::max(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t x = i < a.size() ? a[i] : 0;
+        const std::uint64_t y = i < b.size() ? b[i] : 0;
+        if (x != y) return compare_numbers(x, y);
+    }
+    return 0;
+}
+
+// Pre-release rank: a dev release without pre or post sorts before every
+// pre-release of its release; no pre-release sorts after all of them.
+int compare_pre(const Version& a, const Version& b) {
+    auto rank = [](const Version& v) -> int {
+        if (!v.pre && !v.post && v.dev) return -1;
+        if (!v.pre) return 1;
+        return 0;
+    };
+    const int ra = rank(a), rb = rank(b);
+    if (ra != rb) return ra < rb ? -1 : 1;
+    if (ra != 0) return 0;
+    if (a.pre->kind != b.pre->kind) return a.pre->kind < b.pre->kind ? -1 : 1;
+    return compare_numbers(a.pre->number, b.pre->number);
+}
+
+int compare_optional(const std::optional<std::uint64_t>& a, const std::optional<std::uint64_t>& b,
+                     int absent_rank) {
+    if (a && b) return compare_numbers(*a, *b);
+    if (!a && !b) return 0;
+    return a ? -absent_rank : absent_rank;
+}
+
+bool all_digits(const std::string& s) { return std::all_of(s.begin(), s.end(), is_digit); }
+
+// Local segments: numeric segments sort after alphanumeric ones and compare
+// as numbers; a longer local label sorts after its own prefix.
+int compare_local(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    if (a.empty() != b.empty()) return a.empty() ? -1 : 1;
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool na = all_digits(a[i]), nb = all_digits(b[i]);
+        if (na != nb) return na ? 1 : -1;
+        if (na) {
+            const std::string_view x = std::string_view(a[i]).substr(std::min(a[i].find_first_not_of('0'), a[i].size()));
+            const std::string_view y = std::string_view(b[i]).substr(std::min(b[i].find_first_not_of('0'), b[i].size()));
+            if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
+            if (x != y) return x < y ? -1 : 1;
+        } else if (a[i] != b[i]) {
+            return a[i] < b[i] ? -1 : 1;
+        }
+    }
+    return compare_numbers(a.size(), b.size());
+}
+
+bool ends_with_wildcard(std::string_view spec) { return spec.size() >= 2 && spec.substr(spec.size() - 2) == ".*"; }
+
+// "==<prefix>.*": the release numbers of `version`, padded with zeros,
+// begin with those of the prefix (same epoch).
+bool matches_prefix(const Version& version, const Version& prefix) {
+    if (version.epoch != prefix.epoch) return false;
+    for (std::size_t i = 0; i < prefix.release.size(); ++i) {
+        const std::uint64_t x = i < version.release.size() ? version.release[i] : 0;
+        if (x != prefix.release[i]) return false;
+    }
+    return true;
+}
+
+// A wildcard prefix holds an epoch and release numbers only.
+std::optional<Version> parse_wildcard_prefix(std::string_view spec) {
+    std::optional<Version> prefix = parse_version(spec.substr(0, spec.size() - 2));
+    if (!prefix || prefix->pre || prefix->post || prefix->dev || !prefix->local.empty()) return std::nullopt;
+    return prefix;
+}
+
+bool less_than(const Version& version, const Version& spec) {
+    if (compare_versions(version, spec) >= 0) return false;
+    // "<1.0" does not admit 1.0rc1 unless the bound is a pre-release itself.
+    return !(!spec.is_prerelease() && version.is_prerelease() &&
+             compare_versions(version.base_version(), spec.base_version()) == 0);
+}
+
+bool greater_than(const Version& version, const Version& spec) {
+    if (compare_versions(version, spec) <= 0) return false;
+    // ">1.0" admits neither 1.0.post1 (unless the bound is a post-release) nor 1.0+local.
+    const bool same_base = compare_versions(version.base_version(), spec.base_version()) == 0;
+    if (!spec.is_postrelease() && version.is_postrelease() && same_base) return false;
+    return !(!version.local.empty() && same_base);
+}
+
+}  // namespace
+
+Version Version::public_version() const {
+    Version copy = *this;
+    copy.local.clear();
+    return copy;
+}
+
+Version Version::base_version() const {
+    Version base;
+    base.epoch = epoch;
+    base.release = release;
+    return base;
+}
+
+std::optional<Version> parse_version(std::string_view text) {
+    Cursor c{text::strip(text)};
+    Version v;
+    c.take('v');
+    if (!parse_release(c, v)) return std::nullopt;
+    parse_pre(c, v);
+    parse_post(c, v);
+    parse_dev(c, v);
+    if (!parse_local(c, v) || !c.at_end() || c.overflow) return std::nullopt;
+    return v;
+}
+
+int compare_versions(const Version& a, const Version& b) {
+    if (int r = compare_numbers(a.epoch, b.epoch)) return r;
+    if (int r = compare_release(a.release, b.release)) return r;
+    if (int r = compare_pre(a, b)) return r;
+    if (int r = compare_optional(a.post, b.post, -1)) return r;  // no post sorts first
+    if (int r = compare_optional(a.dev, b.dev, 1)) return r;     // no dev sorts last
+    return compare_local(a.local, b.local);
+}
+
+bool is_valid_specifier(VersionOperator op, std::string_view spec) {
+    spec = text::strip(spec);
+    const bool equality = op == VersionOperator::Equal || op == VersionOperator::NotEqual;
+    if (ends_with_wildcard(spec)) return equality && parse_wildcard_prefix(spec).has_value();
+    const std::optional<Version> version = parse_version(spec);
+    if (!version) return false;
+    if (!version->local.empty() && !equality) return false;
+    return op != VersionOperator::Compatible || version->release.size() >= 2;
+}
+
+std::optional<bool> version_satisfies(const Version& version, VersionOperator op, std::string_view spec) {
+    spec = text::strip(spec);
+    if (!is_valid_specifier(op, spec)) return std::nullopt;
+    if (ends_with_wildcard(spec)) {
+        const bool match = matches_prefix(version, *parse_wildcard_prefix(spec));
+        return op == VersionOperator::Equal ? match : !match;
+    }
+    const Version bound = *parse_version(spec);
+    const Version candidate = bound.local.empty() ? version.public_version() : version;
+    switch (op) {
+        case VersionOperator::Equal: return compare_versions(candidate, bound) == 0;
+        case VersionOperator::NotEqual: return compare_versions(candidate, bound) != 0;
+        case VersionOperator::LessEqual: return compare_versions(candidate, bound) <= 0;
+        case VersionOperator::GreaterEqual: return compare_versions(candidate, bound) >= 0;
+        case VersionOperator::Less: return less_than(version, bound);
+        case VersionOperator::Greater: return greater_than(version, bound);
+        case VersionOperator::Compatible: {
+            Version prefix = bound.base_version();
+            prefix.release.pop_back();
+            return compare_versions(candidate, bound) >= 0 && matches_prefix(candidate, prefix);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace quorl

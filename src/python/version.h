@@ -1,0 +1,59 @@
+// PEP 440 versions and version specifiers, as far as environment markers and
+// the validation of requirement lines need them: parsing, ordering, and
+// whether a version satisfies one "<op><version>" clause.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorl {
+
+struct Version {
+    // Pre-release kinds in their PEP 440 order (alpha < beta < release candidate).
+    enum class PreKind { Alpha, Beta, Candidate };
+    struct Pre {
+        PreKind kind;
+        std::uint64_t number;
+    };
+
+    std::uint64_t epoch = 0;
+    std::vector<std::uint64_t> release;  // never empty for a parsed version
+    std::optional<Pre> pre;
+    std::optional<std::uint64_t> post;
+    std::optional<std::uint64_t> dev;
+    std::vector<std::string> local;  // lower-cased segments after "+"
+
+    bool is_prerelease() const { return pre.has_value() || dev.has_value(); }
+    bool is_postrelease() const { return post.has_value(); }
+    // The same version without its local segments.
+    Version public_version() const;
+    // Epoch and release only.
+    Version base_version() const;
+};
+
+// Parses a PEP 440 version (case-insensitive, optional leading "v", alternative
+// spellings and separators accepted, surrounding white space ignored). Returns
+// nothing when the text is not a valid version, or when a number does not fit
+// in 64 bits.
+std::optional<Version> parse_version(std::string_view text);
+
+// PEP 440 ordering: negative, zero or positive like strcmp.
+int compare_versions(const Version& a, const Version& b);
+
+// The comparison operators of version specifiers. Arbitrary ("===") compares
+// text and is left to the caller.
+enum class VersionOperator { Equal, NotEqual, LessEqual, GreaterEqual, Less, Greater, Compatible };
+
+// Whether `version` satisfies the clause `op spec`, pre-releases included.
+// Returns nothing when `op spec` is not a valid specifier clause (a "==" or
+// "!=" clause may end in ".*"; "~=" needs two release numbers; only "==" and
+// "!=" accept a local label).
+std::optional<bool> version_satisfies(const Version& version, VersionOperator op, std::string_view spec);
+
+// Whether `op spec` is a valid specifier clause (see version_satisfies).
+bool is_valid_specifier(VersionOperator op, std::string_view spec);
+
+}  // namespace quorl

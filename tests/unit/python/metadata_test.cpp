@@ -1,0 +1,55 @@
+#include "python/metadata.h"
+
+#include <gtest/gtest.h>
+
+namespace quorl {
+namespace {
+
+TEST(MetadataTest, HeadersStopAtTheFirstEmptyLineAndUnfoldContinuations) {
+    const std::string text =
+        "Metadata-Version: 2.1\r\n"
+        "name: Foo_Bar\r\n"
+        "Version: 1.0\r\n"
+        "Requires-Dist: requests[socks] (>=2.0) ;\r\n"
+        "  python_version >= \"3.8\"\r\n"
+        "REQUIRES-DIST:  café-lib  \r\n"
+        "Name: Second\r\n"
+        "   \r\n"          // white space only: continues the previous header
+        "Requires-Dist: last\r\n"
+        "\r\n"
+        "Requires-Dist: in-the-body\n";
+    const MetadataHeaders headers = parse_metadata_headers(text);
+    EXPECT_EQ(headers.name, "Foo_Bar");
+    EXPECT_EQ(headers.requires_dist,
+              (std::vector<std::string>{"requests[socks] (>=2.0) ;  python_version >= \"3.8\"", "café-lib", "last"}));
+    EXPECT_TRUE(parse_metadata_headers("\nName: x\n").requires_dist.empty());
+    EXPECT_FALSE(parse_metadata_headers("\nName: x\n").name.has_value());
+}
+
+TEST(MetadataTest, EggInfoRequiresBecomeLinesWithMarkers) {
+    const std::string requires_txt =
+        "six>=1.0\n"
+        "\n"
+        "# a comment\n"
+        "[test]\n"
+        "pytest\n"
+        "[:python_version < \"3.8\"]\n"
+        "importlib-metadata\n"
+        "[socks:sys_platform == \"win32\"]\n"
+        "win-inet-pton\n"
+        "pkg @ https://example.org/pkg.whl\n"
+        "[ docs ]\n"
+        "sphinx\n";
+    EXPECT_EQ(egg_info_requirement_lines(requires_txt),
+              (std::vector<std::string>{
+                  "six>=1.0",
+                  "pytest; extra == \"test\"",
+                  "importlib-metadata; python_version < \"3.8\"",
+                  "win-inet-pton; (sys_platform == \"win32\") and extra == \"socks\"",
+                  "pkg @ https://example.org/pkg.whl ; (sys_platform == \"win32\") and extra == \"socks\"",
+                  "sphinx; extra == \"docs\"",
+              }));
+}
+
+}  // namespace
+}  // namespace quorl

@@ -1,0 +1,84 @@
+#include "python/python_environment.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "python/environment_reader.h"
+#include "support/errors.h"
+
+namespace quorl {
+namespace {
+
+namespace fs = std::filesystem;
+
+using namespace std::string_literals;
+
+TEST(PythonEnvironmentTest, ParsesTheAnswer) {
+    const std::string answer = "quorl-environment-1\0/venv/bin/python\0cpython\0003.11.2\0posix\0x86_64\0CPython\0"
+                               "6.1\0Linux\0#1 SMP\0003.11.2\0003.11\0linux\0/usr/lib/python311.zip\0/venv/site\0"s;
+    const PythonEnvironment env = parse_python_environment_answer(answer);
+    EXPECT_EQ(env.executable, "/venv/bin/python");
+    EXPECT_EQ(env.sys_path, (std::vector<std::string>{"/usr/lib/python311.zip", "/venv/site"}));
+    EXPECT_EQ(env.markers.get(MarkerVariable::PythonVersion), "3.11");
+    EXPECT_EQ(env.markers.get(MarkerVariable::PlatformVersion), "#1 SMP");
+    EXPECT_EQ(env.markers.get(MarkerVariable::SysPlatform), "linux");
+    EXPECT_THROW(parse_python_environment_answer("Traceback ..."), QuorlError);
+    EXPECT_THROW(parse_python_environment_answer("quorl-environment-1\0/x\0"s), QuorlError);
+}
+
+class RealInterpreterTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "needs /usr/bin/python3";
+        dir_ = fs::temp_directory_path() / ("quorl-python-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_;
+};
+
+TEST_F(RealInterpreterTest, AsksTheInterpreterAndLeavesTheWorkingDirectoryOut) {
+    // A stray distribution in the working directory is not installed.
+    fs::create_directories(dir_ / "stray-1.0.dist-info");
+    std::ofstream(dir_ / "stray-1.0.dist-info" / "METADATA") << "Name: stray\n";
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir_);
+    const PythonEnvironment env = query_python_environment("/usr/bin/python3");
+    const std::vector<Distribution> found =
+        InstalledEnvironmentReader(env.sys_path, env.markers).list_distributions();
+    fs::current_path(previous);
+    EXPECT_FALSE(env.executable.empty());
+    EXPECT_FALSE(env.markers.get(MarkerVariable::PythonVersion).empty());
+    EXPECT_EQ(env.markers.get(MarkerVariable::OsName), "posix");
+    ASSERT_FALSE(env.sys_path.empty());
+    EXPECT_NE(env.sys_path.front(), "");
+    for (const Distribution& d : found) EXPECT_NE(d.key, "stray");
+}
+
+TEST_F(RealInterpreterTest, ABrokenOrMissingInterpreterIsOneClearError) {
+    const fs::path broken = dir_ / "python";
+    std::ofstream(broken) << "#!/bin/sh\necho 'Traceback (most recent call last):' >&2\necho 'ImportError: boom' >&2\nexit 3\n";
+    fs::permissions(broken, fs::perms::owner_all);
+    try {
+        query_python_environment(broken);
+        FAIL();
+    } catch (const QuorlError& error) {
+        EXPECT_EQ(std::string(error.what()), "The Python interpreter " + broken.string() +
+                                                 " failed with exit status 3 while reading its environment: "
+                                                 "ImportError: boom");
+    }
+    try {
+        query_python_environment(dir_ / "absent");
+        FAIL();
+    } catch (const QuorlError& error) {
+        EXPECT_NE(std::string(error.what()).find("Cannot run the Python interpreter " + (dir_ / "absent").string()),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+}  // namespace
+}  // namespace quorl
