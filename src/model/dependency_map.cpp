@@ -1,0 +1,239 @@
+// Storage of the dependency map: packages are interned to dense ids in key
+// order, sets are id vectors sorted by text form, and a name index finds the
+// extras variants of a package without scanning the keys.
+#include "model/dependency_map.h"
+
+#include <algorithm>
+
+#include "support/errors.h"
+
+namespace quorl {
+namespace {
+
+// Text order with a tie-break, so that two different packages that happen to
+// print alike (an extra holding a ",") still have a strict order.
+bool package_less(const Package& a, const Package& b) {
+    if (a.to_string() != b.to_string()) return a.to_string() < b.to_string();
+    if (a.name() != b.name()) return a.name() < b.name();
+    return a.extras() < b.extras();
+}
+
+}  // namespace
+
+DependencyMap::DependencyMap(const Mapping& mapping) {
+    // A key given twice keeps its first position and its last list.
+    std::unordered_map<Package, std::size_t> last_entry;
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < mapping.size(); ++i) {
+        auto [found, inserted] = last_entry.try_emplace(mapping[i].first, i);
+        if (inserted) {
+            order.push_back(i);
+        } else {
+            found->second = i;
+        }
+    }
+    // Every base package is complete before an extras package copies its set.
+    for (const bool with_extras : {false, true}) {
+        for (const std::size_t first : order) {
+            const Package& key = mapping[first].first;
+            if (key.has_extras() != with_extras) continue;
+            _add_dependencies(key, mapping[last_entry.at(key)].second);
+        }
+    }
+    check_base_packages();
+}
+
+DependencyMap DependencyMap::from_string_mapping(const StringMapping& mapping) {
+    Mapping parsed;
+    parsed.reserve(mapping.size());
+    for (const auto& [key, dependencies] : mapping) {
+        std::vector<Package> packages;
+        packages.reserve(dependencies.size());
+        for (const std::string& dependency : dependencies) {
+            packages.push_back(Package::from_string(dependency));
+        }
+        parsed.emplace_back(Package::from_string(key), std::move(packages));
+    }
+    return DependencyMap(parsed);
+}
+
+std::vector<Package> DependencyMap::packages() const {
+    std::vector<Package> out;
+    out.reserve(nodes_.size());
+    for (const Node& node : nodes_) out.push_back(node.package);
+    return out;
+}
+
+bool DependencyMap::contains(const Package& package) const {
+    return index_.count(package) != 0;
+}
+
+std::vector<Package> DependencyMap::get(const Package& package) const {
+    return to_packages(dependency_ids(package));
+}
+
+void DependencyMap::_add_dependencies(const Package& package,
+                                      const std::vector<Package>& dependencies) {
+    const std::optional<Id> base = check_addable(package);
+    const Id key = intern(package);
+    std::vector<Id> ids;
+    ids.reserve(dependencies.size());
+    for (const Package& dependency : dependencies) ids.push_back(intern(dependency));
+    add_to_set(key, std::move(ids), base);
+}
+
+void DependencyMap::remove_package(const Package& package) {
+    std::vector<Id> doomed_ids;
+    if (const std::optional<Id> id = find(package)) doomed_ids.push_back(*id);
+    // A base package takes its extras variants with it: every key of the same
+    // name includes it, so the name index lists exactly them.
+    if (!package.has_extras()) {
+        if (auto same_name = by_name_.find(package.name()); same_name != by_name_.end()) {
+            doomed_ids.insert(doomed_ids.end(), same_name->second.begin(), same_name->second.end());
+        }
+    }
+    // By invariant 1 a package that is not a key is in no set either.
+    if (doomed_ids.empty()) return;
+    std::vector<char> doomed(nodes_.size(), 0);
+    for (const Id id : doomed_ids) doomed[id] = 1;
+    remove_keys(doomed);
+}
+
+// --- internals --------------------------------------------------------------
+
+std::optional<DependencyMap::Id> DependencyMap::find(const Package& package) const {
+    auto found = index_.find(package);
+    if (found == index_.end()) return std::nullopt;
+    return found->second;
+}
+
+DependencyMap::Id DependencyMap::intern(const Package& package) {
+    auto [found, inserted] = index_.try_emplace(package, static_cast<Id>(nodes_.size()));
+    if (inserted) {
+        nodes_.push_back(Node{package, {}});
+        by_name_[package.name()].push_back(found->second);
+    }
+    return found->second;
+}
+
+bool DependencyMap::text_less(Id a, Id b) const {
+    return package_less(nodes_[a].package, nodes_[b].package);
+}
+
+void DependencyMap::sort_by_text(std::vector<Id>& ids) const {
+    auto less = [this](Id a, Id b) { return text_less(a, b); };
+    // Sets copied from another map arrive sorted already.
+    if (!std::is_sorted(ids.begin(), ids.end(), less)) std::sort(ids.begin(), ids.end(), less);
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+std::vector<Package> DependencyMap::to_packages(const std::vector<Id>& ids) const {
+    std::vector<Package> out;
+    out.reserve(ids.size());
+    for (const Id id : ids) out.push_back(nodes_[id].package);
+    return out;
+}
+
+std::vector<DependencyMap::Id> DependencyMap::dependency_ids(const Package& package) const {
+    const std::optional<Id> own = find(package);
+    if (package.extras().size() <= 1) {
+        // The only variant of a single-extra package is the package itself.
+        return own ? nodes_[*own].dependencies : std::vector<Id>{};
+    }
+    std::vector<Id> ids;
+    if (own) ids = nodes_[*own].dependencies;
+    for (const std::string& extra : package.extras()) {
+        if (const std::optional<Id> variant = find(Package(package.name(), {extra}))) {
+            const std::vector<Id>& more = nodes_[*variant].dependencies;
+            ids.insert(ids.end(), more.begin(), more.end());
+        }
+    }
+    sort_by_text(ids);
+    return ids;
+}
+
+std::span<const DependencyMap::Id> DependencyMap::Adjacency::of(Id id) {
+    const Package& package = map_.nodes_[id].package;
+    if (package.extras().size() <= 1) return map_.nodes_[id].dependencies;
+    auto [found, inserted] = unions_.try_emplace(id);
+    if (inserted) found->second = map_.dependency_ids(package);
+    return found->second;
+}
+
+std::optional<DependencyMap::Id> DependencyMap::check_addable(const Package& package) const {
+    if (package.extras().size() > 1) {
+        throw ValueError("Cannot add dependencies for a package with multiple extras.");
+    }
+    if (!package.has_extras()) return std::nullopt;
+    const Package base = package.base();
+    const std::optional<Id> base_id = find(base);
+    if (!base_id) {
+        throw ValueError("Package " + package.to_string() + " has extras but no base package " +
+                         base.to_string() + " in the dependency map.");
+    }
+    return base_id;
+}
+
+void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::optional<Id> base) {
+    if (base) {
+        const std::vector<Id>& inherited = nodes_[*base].dependencies;
+        dependencies.insert(dependencies.end(), inherited.begin(), inherited.end());
+    }
+    sort_by_text(dependencies);
+    std::vector<Id>& set = nodes_[key].dependencies;
+    std::vector<Id> merged;
+    merged.reserve(set.size() + dependencies.size());
+    std::set_union(set.begin(), set.end(), dependencies.begin(), dependencies.end(),
+                   std::back_inserter(merged), [this](Id a, Id b) { return text_less(a, b); });
+    set = std::move(merged);
+}
+
+void DependencyMap::check_base_packages() const {
+    for (const Node& node : nodes_) {
+        if (node.package.has_extras() && !index_.count(node.package.base())) {
+            throw ValueError("Missing base dependencies for package " + node.package.to_string() +
+                             ".");
+        }
+    }
+}
+
+// Drops the doomed keys and every mention of them, renumbering the survivors
+// so that ids stay dense and in key order: O(keys + dependencies).
+void DependencyMap::remove_keys(const std::vector<char>& doomed) {
+    constexpr Id GONE = static_cast<Id>(-1);
+    std::vector<Id> renumber(nodes_.size(), GONE);
+    std::vector<Node> kept;
+    kept.reserve(nodes_.size());
+    for (Id id = 0; id < nodes_.size(); ++id) {
+        if (doomed[id]) {
+            index_.erase(nodes_[id].package);
+            continue;
+        }
+        renumber[id] = static_cast<Id>(kept.size());
+        kept.push_back(std::move(nodes_[id]));
+    }
+    for (Node& node : kept) {
+        std::vector<Id> survivors;
+        survivors.reserve(node.dependencies.size());
+        for (const Id dependency : node.dependencies) {
+            if (renumber[dependency] != GONE) survivors.push_back(renumber[dependency]);
+        }
+        node.dependencies = std::move(survivors);  // renumbering keeps the text order
+    }
+    nodes_ = std::move(kept);
+    for (auto& entry : index_) entry.second = renumber[entry.second];
+    for (auto entry = by_name_.begin(); entry != by_name_.end();) {
+        std::vector<Id> survivors;
+        for (const Id id : entry->second) {
+            if (renumber[id] != GONE) survivors.push_back(renumber[id]);
+        }
+        if (survivors.empty()) {
+            entry = by_name_.erase(entry);
+        } else {
+            entry->second = std::move(survivors);
+            ++entry;
+        }
+    }
+}
+
+}  // namespace quorl

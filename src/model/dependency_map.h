@@ -1,0 +1,181 @@
+// DependencyMap: an insertion-ordered map from each Package to the set of its
+// direct dependencies, with the extra logic for extras: a key with one extra
+// ("scipy[test]") stands for its base package plus what the extra pulls in, so
+// its set holds the base package's dependencies as well as its own.
+//
+// Invariants after construction:
+//   1. every dependency of every key is itself a key (with an empty set when
+//      nothing more is known about it);
+//   2. a key added with dependencies has at most one extra, and a single-extra
+//      key's set holds every dependency its base package had when it was added;
+//   3. for every key, the base package of the same name is a key.
+// A key with several extras exists only as somebody's dependency, with an
+// empty set of its own; `get` of it is the union of its single-extra variants.
+//
+// Every list a query returns is deterministic: `get` is sorted by text form
+// (code-point order), and the other queries follow key order or `get` order.
+// All failures are ValueError with the messages documented per operation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "model/package.h"
+
+namespace quorl {
+
+class DependencyMap {
+public:
+    using Mapping = std::vector<std::pair<Package, std::vector<Package>>>;
+    using StringMapping = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+    // An empty map (it has no roots).
+    DependencyMap() = default;
+
+    // Builds the map from an ordered mapping (entry order = mapping order).
+    // Keys without extras are added first, then keys with extras, each through
+    // `_add_dependencies`; then every key's base package must be a key.
+    // A key given twice keeps its first position and its last list.
+    // Throws ValueError:
+    //   "Cannot add dependencies for a package with multiple extras."
+    //   "Package <p> has extras but no base package <base> in the dependency map."
+    //   "Missing base dependencies for package <p>."
+    explicit DependencyMap(const Mapping& mapping);
+
+    // Same, with every text parsed by Package::from_string (whose errors
+    // propagate). Texts that give equal packages name one key.
+    static DependencyMap from_string_mapping(const StringMapping& mapping);
+
+    // Reading the installed environment: see installed_dependency_map.cpp
+    // (from_installed, fetch_extras_for_installed_package are declared here).
+
+    // All keys in key order (position of first insertion).
+    std::vector<Package> packages() const;
+    bool contains(const Package& package) const;
+    std::size_t size() const { return nodes_.size(); }
+
+    // The dependencies of `package`, sorted by text form: its own set when it
+    // is a key, united with the set of every single-extra variant name[e]
+    // that is a key, for each extra e of `package`. Empty for unknown packages.
+    std::vector<Package> get(const Package& package) const;
+
+    // Every key whose `get` holds a dependency that `target_package` is
+    // included in, grouped by name in key order: one package per name, with
+    // the extras of all such keys of that name (first-seen order). The result
+    // packages are new values.
+    std::vector<Package> required_by(const Package& target_package) const;
+
+    // Adds `dependencies` to the set of `package` (inserting it as a key at
+    // the end when new); a single-extra package also receives its base
+    // package's current set. Dependencies not yet keys become keys with empty
+    // sets, in list order. Nothing changes when it throws:
+    //   "Cannot add dependencies for a package with multiple extras."
+    //   "Package <p> has extras but no base package <base> in the dependency map."
+    void _add_dependencies(const Package& package, const std::vector<Package>& dependencies);
+
+    // A new map of what `roots` reach: the roots, every dependency reached
+    // through `get`, the base package of each reached package with extras
+    // (followed like any other), and the single-extra variants (that are
+    // keys) of each reached package with several extras. Keys of several
+    // extras are left out of the mapping the new map is built from; they come
+    // back as empty-set keys through the dependents that list them. Roots that
+    // are not keys contribute their `get` but do not appear. The new map is
+    // built as the constructor builds it from {reached key: get(key)} in key
+    // order. This map is unchanged.
+    DependencyMap extract_from_roots(const std::vector<Package>& roots) const;
+
+    // The keys nothing requires, minus those included in another key of the
+    // same name (a candidate represented by an extras variant, or required
+    // through one), sorted by text form. Empty for a map of only cycles.
+    std::vector<Package> roots() const;
+
+    // Layer 0 is `roots`; layer i+1 lists, for each package of layer i in
+    // order, the dependencies (`get` order) not in layers 0..i. A package
+    // required twice from one layer occurs twice in the next one. With
+    // `max_depth` m, s = m + 1 of n layers: the first s when 0 <= s <= n, all
+    // when s > n, the first max(n + s, 0) when s < 0.
+    std::vector<std::vector<Package>> packages_by_depth(
+        std::optional<int> max_depth = std::nullopt) const;
+
+    // The layers of packages_by_depth (same number, same cut) with every
+    // package kept only at its first occurrence: what deduplicating the
+    // concatenated layers gives. Linear in the map, however many duplicates
+    // the full layers would carry.
+    std::vector<std::vector<Package>> first_occurrence_by_depth(
+        std::optional<int> max_depth = std::nullopt) const;
+
+    // Calls `visit(depth, package)` for exactly the elements of
+    // packages_by_depth(max_depth), duplicates included, in order, without
+    // copying packages. The reference is valid during the call only.
+    void for_each_by_depth(std::optional<int> max_depth,
+                           const std::function<void(std::size_t depth, const Package&)>& visit) const;
+
+    // Removes `package` as a key and from every set; a package without
+    // extras also takes every key of the same name (its extras variants)
+    // with it. Dependencies of removed keys stay. Unknown packages: no-op.
+    void remove_package(const Package& package);
+
+    // The map as text trees, one per root (sorted), joined by "\n", without a
+    // final line break. A child is drawn under each parent that requires it;
+    // on a cycle the closing package is drawn once more without children.
+    // With `show_extras_marker`, a child that a parent with extras has only
+    // through some extras is marked "  => [extra,...]".
+    // Throws ValueError "Dependency map only contains cycles." when there are
+    // no roots (also for an empty map).
+    std::string to_string(bool show_extras_marker = true) const;
+
+private:
+    using Id = std::uint32_t;
+
+    struct Node {
+        Package package;
+        std::vector<Id> dependencies;  // a set, kept sorted by text form
+    };
+
+    // Dependencies of keys in `get` order. The union for a key of several
+    // extras is computed once per traversal and kept here.
+    class Adjacency {
+    public:
+        explicit Adjacency(const DependencyMap& map) : map_(map) {}
+        std::span<const Id> of(Id id);
+
+    private:
+        const DependencyMap& map_;
+        std::unordered_map<Id, std::vector<Id>> unions_;
+    };
+
+    std::optional<Id> find(const Package& package) const;
+    Id intern(const Package& package);
+    bool text_less(Id a, Id b) const;
+    void sort_by_text(std::vector<Id>& ids) const;
+    std::vector<Package> to_packages(const std::vector<Id>& ids) const;
+
+    // get() on ids: the sorted union of the sets of `own` (if a key) and of
+    // the single-extra variants of `package`.
+    std::vector<Id> dependency_ids(const Package& package) const;
+
+    // Validates that `package` may be added with dependencies; returns its
+    // base package's id for a single-extra package.
+    std::optional<Id> check_addable(const Package& package) const;
+    void add_to_set(Id key, std::vector<Id> dependencies, std::optional<Id> base);
+    void check_base_packages() const;
+    void remove_keys(const std::vector<char>& doomed);
+
+    std::vector<Id> reached_from(const std::vector<Package>& roots) const;
+    DependencyMap rebuilt(const std::vector<Id>& keys) const;
+    std::vector<Id> root_ids() const;
+    std::vector<std::vector<Id>> first_occurrence_layers() const;
+
+    std::vector<Node> nodes_;                                  // key order; id = position
+    std::unordered_map<Package, Id> index_;                    // key -> id
+    std::unordered_map<std::string, std::vector<Id>> by_name_;  // name -> ids, key order
+};
+
+}  // namespace quorl
