@@ -28,8 +28,11 @@
 #include <vector>
 
 #include "model/package.h"
+#include "support/ordered_map.h"
 
 namespace quorl {
+
+class EnvironmentReader;
 
 class DependencyMap {
 public:
@@ -53,8 +56,34 @@ public:
     // propagate). Texts that give equal packages name one key.
     static DependencyMap from_string_mapping(const StringMapping& mapping);
 
-    // Reading the installed environment: see installed_dependency_map.cpp
-    // (from_installed, fetch_extras_for_installed_package are declared here).
+    // The extras of one installed package: for each extra, the package with
+    // that single extra mapped to what the extra requires, in line order.
+    using ExtrasMap = OrderedMap<Package, std::vector<Package>>;
+
+    // The map of the installed environment: every installed distribution
+    // (by canonical name) with its direct requirements, those whose marker
+    // holds without an extra; a requirement with extras is the dependency
+    // b[x,y], and a base package that is not installed an empty key. With
+    // `fetch_extras`, every installed key k also gets, for each of its extras
+    // X, the key k[X] with k's dependencies plus the requirements of X. Each
+    // single-extra variant b[x] of a dependency with extras carries at least
+    // b's dependencies. A key that is not installed gets the warning
+    // "Package <name> not found when fetching extras." when extras are read.
+    // Throws: PipDepTreeProcessingException when the reader cannot list the
+    // distributions (after the error log "An error happened computing
+    // dependency tree"); ValueError for an invalid requirement line, naming
+    // the distribution and quoting the line; other reader errors unchanged.
+    static DependencyMap from_installed(bool fetch_extras = false);
+    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false);
+
+    // The extras of the installed distribution named like `package`: the
+    // key package[X] is made at the first requirement line whose marker
+    // names X in an `extra == "X"` comparison; the requirement (canonical
+    // name, its own extras kept) joins X's list when its marker holds with
+    // extra = X. Not installed: the warning above and an empty map. Invalid
+    // lines throw ValueError as above.
+    static ExtrasMap fetch_extras_for_installed_package(const Package& package);
+    static ExtrasMap fetch_extras_for_installed_package(const Package& package, const EnvironmentReader& reader);
 
     // All keys in key order (position of first insertion).
     std::vector<Package> packages() const;

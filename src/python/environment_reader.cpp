@@ -12,6 +12,7 @@
 #include "model/package.h"
 #include "python/metadata.h"
 #include "python/python_environment.h"
+#include "support/errors.h"
 #include "support/logging.h"
 
 namespace quorl {
@@ -146,6 +147,15 @@ InstalledEnvironmentReader InstalledEnvironmentReader::current() {
 }
 
 std::vector<Distribution> InstalledEnvironmentReader::list_distributions() const {
+    try {
+        return read_all_distributions();
+    } catch (const OsError& error) {
+        // Unreadable metadata leaves the dependency tree incomplete.
+        throw PipDepTreeProcessingException(error.what());
+    }
+}
+
+std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() const {
     std::vector<Distribution> distributions;
     std::unordered_map<std::string, std::size_t> first_by_key;
     for_each_directory(search_path_, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {

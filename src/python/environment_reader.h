@@ -45,8 +45,9 @@ public:
 // several distributions with one canonical name the first wins and each later
 // one gets a warning naming both places. Entries that are not directories,
 // and metadata directories without their metadata file, are skipped. Only the
-// header block of METADATA / PKG-INFO is read. Read failures other than a
-// missing file throw OsError naming the file.
+// header block of METADATA / PKG-INFO is read. A read failure other than a
+// missing file throws PipDepTreeProcessingException from list_distributions
+// and OsError from find_distribution, both naming the file.
 class InstalledEnvironmentReader : public EnvironmentReader {
 public:
     InstalledEnvironmentReader(std::vector<std::string> search_path, MarkerEnvironment markers);
@@ -63,6 +64,8 @@ public:
     const MarkerEnvironment& marker_environment() const override { return markers_; }
 
 private:
+    std::vector<Distribution> read_all_distributions() const;
+
     std::vector<std::string> search_path_;
     MarkerEnvironment markers_;
 };

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/errors.h"
+
 namespace quorl {
 namespace {
 
@@ -117,6 +119,19 @@ TEST_F(EnvironmentReaderTest, FindsOneDistributionByAnySpellingOfItsName) {
     EXPECT_EQ(r.find_distribution("other")->location, second + "/other-1.0.dist-info");
     EXPECT_FALSE(r.find_distribution("mispkg").has_value());
     EXPECT_FALSE(r.find_distribution("absent").has_value());
+}
+
+TEST_F(EnvironmentReaderTest, UnreadableMetadataStopsTheListingNamingTheFile) {
+    dir("site/loop-1.0.dist-info");
+    fs::create_symlink("METADATA", root_ / "site/loop-1.0.dist-info/METADATA");
+    try {
+        reader({dir("site")}).list_distributions();
+        FAIL();
+    } catch (const PipDepTreeProcessingException& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Cannot read " + (root_ / "site/loop-1.0.dist-info/METADATA").string() +
+                      ": Too many levels of symbolic links");
+    }
 }
 
 }  // namespace

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "model/dependency_map.h"
+#include "python/environment_reader.h"
+#include "support/errors.h"
+
+namespace quorl {
+namespace {
+
+// Installed distributions: name and requirement lines.
+using Installed = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+// Distributions held in memory; counts the lookups by name.
+class FakeReader : public EnvironmentReader {
+public:
+    explicit FakeReader(Installed distributions, std::string python_version = "3.11") {
+        for (auto& [name, lines] : distributions) {
+            distributions_.push_back({name, canonical_name(name), "/site/" + name + ".dist-info", std::move(lines)});
+        }
+        markers_.set(MarkerVariable::PythonVersion, python_version);
+        markers_.set(MarkerVariable::SysPlatform, "linux");
+    }
+
+    std::vector<Distribution> list_distributions() const override {
+        if (failure_) failure_();
+        return distributions_;
+    }
+    std::optional<Distribution> find_distribution(std::string_view name) const override {
+        ++lookups;
+        for (const Distribution& d : distributions_) {
+            if (d.key == canonical_name(name)) return d;
+        }
+        return std::nullopt;
+    }
+    const MarkerEnvironment& marker_environment() const override { return markers_; }
+
+    void fail_with(std::function<void()> failure) { failure_ = std::move(failure); }
+
+    mutable int lookups = 0;
+
+private:
+    std::vector<Distribution> distributions_;
+    MarkerEnvironment markers_;
+    std::function<void()> failure_;
+};
+
+Package p(const char* text) { return Package::from_string(text); }
+
+std::vector<std::string> texts(const std::vector<Package>& packages) {
+    std::vector<std::string> out;
+    for (const Package& package : packages) out.push_back(package.to_string());
+    return out;
+}
+
+using Texts = std::vector<std::string>;
+using ExtrasTexts = std::vector<std::pair<std::string, Texts>>;
+
+// In the extras map's order.
+ExtrasTexts texts(const DependencyMap::ExtrasMap& extras) {
+    ExtrasTexts out;
+    for (const auto& [key, list] : extras) out.emplace_back(key.to_string(), texts(list));
+    return out;
+}
+
+TEST(InstalledDependencyMapTest, DirectRequirementsWithUninstalledOnesAsEmptyKeys) {
+    const FakeReader reader(Installed{{"a", {"b>=1"}}, {"b", {}}, {"c", {"B", "d ; python_version >= '3.8'",
+                                                               "old ; python_version < '3.8'"}}});
+    testing::internal::CaptureStderr();
+    const DependencyMap map = DependencyMap::from_installed(reader, false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(texts(map.packages()), (Texts{"a", "b", "c", "d"}));
+    EXPECT_EQ(texts(map.roots()), (Texts{"a", "c"}));
+    EXPECT_EQ(texts(map.get(p("c"))), (Texts{"b", "d"}));
+    EXPECT_EQ(reader.lookups, 0);
+}
+
+TEST(InstalledDependencyMapTest, ExtrasFromMarkersJoinTheirExtraWhenTheMarkerHolds) {
+    const Installed installed = {
+        {"scipy",
+         {"numpy", "pytest ; extra == 'test'", "mypy ; extra == 'develop'", "pytest ; extra == \"develop\"",
+          "typing-extensions ; python_version < '3.8'", "legacy ; extra == \"old\" and python_version < \"3.8\"",
+          "PyYAML ; 'yaml' == extra", "Foo_Bar[Fast] ; extra == 'yaml'"}},
+        {"numpy", {}}, {"pytest", {}}, {"mypy", {}}, {"pyyaml", {"libyaml"}}, {"libyaml", {}},
+    };
+    const FakeReader reader(installed);
+    EXPECT_EQ(texts(DependencyMap::fetch_extras_for_installed_package(p("scipy"), reader)),
+              (ExtrasTexts{{"scipy[test]", {"pytest"}},
+                           {"scipy[develop]", {"mypy", "pytest"}},
+                           {"scipy[old]", {}},
+                           {"scipy[yaml]", {"pyyaml", "foo-bar[Fast]"}}}));
+    // On an old Python the compound marker holds for its extra.
+    EXPECT_EQ(texts(DependencyMap::fetch_extras_for_installed_package(p("scipy"), FakeReader(installed, "3.7")))[2],
+              (std::pair<std::string, Texts>{"scipy[old]", {"legacy"}}));
+
+    reader.lookups = 0;
+    testing::internal::CaptureStderr();
+    const DependencyMap map = DependencyMap::from_installed(reader, true);
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(texts(map.get(p("scipy"))), (Texts{"numpy"}));
+    EXPECT_EQ(texts(map.get(p("scipy[test]"))), (Texts{"numpy", "pytest"}));
+    EXPECT_EQ(texts(map.get(p("scipy[develop]"))), (Texts{"mypy", "numpy", "pytest"}));
+    // The extra's PyYAML is the installed pyyaml, with its own dependencies.
+    EXPECT_EQ(texts(map.get(p("scipy[yaml]"))), (Texts{"foo-bar[Fast]", "numpy", "pyyaml"}));
+    EXPECT_EQ(texts(map.get(p("pyyaml"))), (Texts{"libyaml"}));
+    EXPECT_FALSE(map.contains(p("PyYAML")));
+    // foo-bar is not installed: its base becomes an empty key, its variant a key,
+    // and it is reported once; nothing is looked up for it.
+    EXPECT_TRUE(map.contains(p("foo-bar")));
+    EXPECT_TRUE(map.contains(p("foo-bar[Fast]")));
+    EXPECT_EQ(warnings, "") << "foo-bar only enters through an extra";
+    EXPECT_EQ(reader.lookups, 0);
+}
+
+TEST(InstalledDependencyMapTest, RequirementsWithExtrasKeepWhatTheirExtrasPullIn) {
+    const FakeReader reader(Installed{
+        {"app", {"b[x,y]", "zz[q]"}},
+        {"b", {"base-dep", "c ; extra == 'x'"}},
+        {"base-dep", {}},
+        {"c", {"c-dep"}},
+        {"c-dep", {}},
+    });
+    testing::internal::CaptureStderr();
+    const DependencyMap map = DependencyMap::from_installed(reader, true);
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(texts(map.get(p("app"))), (Texts{"b[x,y]", "zz[q]"}));
+    EXPECT_EQ(texts(map.get(p("b[x]"))), (Texts{"base-dep", "c"}));
+    EXPECT_EQ(texts(map.get(p("b[y]"))), (Texts{"base-dep"}));  // y is not declared by b
+    EXPECT_EQ(texts(map.get(p("b[x,y]"))), (Texts{"base-dep", "c"}));
+    EXPECT_TRUE(map.contains(p("zz")));
+    EXPECT_TRUE(map.get(p("zz[q]")).empty());
+    EXPECT_EQ(texts(map.roots()), (Texts{"app"}));
+    // Everything app reaches, through the extras as well.
+    Texts reached = texts(map.extract_from_roots({p("app")}).packages());
+    std::sort(reached.begin(), reached.end());
+    EXPECT_EQ(reached, (Texts{"app", "b", "b[x,y]", "b[x]", "b[y]", "base-dep", "c", "c-dep", "zz", "zz[q]"}));
+    EXPECT_EQ(warnings, "WARNING: Package zz not found when fetching extras.\n");
+
+    // Without extras the variants still carry their base package's dependencies.
+    testing::internal::CaptureStderr();
+    const DependencyMap plain = DependencyMap::from_installed(reader, false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(texts(plain.get(p("b[x,y]"))), (Texts{"base-dep"}));
+}
+
+TEST(InstalledDependencyMapTest, MissingPackagesAreWarnedAboutAndHaveNoExtras) {
+    const FakeReader reader(Installed{{"a", {"ghost"}}});
+    testing::internal::CaptureStderr();
+    const DependencyMap map = DependencyMap::from_installed(reader, true);
+    const DependencyMap::ExtrasMap extras = DependencyMap::fetch_extras_for_installed_package(p("Nope"), reader);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: Package ghost not found when fetching extras.\n"
+              "WARNING: Package Nope not found when fetching extras.\n");
+    EXPECT_TRUE(extras.empty());
+    EXPECT_EQ(texts(map.packages()), (Texts{"a", "ghost"}));
+}
+
+TEST(InstalledDependencyMapTest, ReaderFailures) {
+    FakeReader reader(Installed{{"a", {}}});
+    reader.fail_with([] { throw PipDepTreeProcessingException(); });
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(DependencyMap::from_installed(reader, false), PipDepTreeProcessingException);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: An error happened computing dependency tree\n");
+
+    reader.fail_with([] { throw OsError("disk on fire"); });
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(DependencyMap::from_installed(reader, false), OsError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    const FakeReader bad(Installed{{"Broken", {"ok", "bad >= ; extra == 'x'"}}});
+    try {
+        DependencyMap::from_installed(bad, false);
+        FAIL();
+    } catch (const ValueError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Invalid requirement 'bad >= ; extra == 'x'' of distribution Broken (/site/Broken.dist-info): "
+                  "Expected a valid version after '>=' at position 7");
+    }
+}
+
+}  // namespace
+}  // namespace quorl
