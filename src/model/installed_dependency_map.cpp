@@ -1,6 +1,7 @@
 // DependencyMap::from_installed and fetch_extras_for_installed_package: the
 // dependency map of the installed environment, read through an
 // EnvironmentReader.
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -15,29 +16,34 @@
 namespace quorl {
 namespace {
 
-// The package a requirement stands for: its canonical name, with the extras
-// it asks for (written order), so that what those extras pull in is kept.
-Package dependency_of(const Requirement& requirement) {
-    return Package(canonical_name(requirement.name), requirement.extras);
-}
+// What the map needs of one requirement line: the package it stands for (its
+// canonical name, with the extras it asks for in written order, so that what
+// those extras pull in is kept) and its marker. Kept small: an environment
+// holds tens of thousands of lines.
+struct DeclaredRequirement {
+    Package dependency;
+    std::unique_ptr<const Marker> marker;  // null when the line has none
+};
 
-std::vector<Requirement> parse_all(const Distribution& distribution) {
-    std::vector<Requirement> requirements;
+std::vector<DeclaredRequirement> parse_all(const Distribution& distribution) {
+    std::vector<DeclaredRequirement> requirements;
     requirements.reserve(distribution.requirement_lines.size());
     for (const std::string& line : distribution.requirement_lines) {
-        requirements.push_back(parse_requirement_of(line, distribution.name, distribution.location));
+        Requirement parsed = parse_requirement_of(line, distribution.name, distribution.location);
+        requirements.push_back({Package(canonical_name(parsed.name), std::move(parsed.extras)),
+                                parsed.marker ? std::make_unique<const Marker>(std::move(*parsed.marker)) : nullptr});
     }
     return requirements;
 }
 
 // What pip installs for the distribution itself: requirements without a
 // marker or whose marker holds with no extra.
-std::vector<Package> direct_dependencies(const std::vector<Requirement>& requirements,
+std::vector<Package> direct_dependencies(const std::vector<DeclaredRequirement>& requirements,
                                          const MarkerEnvironment& environment) {
     std::vector<Package> dependencies;
-    for (const Requirement& requirement : requirements) {
+    for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.marker || requirement.marker->evaluate(environment, "")) {
-            dependencies.push_back(dependency_of(requirement));
+            dependencies.push_back(requirement.dependency);
         }
     }
     return dependencies;
@@ -47,14 +53,14 @@ std::vector<Package> direct_dependencies(const std::vector<Requirement>& require
 // names its extras through `extra == "X"` comparisons of its marker; each
 // such X gets a key at its first mention, and the requirement joins X's list
 // when its marker holds with extra = X.
-DependencyMap::ExtrasMap extras_of(const Package& package, const std::vector<Requirement>& requirements,
+DependencyMap::ExtrasMap extras_of(const Package& package, const std::vector<DeclaredRequirement>& requirements,
                                    const MarkerEnvironment& environment) {
     DependencyMap::ExtrasMap extras;
-    for (const Requirement& requirement : requirements) {
+    for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.marker) continue;
         for (const std::string& extra : requirement.marker->extra_names()) {
             std::vector<Package>& list = extras[Package(package.name(), {extra})];
-            if (requirement.marker->evaluate(environment, extra)) list.push_back(dependency_of(requirement));
+            if (requirement.marker->evaluate(environment, extra)) list.push_back(requirement.dependency);
         }
     }
     return extras;
@@ -63,7 +69,7 @@ DependencyMap::ExtrasMap extras_of(const Package& package, const std::vector<Req
 // The installed environment, each requirement line parsed once.
 struct ParsedEnvironment {
     std::vector<Distribution> distributions;
-    std::vector<std::vector<Requirement>> requirements;  // per distribution
+    std::vector<std::vector<DeclaredRequirement>> requirements;  // per distribution
     std::unordered_map<std::string_view, std::size_t> by_key;
 };
 
@@ -76,8 +82,10 @@ ParsedEnvironment read_environment(const EnvironmentReader& reader) {
         throw;
     }
     parsed.requirements.reserve(parsed.distributions.size());
+    parsed.by_key.reserve(parsed.distributions.size());
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
         parsed.requirements.push_back(parse_all(parsed.distributions[i]));
+        parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
         parsed.by_key.emplace(parsed.distributions[i].key, i);
     }
     return parsed;
