@@ -75,9 +75,13 @@ private:
     MarkerNode parse_atom() {
         s_.skip_space();
         MarkerNode node;
-        if (s_.take('(')) {
+        if (s_.peek() == '(') {
+            // Nesting is bounded so that hostile metadata cannot exhaust the stack.
+            if (++depth_ > MAX_NESTING) s_.fail("Expected at most 100 nested parentheses");
+            s_.take('(');
             s_.skip_space();
             node = parse_group();
+            --depth_;
             s_.skip_space();
             if (!s_.take(')')) s_.fail("Expected matching right parenthesis for marker group");
         } else {
@@ -132,12 +136,16 @@ private:
         s_.fail("Expected marker operator, one of <=, <, !=, ==, >=, >, ~=, ===, in, not in");
     }
 
+    static constexpr int MAX_NESTING = 100;
     Scanner& s_;
+    int depth_ = 0;
 };
 
 std::string format_value(const MarkerValue& value) {
     if (value.is_variable) return std::string(marker_variable_name(value.variable));
-    return "\"" + value.literal + "\"";
+    // A value holding a double quote can only have been written in single quotes.
+    const char quote = value.literal.find('"') == std::string::npos ? '"' : '\'';
+    return quote + value.literal + quote;
 }
 
 void format_node(const MarkerNode& node, bool top, std::string& out) {

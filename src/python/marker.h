@@ -83,7 +83,8 @@ public:
     // (the requirement parser's entry). Throws SyntaxFailure.
     static Marker parse_rest(Scanner& scanner);
 
-    // Canonical text: single spaces between tokens, values in double quotes,
+    // Canonical text: single spaces between tokens, values in double quotes
+    // (single quotes for a value that holds a double quote),
     // legacy names ("os.name") replaced by current ones, parentheses only
     // where a group sits inside another.
     std::string to_string() const;

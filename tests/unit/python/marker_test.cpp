@@ -34,6 +34,7 @@ TEST(MarkerTest, CanonicalTextAsPackagingPrintsIt) {
         {"'linux' in sys_platform", "\"linux\" in sys_platform"},
         {"sys_platform not   in 'win32 cygwin'", "sys_platform not in \"win32 cygwin\""},
         {"python_full_version === '3.11.2'", "python_full_version === \"3.11.2\""},
+        {"platform_version == 'say \"hi\"'", "platform_version == 'say \"hi\"'"},
         {"python_version ~= '3.8'", "python_version ~= \"3.8\""},
         {"os.name == 'posix' and python_implementation == 'CPython'",
          "os_name == \"posix\" and platform_python_implementation == \"CPython\""},
@@ -92,7 +93,7 @@ TEST(MarkerTest, ExtraNamesComeFromEqualityComparisons) {
 }
 
 TEST(MarkerTest, RejectsInvalidMarkersNamingThePosition) {
-    const std::vector<std::pair<const char*, const char*>> cases = {
+    const std::vector<std::pair<std::string, const char*>> cases = {
         {"", "Expected a marker variable or quoted string at position 0"},
         {"pyton_version < '3'", "Expected a marker variable or quoted string at position 0"},
         {"python_version", "Expected marker operator"},
@@ -102,6 +103,7 @@ TEST(MarkerTest, RejectsInvalidMarkersNamingThePosition) {
         {"python_version < '3' and", "Expected a marker variable or quoted string at position 24"},
         {"python_version < '3' xor os_name == 'nt'", "Expected end of marker"},
         {"os_name not 'nt'", "Expected 'in' after 'not'"},
+        {std::string(101, '(') + "os_name == 'nt'" + std::string(101, ')'), "at most 100 nested parentheses"},
     };
     for (const auto& [input, message] : cases) {
         try {
@@ -109,7 +111,7 @@ TEST(MarkerTest, RejectsInvalidMarkersNamingThePosition) {
             ADD_FAILURE() << "no error for " << input;
         } catch (const ValueError& error) {
             EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-            EXPECT_NE(std::string(error.what()).find(std::string("'") + input + "'"), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("'" + input + "'"), std::string::npos) << error.what();
         }
     }
 }
