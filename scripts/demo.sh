@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the tool and shows what it offers.
+# Builds the tool and runs its main job on a sample product: wheels built here,
+# served on 127.0.0.1, installed into a throwaway venv. Leaves nothing behind.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" >/dev/null
-"${QUORL_BUILD_DIR:-$root/build}/quorl-python-dependencies" --help
+/usr/bin/python3 "$root/scripts/demo.py" "${QUORL_BUILD_DIR:-$root/build}/quorl-python-dependencies"

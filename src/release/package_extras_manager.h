@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "groups/group_input.h"
 #include "resolution/generator_output.h"
+#include "resolution/requirement_generator.h"
 
 namespace quorl {
 
@@ -66,9 +68,36 @@ public:
         const std::vector<std::string>& extras_list = constants().DEFAULT_EXTRAS_PYPI,
         const std::vector<std::string>& trusted_domains = constants().DEFAULT_TRUSTED_DOMAINS);
 
-    // Group operations (release_groups, compose_groups_from_req_extras,
-    // process_groups, generate_extras_to_setup) belong here as well; they are
-    // added together with the group generator.
+    // The package whose extras become release groups of their own.
+    static constexpr const char* MODEL_LIBRARY_PACKAGE = "corvaneth-quorl-tessaly";
+
+    // The five fixed release groups, then one group per extra of the
+    // installed model library package, all pointing at `resolved_txt`.
+    static std::vector<GroupInput> release_groups(const std::filesystem::path& resolved_txt);
+
+    // Given a package, build a group for each of its extras: named after the
+    // extra, with the package carrying that single extra as its only root.
+    static std::vector<GroupInput> compose_groups_from_req_extras(const std::string& requirement,
+                                                                  const std::filesystem::path& req_file_path);
+
+    // Processes a list of group input into a map of group name to an
+    // exhaustive list of transitive dependencies with pinned versions; the
+    // requirements must be installed. All groups must share one requirements
+    // file (AssertionError otherwise, before any file is read); its pins are
+    // read before the environment. Without `exclude_txt_path` nothing is
+    // excluded.
+    static PinnedGroups process_groups(const std::vector<GroupInput>& groups,
+                                       const std::optional<std::filesystem::path>& exclude_txt_path = std::nullopt);
+
+    // The whole release flow: resolve, install, compute the release groups
+    // against the fresh pins. Writes only the pinned file.
+    static PinnedGroups generate_extras_to_setup(
+        const std::filesystem::path& input_in_file_path = constants().RUNTIME_REQUIREMENTS,
+        const std::filesystem::path& output_req_txt_path = constants().SETUP_FOLDER,
+        const std::string& output_txt_name = DEFAULT_TXT_NAME,
+        const std::filesystem::path& exclude_txt_path = constants().DEFAULT_EXCLUDE_TXT,
+        const std::vector<std::string>& extras_list = constants().DEFAULT_EXTRAS_PYPI,
+        const std::vector<std::string>& trusted_domains = constants().DEFAULT_TRUSTED_DOMAINS);
 };
 
 }  // namespace quorl

@@ -1,0 +1,55 @@
+// GroupGenerator: turns named groups of root requirements into the ordered
+// list of everything each group reaches in the installed environment.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "groups/group_input.h"
+#include "groups/group_output.h"
+#include "support/ordered_map.h"
+#include "support/ordered_set.h"
+
+namespace quorl {
+
+class DependencyMap;
+
+using GroupRequirements = OrderedMap<std::string, std::vector<std::string>>;
+
+class GroupGenerator {
+public:
+    // The lines of the exclude file, stripped, blank ones kept as empty
+    // strings; every Unicode line break counts. A missing file gives an empty
+    // list; a file that cannot be read or is not UTF-8 throws naming it.
+    static std::vector<std::string> parse_exclude_txt(const std::filesystem::path& exclude_path);
+
+    // Group name to its requirement strings; a later group of the same name
+    // replaces the list and keeps the first position.
+    static GroupRequirements from_group_outputs_to_req_dict(const std::vector<GroupOutput>& group_info);
+
+    // Reads the installed environment once (extras included) and computes
+    // every group against it, in order.
+    static std::vector<GroupOutput> generate_groups(const std::vector<GroupInput>& groups_config,
+                                                    const std::optional<std::vector<std::string>>& exclude_packages = {},
+                                                    std::optional<int> depth = {});
+
+    // The same against a map that was read already.
+    static std::vector<GroupOutput> generate_groups(const DependencyMap& environment,
+                                                    const std::vector<GroupInput>& groups_config,
+                                                    const std::optional<std::vector<std::string>>& exclude_packages = {},
+                                                    std::optional<int> depth = {});
+
+    // What the group's roots reach in `dependency_map`, less the excluded
+    // packages, shallowest first, each requirement once.
+    static GroupOutput generate_group(const DependencyMap& dependency_map, const GroupInput& group_config,
+                                      const std::optional<std::vector<std::string>>& exclude_packages = {},
+                                      std::optional<int> depth = {});
+
+    // The levels concatenated, each string kept at its first position.
+    static OrderedSet<std::string> compose_sorted_dependencies(
+        const std::vector<std::vector<std::string>>& soted_dependencies);
+};
+
+}  // namespace quorl

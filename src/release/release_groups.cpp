@@ -1,0 +1,82 @@
+// The group side of the release flow: the release group configuration, groups
+// made from a package's extras, and the pinned groups of a release.
+#include <set>
+
+#include "groups/group_generator.h"
+#include "model/dependency_map.h"
+#include "model/package.h"
+#include "release/package_extras_manager.h"
+#include "resolution/requirement_generator.h"
+#include "support/errors.h"
+
+namespace quorl {
+namespace {
+
+struct FixedGroup {
+    const char* name;
+    std::vector<std::string> roots;
+};
+
+const std::vector<FixedGroup>& fixed_release_groups() {
+    static const std::vector<FixedGroup> groups = {
+        {"full-runtime",
+         {"corvaneth-quorl-tessaly[all]", "corvaneth-quorl-glimwork-internal", "corvaneth-quorl-ravelin-interface"}},
+        {"corvaneth-quorl-tessaly-all", {"corvaneth-quorl-tessaly[all]"}},
+        {"data-science", {"numpy", "pandas"}},
+        {"full-glimwork-internal", {"corvaneth-quorl-glimwork-internal"}},
+        {"external-runtime",
+         {"corvaneth-quorl-tessaly[all]", "corvaneth-quorl-glimwork[all]", "corvaneth-quorl-ravelin-interface"}},
+    };
+    return groups;
+}
+
+}  // namespace
+
+std::vector<GroupInput> PackageExtrasManager::release_groups(const std::filesystem::path& resolved_txt) {
+    std::vector<GroupInput> groups;
+    for (const FixedGroup& fixed : fixed_release_groups()) groups.emplace_back(resolved_txt, fixed.name, fixed.roots);
+    for (GroupInput& group : compose_groups_from_req_extras(MODEL_LIBRARY_PACKAGE, resolved_txt)) {
+        groups.push_back(std::move(group));
+    }
+    return groups;
+}
+
+std::vector<GroupInput> PackageExtrasManager::compose_groups_from_req_extras(const std::string& requirement,
+                                                                           const std::filesystem::path& req_file_path) {
+    const Package package = Package::from_string(requirement);
+    std::vector<GroupInput> groups;
+    for (const auto& [extra_package, requirements] : DependencyMap::fetch_extras_for_installed_package(package)) {
+        if (extra_package.extras().size() != 1) throw AssertionError();
+        groups.emplace_back(req_file_path, extra_package.extras().front(),
+                            std::vector<std::string>{extra_package.to_string()});
+    }
+    return groups;
+}
+
+PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>& groups,
+                                                  const std::optional<std::filesystem::path>& exclude_txt_path) {
+    std::set<std::filesystem::path> requirement_paths;
+    for (const GroupInput& group : groups) requirement_paths.insert(group.requirements_path());
+    if (requirement_paths.size() != 1) throw AssertionError();
+
+    const auto versions = RequirementGenerator::read_requirements_versions(*requirement_paths.begin());
+    std::optional<std::vector<std::string>> exclusions;
+    if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
+    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(groups, exclusions);
+    return RequirementGenerator::generate_pinned_versions_groups(
+        versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, *requirement_paths.begin());
+}
+
+PinnedGroups PackageExtrasManager::generate_extras_to_setup(const std::filesystem::path& input_in_file_path,
+                                                            const std::filesystem::path& output_req_txt_path,
+                                                            const std::string& output_txt_name,
+                                                            const std::filesystem::path& exclude_txt_path,
+                                                            const std::vector<std::string>& extras_list,
+                                                            const std::vector<std::string>& trusted_domains) {
+    const GeneratorOutput output =
+        resolve_requirements(input_in_file_path, output_req_txt_path, output_txt_name, extras_list, trusted_domains);
+    install_requirements(output, extras_list, trusted_domains);
+    return process_groups(release_groups(output.txt_path), exclude_txt_path);
+}
+
+}  // namespace quorl
