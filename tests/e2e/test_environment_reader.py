@@ -1,0 +1,111 @@
+"""Reading a real venv: wheels made here, installed by real pip from a local
+index, read back by the tool as the dependency map that `groups` prints."""
+import pytest
+
+from pykit import LocalIndex, build_wheel, make_venv
+
+WHEELS = [
+    # name, requires, extras
+    ("Top.App", ["Foo_Bar>=1.0", "zope.thing[fast]", 'six_like ; python_version >= "3"',
+                 'win-only ; sys_platform == "win32"', "Missing.Dep>=1"],
+     {"test": ["pytest_fake", 'extra-tool ; python_version >= "3.8"'],
+      "old": ['ancient ; python_version < "3.8"']}),
+    ("Foo_Bar", ["six_like"], {"yaml": ["PyYAML_Lite"]}),
+    ("zope.thing", [], {"fast": ["Speed.Lib"], "slow": ["slow-lib"]}),
+    ("six_like", [], None),
+    ("PyYAML_Lite", ["Yaml.Core"], None),
+    ("Yaml.Core", [], None),
+    ("Speed.Lib", [], None),
+    ("pytest_fake", [], None),
+]
+
+
+@pytest.fixture(scope="module")
+def venv(tmp_path_factory):
+    root = tmp_path_factory.mktemp("reader")
+    for name, requires, extras in WHEELS:
+        build_wheel(root / "wheels", name, "1.0", requires=requires, extras=extras)
+    venv = make_venv(root / "venv")
+    with LocalIndex(root / "wheels") as index:
+        venv.pip_install("Foo_Bar[yaml]", "zope.thing[fast]", "six_like", "pytest_fake", index_url=index.url)
+        # Missing.Dep stays uninstalled: the app goes in without its requirements.
+        venv.pip_install("--no-deps", "Top.App", index_url=index.url)
+    return venv
+
+
+@pytest.fixture
+def groups(run_tool, venv, tmp_path):
+    """Runs `groups` against the venv from a directory with a stray distribution."""
+    stray = tmp_path / "stray-1.0.dist-info"
+    stray.mkdir()
+    (stray / "METADATA").write_text("Metadata-Version: 2.1\nName: stray\nRequires-Dist: six_like\n")
+
+    def run(*args):
+        result = run_tool(["groups", "pins.txt", *args], env=venv.env(), cwd=tmp_path)
+        assert result.returncode == 0, result.stderr
+        return result
+    return run
+
+
+def tree(result, name):
+    """The tree printed for group `name`."""
+    lines = result.stdout.splitlines()
+    start = lines.index(name) + 2
+    end = start
+    while end < len(lines) and not (end + 1 < len(lines) and set(lines[end + 1]) == {"="}):
+        end += 1
+    return "\n".join(lines[start:end])
+
+
+def test_the_map_of_a_real_venv(groups):
+    result = groups("-g", "app:top-app[test]", "-g", "yaml:foo_bar[yaml]", "-g", "old:top-app[old]", "--graph")
+    assert tree(result, "app") == "\n".join([
+        "top-app[test]",
+        "├── extra-tool  => [test]",
+        "├── foo-bar",
+        "│   └── six-like",
+        "├── missing-dep",
+        "├── pytest-fake  => [test]",
+        "├── six-like",
+        "└── zope-thing[fast]",
+        "    └── speed-lib  => [fast]",
+    ])
+    # The extra's PyYAML_Lite is the installed pyyaml-lite, with its own requirement.
+    assert tree(result, "yaml") == "\n".join([
+        "foo-bar[yaml]",
+        "├── pyyaml-lite  => [yaml]",
+        "│   └── yaml-core",
+        "└── six-like",
+    ])
+    # The marker of "ancient" does not hold on this Python: the extra adds nothing.
+    assert "ancient" not in tree(result, "old")
+    assert "WARNING: Package missing-dep not found when fetching extras." in result.stderr
+    assert "WARNING: Package extra-tool not found when fetching extras." not in result.stderr
+
+
+def test_the_working_directory_is_not_part_of_the_environment(groups):
+    # Read as installed, stray would be a root of its own with six-like below it.
+    layers = groups("-g", "all:top-app,stray").stdout.splitlines()
+    assert "- top-app" in layers
+    assert "- stray" not in layers
+
+
+def test_groups_from_the_extras_of_an_installed_package(groups):
+    lines = groups("-e", "top_app").stdout.splitlines()
+    titles = [line for i, line in enumerate(lines[:-1]) if set(lines[i + 1]) == {"="}]
+    assert titles == ["test", "old"]
+
+
+def test_a_broken_interpreter_is_one_clear_error(run_tool, venv, tmp_path):
+    broken = tmp_path / "venv"
+    (broken / "bin").mkdir(parents=True)
+    (broken / "bin" / "python").write_text("#!/bin/sh\necho 'Fatal Python error: init' >&2\nexit 1\n")
+    (broken / "bin" / "python").chmod(0o755)
+    env = venv.env()
+    env["VIRTUAL_ENV"] = str(broken)
+    result = run_tool(["groups", "pins.txt", "-g", "a:b"], env=env)
+    assert result.returncode == 1
+    assert result.stdout == ""
+    assert result.stderr.strip().splitlines() == [
+        f"Error: The Python interpreter {broken}/bin/python failed with exit status 1 "
+        "while reading its environment: Fatal Python error: init"]
