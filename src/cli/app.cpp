@@ -9,7 +9,7 @@
 #include "cli/commands.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
-#include "support/redact.h"
+#include "support/printable.h"
 
 namespace quorl::cli {
 namespace {
@@ -63,7 +63,7 @@ void add_release(CLI::App& app, ReleaseArguments& args) {
 
 void print_error(const std::string& message) {
     std::fflush(stdout);
-    std::cerr << "Error: " << redact_credentials(message) << std::endl;
+    std::cerr << "Error: " << printable_line(message) << std::endl;
 }
 
 }  // namespace

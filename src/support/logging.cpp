@@ -4,16 +4,17 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/redact.h"
+#include "support/printable.h"
 
 namespace quorl::log {
 namespace {
 
 void write_line(std::string_view level, std::string_view message) {
-    // Index URLs carry credentials; no log line may show them.
+    // Index URLs carry credentials, and messages quote what files and other
+    // programs hold: no log line may show a password or break the line.
     std::string line(level);
     line += ": ";
-    line += redact_credentials(message);
+    line += printable_line(message);
     line += '\n';
     std::fflush(stdout);
     std::fwrite(line.data(), 1, line.size(), stderr);

@@ -1,0 +1,88 @@
+#include "support/printable.h"
+
+#include <cstdio>
+
+#include "support/redact.h"
+#include "support/text.h"
+
+namespace quorl {
+namespace {
+
+void append_escape(std::string& out, const char* format, unsigned value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    out += buffer;
+}
+
+// Length of the well-formed UTF-8 sequence starting at `at`, 0 when the
+// bytes there are not one.
+std::size_t sequence_length(std::string_view s, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(s[at]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || at + length > s.size()) return 0;
+    return text::is_valid_utf8(s.substr(at, length)) ? length : 0;
+}
+
+// The code point of a well-formed sequence of 2 or 3 bytes.
+unsigned code_point(std::string_view sequence) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
+    if (sequence.size() == 2) return ((byte(0) & 0x1Fu) << 6) | (byte(1) & 0x3Fu);
+    return ((byte(0) & 0x0Fu) << 12) | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu);
+}
+
+void append_printable(std::string& out, std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if (c == '\n') {
+                out += "\\n";
+            } else if (c == '\r') {
+                out += "\\r";
+            } else if (c == '\t') {
+                out += "\\t";
+            } else if (c < 0x20 || c == 0x7F) {
+                append_escape(out, "\\x%02x", c);
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t length = sequence_length(s, i);
+        if (length == 0) {
+            append_escape(out, "\\x%02x", c);
+            ++i;
+            continue;
+        }
+        const std::string_view sequence = s.substr(i, length);
+        const unsigned point = length <= 3 ? code_point(sequence) : 0;
+        if ((point >= 0x80 && point <= 0x9F) || point == 0x2028 || point == 0x2029) {
+            append_escape(out, "\\u%04x", point);
+        } else {
+            out += sequence;
+        }
+        i += length;
+    }
+}
+
+}  // namespace
+
+std::string printable_line(std::string_view text) {
+    const std::string redacted = redact_credentials(text);
+    std::string_view shown = redacted;
+    // Cut at a character boundary, so that the cut itself adds no \xNN.
+    std::size_t cut = shown.size();
+    if (cut > PRINTABLE_LIMIT) {
+        cut = PRINTABLE_LIMIT;
+        // A UTF-8 character has at most three continuation bytes.
+        for (int back = 0; back < 3 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80; ++back) --cut;
+    }
+    std::string out;
+    out.reserve(cut + 32);
+    append_printable(out, shown.substr(0, cut));
+    if (cut < shown.size()) out += " ... (" + std::to_string(shown.size() - cut) + " more bytes)";
+    return out;
+}
+
+}  // namespace quorl

@@ -1,0 +1,25 @@
+// Making text that came from outside (file contents, metadata, command-line
+// values, other programs' output) safe to show as one line on a terminal or
+// in a log.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quorl {
+
+// Longest shown text, in bytes, before the rest is cut off: a message quoting
+// a 100 MB line must not flood the terminal.
+inline constexpr std::size_t PRINTABLE_LIMIT = 4096;
+
+// `text` with credentials of URLs hidden (see redact_credentials), then made
+// printable: control characters become \n, \r, \t or \xNN, bytes that are not
+// well-formed UTF-8 become \xNN, the C1 controls and the Unicode line and
+// paragraph separators become \uNNNN; text beyond PRINTABLE_LIMIT bytes is
+// replaced by " ... (N more bytes)". Well-formed printable text, backslashes
+// included, is returned unchanged. The result is valid UTF-8 without line
+// breaks or other control characters.
+std::string printable_line(std::string_view text);
+
+}  // namespace quorl
