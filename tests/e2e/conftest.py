@@ -11,7 +11,7 @@ sys.path.insert(0, str(Path(__file__).parent))
 def _exe():
     exe = os.environ.get("QUORL_EXE")
     if exe:
-        return Path(exe)
+        return Path(exe).resolve()
     return Path(__file__).resolve().parents[2] / "build" / "quorl-python-dependencies"
 
 
