@@ -85,11 +85,20 @@ void parse_marker_part(Scanner& s, Requirement& requirement) {
     requirement.marker = Marker::parse_rest(s);
 }
 
+// A "file:" URL, or a scheme followed by "://" and a host.
+bool is_url(std::string_view url) {
+    if (url.starts_with("file:")) return true;
+    const std::size_t scheme_end = url.find("://");
+    return scheme_end != std::string_view::npos && scheme_end > 0 && scheme_end + 3 < url.size() &&
+           url[scheme_end + 3] != '/';
+}
+
 void parse_details(Scanner& s, Requirement& requirement) {
     if (s.take('@')) {
         s.skip_space();
         requirement.url = std::string(s.take_until_any(" \t"));
         if (requirement.url.empty()) s.fail("Expected URL after @");
+        if (!is_url(requirement.url)) s.fail("Invalid URL: " + requirement.url);
         // A ";" right after the URL belongs to the URL: a marker needs white space before it.
         if (s.at_end()) return;
         s.skip_space();

@@ -1,6 +1,5 @@
 // Reading requirement specifier lines (PEP 508) as they appear in pinned
-// requirements files. Small on purpose: it checks the shape of a line and
-// writes it in one normal form; markers are kept as written, not evaluated.
+// requirements files, in one normal form.
 #pragma once
 
 #include <string>
@@ -24,9 +23,9 @@ std::vector<RequirementLine> logical_requirement_lines(std::string_view content)
 // The normal form of one requirement specifier: the name as written, the
 // extras as "[a,b]" (none for "[]"), the version clauses without spaces in
 // written order ("==1.0", or "<2,>=1"), " @ URL" for a URL requirement, then
-// "; " and the marker as written (stripped). Throws ValueError for anything
+// "; " and the marker in its canonical text. Throws ValueError for anything
 // that is not a requirement: option lines ("-r x", "--index-url ..."), an
-// invalid name, a bad version clause or an empty marker.
+// invalid name, a bad version clause or a bad marker.
 std::string normalise_requirement(std::string_view line);
 
 }  // namespace quorl

@@ -42,7 +42,7 @@ TEST(RequirementLineTest, NormalisesRequirementShapes) {
         {"Flask_Login>=0.5, <1", "Flask_Login>=0.5,<1"},
         {"name (>=1.0)", "name>=1.0"},
         {"six==1.16.0 ;python_version < \"3.8\"", "six==1.16.0; python_version < \"3.8\""},
-        {"pkg @ https://host/pkg-1.0.whl ; os_name == 'posix'", "pkg @ https://host/pkg-1.0.whl; os_name == 'posix'"},
+        {"pkg @ https://host/pkg-1.0.whl ; os_name == 'posix'", "pkg @ https://host/pkg-1.0.whl; os_name == \"posix\""},
         {"x===weird+local", "x===weird+local"},
         {"requests", "requests"},
     };
