@@ -7,14 +7,10 @@
 #include <string_view>
 
 #include "support/errors.h"
+#include "support/files.h"
 
 namespace quorl {
 namespace {
-
-bool is_executable(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(path, ignored) && ::access(path.c_str(), X_OK) == 0;
-}
 
 }  // namespace
 
@@ -27,7 +23,7 @@ std::filesystem::path find_on_path(std::string_view program) {
         std::string_view directory = rest.substr(0, colon);
         if (directory.empty()) directory = ".";
         const std::filesystem::path candidate = std::filesystem::path(directory) / program;
-        if (is_executable(candidate)) return candidate;
+        if (files::is_executable(candidate)) return candidate;
         if (colon == std::string_view::npos) return {};
         rest.remove_prefix(colon + 1);
     }
@@ -39,7 +35,7 @@ std::filesystem::path from_prefix(const char* variable) {
     const char* prefix = std::getenv(variable);
     if (prefix == nullptr || *prefix == '\0') return {};
     const std::filesystem::path python = std::filesystem::path(prefix) / "bin" / "python";
-    if (!is_executable(python)) {
+    if (!files::is_executable(python)) {
         throw QuorlError(std::string(variable) + " is set to '" + prefix + "' but " + python.string() +
                          " is not an executable Python interpreter");
     }

@@ -16,11 +16,6 @@
 namespace quorl {
 namespace {
 
-bool is_executable_file(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(path, ignored) && ::access(path.c_str(), X_OK) == 0;
-}
-
 // A private directory for pip's report, removed with everything in it.
 class TemporaryDirectory {
 public:
@@ -45,7 +40,7 @@ private:
 
 std::filesystem::path find_pip_compile(const std::filesystem::path& python) {
     const std::filesystem::path beside = python.parent_path() / "pip-compile";
-    if (is_executable_file(beside)) return beside;
+    if (files::is_executable(beside)) return beside;
     return find_on_path("pip-compile");
 }
 

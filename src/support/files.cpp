@@ -18,6 +18,11 @@ std::string os_message(const std::string& what, const std::filesystem::path& pat
 
 }  // namespace
 
+bool is_executable(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(path, ignored) && ::access(path.c_str(), X_OK) == 0;
+}
+
 std::string read(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw OsError(os_message("cannot open", path, errno));

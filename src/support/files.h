@@ -7,6 +7,9 @@
 
 namespace quorl::files {
 
+// True for a regular file this process may execute.
+bool is_executable(const std::filesystem::path& path);
+
 // The whole content of a regular file, as bytes.
 std::string read(const std::filesystem::path& path);
 
