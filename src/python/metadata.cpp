@@ -46,13 +46,22 @@ private:
     throw OsError("Cannot read " + std::string(shown_path) + ": " + std::strerror(error));
 }
 
-// Opens for reading; -1 when the file is absent, is a directory, or a path
-// component is not a directory.
+// Opens for reading; -1 when the file is absent, is not a regular file, or a
+// path component is not a directory. A FIFO or a device in place of a
+// metadata file would block the open or the reads for ever: O_NONBLOCK lets
+// the open return, and only regular files are read.
 int open_if_present(int directory_fd, const char* relative_path, std::string_view shown_path) {
-    const int fd = ::openat(directory_fd, relative_path, O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) return fd;
-    if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) return -1;
-    throw_read_error(shown_path, errno);
+    const int fd = ::openat(directory_fd, relative_path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) return -1;
+        throw_read_error(shown_path, errno);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 // End of the header block in `data` (the position of its empty line), or

@@ -1,6 +1,12 @@
 #include "python/metadata.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace quorl {
 namespace {
@@ -49,6 +55,21 @@ TEST(MetadataTest, EggInfoRequiresBecomeLinesWithMarkers) {
                   "pkg @ https://example.org/pkg.whl ; (sys_platform == \"win32\") and extra == \"socks\"",
                   "sphinx; extra == \"docs\"",
               }));
+}
+
+// A FIFO where METADATA or requires.txt belongs would block a plain open()
+// for ever: it is skipped like a missing file.
+TEST(MetadataTest, ReadersSkipFifosAndDirectories) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("quorl-metadata-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "METADATA");
+    const std::string fifo = (dir / "requires.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(read_metadata_headers(AT_FDCWD, fifo.c_str(), fifo).has_value());
+    EXPECT_FALSE(read_small_file(AT_FDCWD, fifo.c_str(), fifo).has_value());
+    const std::string directory = (dir / "METADATA").string();
+    EXPECT_FALSE(read_metadata_headers(AT_FDCWD, directory.c_str(), directory).has_value());
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
