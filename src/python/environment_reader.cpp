@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -51,7 +53,7 @@ std::string name_from_file_name(std::string_view file_name) {
 // One search-path directory, open for listing and for openat().
 class Directory {
 public:
-    explicit Directory(const std::string& path) : dir_(::opendir(path.c_str())) {}
+    explicit Directory(const std::string& path) : dir_(::opendir(path.c_str())), error_(dir_ ? 0 : errno) {}
     ~Directory() {
         if (dir_ != nullptr) ::closedir(dir_);
     }
@@ -59,6 +61,8 @@ public:
     Directory& operator=(const Directory&) = delete;
 
     bool is_open() const { return dir_ != nullptr; }
+    // Why it could not be opened (an errno value); 0 when it is open.
+    int error() const { return error_; }
     int fd() const { return ::dirfd(dir_); }
 
     // The metadata entries, in byte order of their names.
@@ -76,6 +80,7 @@ public:
 
 private:
     DIR* dir_;
+    int error_;
 };
 
 std::string join_path(const std::string& directory, const std::string& file_name) {
@@ -122,13 +127,24 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     return distribution;
 }
 
+// A search-path entry that exists but cannot be listed (no permission, a
+// symlink loop) hides what is installed there: say so rather than leave it
+// out silently. Missing entries and zip files are normal and stay silent.
+void warn_unlistable(const std::string& path, int error) {
+    if (error == ENOENT || error == ENOTDIR) return;
+    log::warning("Cannot list " + path + ": " + std::strerror(error) +
+                 "; distributions installed there are left out");
+}
+
 // Calls `visit(directory, dir_fd, entries)` for each readable directory of
 // the search path, once per directory even when the path names it twice.
+// With `warn`, each directory that cannot be listed gets a warning.
 template <typename Visit>
-void for_each_directory(const std::vector<std::string>& search_path, Visit visit) {
+void for_each_directory(const std::vector<std::string>& search_path, bool warn, Visit visit) {
     std::set<std::pair<dev_t, ino_t>> seen;
     for (const std::string& path : search_path) {
         const Directory directory(path.empty() ? "." : path);
+        if (!directory.is_open() && warn) warn_unlistable(path, directory.error());
         struct stat status {};
         if (!directory.is_open() || ::fstat(directory.fd(), &status) != 0) continue;
         if (!seen.insert({status.st_dev, status.st_ino}).second) continue;
@@ -158,7 +174,7 @@ std::vector<Distribution> InstalledEnvironmentReader::list_distributions() const
 std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() const {
     std::vector<Distribution> distributions;
     std::unordered_map<std::string, std::size_t> first_by_key;
-    for_each_directory(search_path_, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
+    for_each_directory(search_path_, true, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
         for (const Entry& entry : entries) {
             std::optional<Distribution> distribution = read_entry(dir_fd, path, entry);
             if (!distribution) continue;
@@ -182,7 +198,7 @@ std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() c
 std::optional<Distribution> InstalledEnvironmentReader::find_distribution(std::string_view name) const {
     const std::string key = canonical_name(name);
     std::optional<Distribution> found;
-    for_each_directory(search_path_, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
+    for_each_directory(search_path_, false, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
         for (const Entry& entry : entries) {
             if (name_from_file_name(entry.file_name) != key) continue;
             found = read_entry(dir_fd, path, entry);

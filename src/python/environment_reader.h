@@ -44,7 +44,9 @@ public:
 // taken in byte order of their names, directories in search-path order; of
 // several distributions with one canonical name the first wins and each later
 // one gets a warning naming both places. Entries that are not directories,
-// and metadata directories without their metadata file, are skipped. Only the
+// and metadata directories without their metadata file, are skipped. A
+// search-path directory that exists but cannot be listed (no permission, a
+// symlink loop) is left out, with a warning from list_distributions. Only the
 // header block of METADATA / PKG-INFO is read. A read failure other than a
 // missing file throws PipDepTreeProcessingException from list_distributions
 // and OsError from find_distribution, both naming the file.

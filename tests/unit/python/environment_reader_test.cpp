@@ -134,5 +134,22 @@ TEST_F(EnvironmentReaderTest, UnreadableMetadataStopsTheListingNamingTheFile) {
     }
 }
 
+TEST_F(EnvironmentReaderTest, ADirectoryThatCannotBeListedIsLeftOutWithAWarning) {
+    write("site/a-1.0.dist-info/METADATA", "Name: a\n");
+    const fs::path loop = root_ / "loop";
+    fs::create_symlink("loop", loop);
+    testing::internal::CaptureStderr();
+    const std::vector<Distribution> found =
+        reader({loop.string(), (root_ / "missing").string(), dir("site")}).list_distributions();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(keys(found), std::vector<std::string>{"a"});
+    EXPECT_EQ(err, "WARNING: Cannot list " + loop.string() +
+                       ": Too many levels of symbolic links; distributions installed there are left out\n");
+    // Looking one distribution up stays quiet: the listing has said it.
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(reader({loop.string(), dir("site")}).find_distribution("a").has_value());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 }  // namespace
 }  // namespace quorl
