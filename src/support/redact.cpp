@@ -1,6 +1,18 @@
 #include "support/redact.h"
 
+#include "support/text.h"
+
 namespace quorl {
+namespace {
+
+// The end of the URL that starts at `from`: white space or a quote.
+std::size_t url_end(std::string_view text, std::size_t from) {
+    std::size_t end = from;
+    while (end < text.size() && !text::is_space(text[end]) && text[end] != '"' && text[end] != '\'') ++end;
+    return end;
+}
+
+}  // namespace
 
 std::string redact_credentials(std::string_view text) {
     std::string out;
@@ -9,23 +21,22 @@ std::string redact_credentials(std::string_view text) {
     while (true) {
         const std::size_t scheme = text.find("://", pos);
         if (scheme == std::string_view::npos) break;
-        const std::size_t authority = scheme + 3;
-        // The authority ends at the first "/", white space or quote.
-        std::size_t end = authority;
-        while (end < text.size() && text[end] != '/' && text[end] != ' ' && text[end] != '\t' &&
-               text[end] != '\n' && text[end] != '"' && text[end] != '\'') {
-            ++end;
-        }
-        const std::string_view auth = text.substr(authority, end - authority);
-        const std::size_t at = auth.rfind('@');
-        const std::size_t colon = at == std::string_view::npos ? at : auth.find(':');
-        out.append(text.substr(pos, authority - pos));
-        if (at != std::string_view::npos && colon != std::string_view::npos && colon < at) {
-            out.append(auth.substr(0, colon + 1));
+        const std::size_t start = scheme + 3;
+        const std::size_t end = url_end(text, start);
+        const std::string_view url = text.substr(start, end - start);
+        // Passwords are written into URLs as they are, so one may hold "/",
+        // "?", "#" or "@": the credentials run from the first ":" to the
+        // last "@" of the URL. An "@" further on in a path hides a little
+        // more than the password, never less.
+        const std::size_t at = url.rfind('@');
+        const std::size_t colon = at == std::string_view::npos ? at : url.substr(0, at).find(':');
+        out.append(text.substr(pos, start - pos));
+        if (colon != std::string_view::npos) {
+            out.append(url.substr(0, colon + 1));
             out.append("****");
-            out.append(auth.substr(at));
+            out.append(url.substr(at));
         } else {
-            out.append(auth);
+            out.append(url);
         }
         pos = end;
     }
