@@ -117,7 +117,9 @@ void generate_groups(const GroupsArguments& args) {
         const DependencyMap group_map = environment.extract_from_roots(roots);
         print_title(out, group.name());
         if (args.graph) {
-            out.line(group_map.to_string(true));
+            // Written line by line: a tree repeats shared subtrees under every
+            // parent and can be far larger than the memory it would need.
+            group_map.for_each_tree_line(true, [&out](std::string_view line) { out.line(line); });
         } else {
             print_layers(out, group_map, args.depth);
         }

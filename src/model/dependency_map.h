@@ -23,6 +23,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -159,6 +160,13 @@ public:
     // Throws ValueError "Dependency map only contains cycles." when there are
     // no roots (also for an empty map).
     std::string to_string(bool show_extras_marker = true) const;
+
+    // The lines that to_string joins, one call each, without line breaks,
+    // for callers that write a tree rather than hold it: a graph of shared
+    // dependencies prints each of them under every parent, so the text can be
+    // far larger than the map (2^k lines for a chain of k diamonds). Throws
+    // as to_string, before the first line.
+    void for_each_tree_line(bool show_extras_marker, const std::function<void(std::string_view)>& visit) const;
 
 private:
     using Id = std::uint32_t;

@@ -17,6 +17,18 @@ constexpr std::string_view BLANK = "    ";
 }  // namespace
 
 std::string DependencyMap::to_string(bool show_extras_marker) const {
+    std::string out;
+    bool first = true;
+    for_each_tree_line(show_extras_marker, [&](std::string_view line) {
+        if (!first) out += '\n';
+        out += line;
+        first = false;
+    });
+    return out;
+}
+
+void DependencyMap::for_each_tree_line(bool show_extras_marker,
+                                       const std::function<void(std::string_view)>& visit) const {
     const std::vector<Id> roots = root_ids();
     if (roots.empty()) throw ValueError("Dependency map only contains cycles.");
 
@@ -52,7 +64,7 @@ std::string DependencyMap::to_string(bool show_extras_marker) const {
         std::optional<Marking> marking;
     };
 
-    std::string out;
+    std::string line;
     std::string indent;
     std::vector<char> on_path(nodes_.size(), 0);  // the ancestors of the line being drawn
     std::vector<Frame> stack;
@@ -65,8 +77,7 @@ std::string DependencyMap::to_string(bool show_extras_marker) const {
     };
 
     for (const Id root : roots) {
-        if (!out.empty()) out += '\n';
-        out += nodes_[root].package.to_string();
+        visit(nodes_[root].package.to_string());
         indent.clear();
         open(root);
         while (!stack.empty()) {
@@ -79,29 +90,28 @@ std::string DependencyMap::to_string(bool show_extras_marker) const {
             const Id child = frame.children[frame.next++];
             const bool last = frame.next == frame.children.size();
             indent.resize(frame.indent_size);
-            out += '\n';
-            out += indent;
-            out += last ? LAST_BRANCH : BRANCH;
-            out += nodes_[child].package.to_string();
+            line = indent;
+            line += last ? LAST_BRANCH : BRANCH;
+            line += nodes_[child].package.to_string();
             if (frame.marking && !contains_sorted(frame.marking->base, child)) {
                 const Package& parent = nodes_[frame.id].package;
-                out += "  => [";
+                line += "  => [";
                 bool first = true;
                 for (std::size_t i = 0; i < parent.extras().size(); ++i) {
                     if (!contains_sorted(frame.marking->variants[i], child)) continue;
-                    if (!first) out += ',';
-                    out += parent.extras()[i];
+                    if (!first) line += ',';
+                    line += parent.extras()[i];
                     first = false;
                 }
-                out += ']';
+                line += ']';
             }
+            visit(line);
             // A package that is its own ancestor closes a cycle: no children.
             if (on_path[child]) continue;
             indent += last ? BLANK : CONTINUATION;
             open(child);
         }
     }
-    return out;
 }
 
 }  // namespace quorl

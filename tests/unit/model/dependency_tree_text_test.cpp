@@ -62,5 +62,24 @@ TEST(DependencyTreeTextTest, CyclesAreClosedOnceAndCycleOnlyMapsFail) {
     }
 }
 
+// The command writes the tree line by line; the lines must be exactly what
+// to_string joins, and a cycle-only map must fail before any line.
+TEST(DependencyTreeTextTest, TreeLinesAreTheLinesOfTheText) {
+    for (const DependencyMap& map : {examples::abcde(), examples::app_map(), examples::scipy_map()}) {
+        std::string joined;
+        std::size_t lines = 0;
+        map.for_each_tree_line(true, [&](std::string_view line) {
+            joined += (lines++ ? "\n" : "") + std::string(line);
+            EXPECT_EQ(line.find('\n'), std::string_view::npos);
+        });
+        EXPECT_EQ(joined, map.to_string());
+    }
+    std::size_t lines = 0;
+    EXPECT_THROW(DependencyMap::from_string_mapping({{"a", {"b"}}, {"b", {"a"}}})
+                     .for_each_tree_line(true, [&](std::string_view) { ++lines; }),
+                 ValueError);
+    EXPECT_EQ(lines, 0u);
+}
+
 }  // namespace
 }  // namespace quorl
