@@ -10,12 +10,20 @@
 #include <cstring>
 
 #include "support/errors.h"
+#include "support/logging.h"
 #include "support/redact.h"
 
 extern char** environ;
 
 namespace quorl {
 namespace {
+
+// The program as people know it: "pip-compile", "python -m pip".
+std::string shown_program(const std::vector<std::string>& argv) {
+    std::string shown = argv[0].substr(argv[0].rfind('/') + 1);
+    if (argv.size() > 2 && argv[1] == "-m") shown += " -m " + argv[2];
+    return shown;
+}
 
 struct Pipe {
     int read_end = -1;
@@ -113,6 +121,10 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);
         result.exit_status = 128 + result.signal;
+        // A killed program says nothing itself; without this line the
+        // caller's message would be the only trace.
+        log::warning(shown_program(argv) + " was killed by signal " + std::to_string(result.signal) + " (" +
+                     ::strsignal(result.signal) + ")");
     } else {
         result.exit_status = WEXITSTATUS(status);
     }

@@ -28,7 +28,8 @@ struct ProcessResult {
 };
 
 // Runs argv[0] with the arguments argv[1..]. A program name without "/" is
-// looked up on PATH. Throws OsError when the program cannot be started.
+// looked up on PATH. Throws OsError when the program cannot be started. A
+// child killed by a signal gets a warning naming the program and the signal.
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
 }  // namespace quorl

@@ -70,7 +70,9 @@ TEST(ProcessTest, CapturesBothStreamsAndReportsStatusAndSignal) {
     EXPECT_EQ(ok.out, "out\n");
     EXPECT_EQ(ok.err, "err\n");
     EXPECT_EQ(ok.exit_status, 3);
+    testing::internal::CaptureStderr();
     const ProcessResult killed = run_process({"sh", "-c", "kill -9 $$"});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING: sh was killed by signal 9 (Killed)\n");
     EXPECT_EQ(killed.signal, 9);
     EXPECT_EQ(killed.exit_status, 137);
     EXPECT_THROW(run_process({"/nonexistent/program"}), OsError);
