@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(text::is_valid_utf8(line));
     FUZZ_CHECK(text::split_lines(line).size() <= 1);
     for (const char c : line) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
-    FUZZ_CHECK(line.size() <= 4 * PRINTABLE_LIMIT + 40);
+    FUZZ_CHECK(line.size() <= 4 * (PRINTABLE_LIMIT + 3) + 64);
     if (line.size() <= PRINTABLE_LIMIT) FUZZ_CHECK(printable_line(line) == line);
     return 0;
 }

@@ -66,22 +66,34 @@ void append_printable(std::string& out, std::string_view s) {
     }
 }
 
+// A cut position at or before `at` that does not split a UTF-8 character
+// (which has at most three continuation bytes), so the cut adds no \xNN.
+std::size_t character_boundary(std::string_view s, std::size_t at) {
+    for (int back = 0; back < 3 && at > 0 && at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80;
+         ++back) {
+        --at;
+    }
+    return at;
+}
+
 }  // namespace
 
 std::string printable_line(std::string_view text) {
     const std::string redacted = redact_credentials(text);
-    std::string_view shown = redacted;
-    // Cut at a character boundary, so that the cut itself adds no \xNN.
-    std::size_t cut = shown.size();
-    if (cut > PRINTABLE_LIMIT) {
-        cut = PRINTABLE_LIMIT;
-        // A UTF-8 character has at most three continuation bytes.
-        for (int back = 0; back < 3 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80; ++back) --cut;
-    }
+    const std::string_view shown = redacted;
     std::string out;
-    out.reserve(cut + 32);
-    append_printable(out, shown.substr(0, cut));
-    if (cut < shown.size()) out += " ... (" + std::to_string(shown.size() - cut) + " more bytes)";
+    if (shown.size() <= PRINTABLE_LIMIT) {
+        out.reserve(shown.size());
+        append_printable(out, shown);
+        return out;
+    }
+    // Messages start with where (file, line, distribution) and end with what
+    // was wrong; the quoted text between them is what gets cut.
+    const std::size_t head_end = character_boundary(shown, PRINTABLE_LIMIT - PRINTABLE_LIMIT / 4);
+    const std::size_t tail_start = character_boundary(shown, shown.size() - PRINTABLE_LIMIT / 4);
+    append_printable(out, shown.substr(0, head_end));
+    out += " ... (" + std::to_string(tail_start - head_end) + " bytes left out) ... ";
+    append_printable(out, shown.substr(tail_start));
     return out;
 }
 

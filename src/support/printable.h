@@ -9,16 +9,18 @@
 
 namespace quorl {
 
-// Longest shown text, in bytes, before the rest is cut off: a message quoting
-// a 100 MB line must not flood the terminal.
+// Longest shown text, in bytes, before its middle is cut out: a message
+// quoting a 100 MB line must not flood the terminal.
 inline constexpr std::size_t PRINTABLE_LIMIT = 4096;
 
 // `text` with credentials of URLs hidden (see redact_credentials), then made
 // printable: control characters become \n, \r, \t or \xNN, bytes that are not
 // well-formed UTF-8 become \xNN, the C1 controls and the Unicode line and
-// paragraph separators become \uNNNN; text beyond PRINTABLE_LIMIT bytes is
-// replaced by " ... (N more bytes)". Well-formed printable text, backslashes
-// included, is returned unchanged. The result is valid UTF-8 without line
+// paragraph separators become \uNNNN. Of text longer than PRINTABLE_LIMIT
+// bytes the first three quarters of the limit and the last quarter are kept
+// (where a message says where and what), with " ... (N bytes left out) ... "
+// between them. Well-formed printable text, backslashes included, is
+// returned unchanged. The result is valid UTF-8 without line
 // breaks or other control characters.
 std::string printable_line(std::string_view text);
 

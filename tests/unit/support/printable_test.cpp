@@ -24,15 +24,21 @@ TEST(PrintableTest, EscapesWhatWouldBreakTheLineAndKeepsTheRest) {
     for (const auto& c : cases) EXPECT_EQ(printable_line(c.in), c.shown) << c.in;
 }
 
-TEST(PrintableTest, CutsLongTextAtACharacterBoundary) {
-    const std::string huge = "x" + std::string(PRINTABLE_LIMIT, '\xE2') + "tail";
+TEST(PrintableTest, CutsTheMiddleOfLongTextAtCharacterBoundaries) {
+    const std::size_t head = PRINTABLE_LIMIT * 3 / 4, tail = PRINTABLE_LIMIT / 4;
     EXPECT_EQ(printable_line(std::string(PRINTABLE_LIMIT, 'a')), std::string(PRINTABLE_LIMIT, 'a'));
-    const std::string long_line = std::string(PRINTABLE_LIMIT - 1, 'a') + "\xC3\xA9" + std::string(100, 'b');
-    EXPECT_EQ(printable_line(long_line), std::string(PRINTABLE_LIMIT - 1, 'a') + " ... (102 more bytes)");
-    EXPECT_NE(printable_line(huge).find("more bytes)"), std::string::npos);
+    const std::string message = "pins.txt, line 2: '" + std::string(100000, 'x') + "': expected a name";
+    const std::string shown = printable_line(message);
+    EXPECT_EQ(shown.substr(0, 20), "pins.txt, line 2: 'x");
+    EXPECT_EQ(shown.substr(shown.size() - 19), "x': expected a name");
+    EXPECT_NE(shown.find(" ... (" + std::to_string(message.size() - head - tail) + " bytes left out) ... "),
+              std::string::npos);
+    // A two-byte character across the cut is left out whole.
+    const std::string accented = std::string(head - 1, 'a') + "\xC3\xA9" + std::string(2 * PRINTABLE_LIMIT, 'b');
+    EXPECT_EQ(printable_line(accented).substr(0, head + 5), std::string(head - 1, 'a') + " ... (");
     // Stray continuation bytes cost at most three bytes of the kept text.
     const std::string stray(2 * PRINTABLE_LIMIT, '\x80');
-    EXPECT_EQ(printable_line(stray).find(" ... ("), 4 * (PRINTABLE_LIMIT - 3));
+    EXPECT_EQ(printable_line(stray).find(" ... ("), 4 * (head - 3));
 }
 
 }  // namespace
