@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Reproduces the results table of bench/BENCHMARKS.md from a fresh clone:
+#
+#   bench/run.sh            # measure, then rewrite the results section of BENCHMARKS.md
+#   bench/run.sh --print    # measure, print the section instead of writing it
+#   bench/run.sh --quick    # fewer runs (a smoke test of the whole chain, not for the table)
+#
+# It installs what it needs (hyperfine, Debian's pipdeptree, GNU time, Google
+# Benchmark) through scripts/setup.sh, builds the Release tool into
+# build-bench/, generates the environments with bench/generate_env.py into a
+# scratch directory outside the repository (QUORL_BENCH_WORK, default
+# /tmp/quorl-bench; kept between runs, regenerated when the generator
+# changes), and times on each environment, in one hyperfine run:
+#   - groups with one group, with 50 groups, with 50 groups and --graph, and
+#     release on the environment's pinned file;
+#   - the floor: the tool's interpreter query alone, and `cat` of every METADATA;
+# then, in a second hyperfine run with fewer runs (it takes seconds), the peer:
+# Debian's pipdeptree run by the venv's interpreter (--json, and text).
+# Peak memory comes from /usr/bin/time -v. Medians are reported.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+work=${QUORL_BENCH_WORK:-/tmp/quorl-bench}
+build=${QUORL_BENCH_BUILD:-$repo/build-bench}
+sizes=${QUORL_BENCH_SIZES:-300 2000 10000}
+mode=write
+runs=10
+peer_runs=3
+peer_runs_large=2
+for arg in "$@"; do
+  case "$arg" in
+    --print) mode=print ;;
+    --quick) runs=3; peer_runs=1; peer_runs_large=1 ;;
+    *) echo "usage: bench/run.sh [--print] [--quick]" >&2; exit 2 ;;
+  esac
+done
+
+# Debian's interpreter makes the venvs, so that Debian's pip and pipdeptree
+# (built for it) can read them.
+python=/usr/bin/python3
+
+"$repo/scripts/setup.sh" hyperfine python3-pipdeptree time libbenchmark-dev
+
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORL_BENCH=ON >/dev/null
+ninja -C "$build" -j2 quorl-python-dependencies group_generator_bench >/dev/null
+tool=$build/quorl-python-dependencies
+
+mkdir -p "$work"
+results=$work/results
+rm -rf "$results"
+mkdir -p "$results"
+
+# --- environments -------------------------------------------------------------
+generator_sum=$(sha256sum "$repo/bench/generate_env.py" | cut -d' ' -f1)
+if [ "$(cat "$work/generator.sha256" 2>/dev/null)" != "$generator_sum" ]; then
+  rm -rf "$work/envs"
+fi
+mkdir -p "$work/envs"
+for env in $sizes diamonds; do
+  if [ ! -d "$work/envs/$env" ]; then
+    echo "bench: generating environment $env"
+    "$python" "$repo/bench/generate_env.py" "$work/envs/$env" "$env"
+  fi
+done
+echo "$generator_sum" > "$work/generator.sha256"
+
+# --- the peer: Debian's pipdeptree, importable by the venv's interpreter --------
+# The venvs hold only the generated distributions; this directory adds
+# pipdeptree and the pip it imports, and holds no distribution of its own.
+peer=$work/peer
+mkdir -p "$peer"
+for module in pipdeptree pip; do
+  location=$("$python" -c "import $module, os; f = $module.__file__; print(os.path.dirname(f) if f.endswith('__init__.py') else f)")
+  ln -sfn "$location" "$peer/$(basename "$location")"
+done
+
+# --- the floor: the interpreter query the tool sends, taken from its source -----
+"$python" - "$repo/src/python/python_environment.cpp" "$work/query.py" <<'EOF'
+import re, sys
+source = open(sys.argv[1]).read()
+program = re.search(r'QUERY_PROGRAM = R"\((.*?)\)";', source, re.S).group(1)
+open(sys.argv[2], "w").write(program)
+EOF
+
+machine_state() {  # label: load and what used the processors over half a second, for the report
+  {
+    echo "[$1] $(date -u +%FT%TZ) load $(cut -d' ' -f1-3 /proc/loadavg)"
+    top -b -n 2 -d 0.5 -w 200 | awk '/^top -/ { n++ } n == 2 && /^ *[0-9]+ / && $9 + 0 >= 5 && $12 != "top" {
+      printf "    %5.0f%% CPU  %s\n", $9, $12 }' | head -5
+  } >> "$results/machine-state.txt"
+}
+
+peak_kb() {  # name file command: the peak resident set of one run of the command line
+  /usr/bin/time -v sh -c "$3" >/dev/null 2>"$results/time-v.txt" || true
+  echo "$1 $(sed -n 's/^\s*Maximum resident set size (kbytes): //p' "$results/time-v.txt")" >> "$2"
+}
+
+measure_environment() {
+  local env=$1 venv=$work/envs/$1
+  local site
+  site=$(echo "$venv"/lib/python3*/site-packages)
+  local pinned=$venv/pinned.txt
+  local groups_50="" i=0 root
+  for root in $(cat "$venv/roots.txt"); do
+    groups_50+=" -g g$i:$root"
+    i=$((i + 1))
+  done
+  local first_root
+  first_root=$(head -1 "$venv/roots.txt")
+  export VIRTUAL_ENV=$venv PATH=$venv/bin:$PATH_BEFORE
+
+  local -a names=(groups-1 groups-50 groups-50-graph release query cat)
+  local -a commands=(
+    "$tool groups $pinned -g one:$first_root"
+    "$tool groups $pinned$groups_50"
+    "$tool groups $pinned$groups_50 --graph"
+    "$tool release $pinned $results/$env-release.json"
+    "$venv/bin/python $work/query.py"
+    "cat $site/*/METADATA"
+  )
+  local -a named=()
+  for i in "${!names[@]}"; do
+    # Only cat needs a shell, for its glob; hyperfine runs the rest directly.
+    if [ "${names[$i]}" = cat ]; then
+      named+=(-n cat "sh -c '${commands[$i]}'")
+    else
+      named+=(-n "${names[$i]}" "${commands[$i]}")
+    fi
+  done
+  echo "bench: $env: the tool and the floor"
+  machine_state "$env tool"
+  hyperfine -N --style basic --warmup 2 --runs "$runs" --export-json "$results/$env-tool.json" \
+    "${named[@]}" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
+  for i in "${!names[@]}"; do peak_kb "${names[$i]}" "$results/$env-rss.txt" "${commands[$i]}"; done
+
+  local n=$peer_runs warmup=1
+  if [ "$env" -ge 10000 ]; then n=$peer_runs_large; warmup=0; fi
+  echo "bench: $env: the peer ($n runs each)"
+  machine_state "$env peer"
+  local pipdeptree="env PYTHONPATH=$peer $venv/bin/python -m pipdeptree"
+  local rss="/usr/bin/time -a -o $results/$env-peer-rss.txt -f"
+  hyperfine -N --style basic --warmup "$warmup" --runs "$n" --export-json "$results/$env-peer.json" \
+    -n pipdeptree-json "$rss pipdeptree-json:%M $pipdeptree --json" \
+    -n pipdeptree-text "$rss pipdeptree-text:%M $pipdeptree" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
+  unset VIRTUAL_ENV
+}
+
+measure_diamonds() {
+  local venv=$work/envs/diamonds
+  export VIRTUAL_ENV=$venv PATH=$venv/bin:$PATH_BEFORE
+  echo "bench: diamonds"
+  machine_state diamonds
+  # Written into a pipe that hyperfine drains, as a CI log would take it.
+  hyperfine -N --style basic --warmup 1 --runs "$runs" --output pipe --export-json "$results/diamonds.json" \
+    -n listing "$tool groups $venv/pinned.txt -g chain:top" \
+    -n graph "$tool groups $venv/pinned.txt -g chain:top --graph" \
+    -n release "$tool release $venv/pinned.txt $results/diamonds-release.json" \
+    -n query "$venv/bin/python $work/query.py" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
+  peak_kb listing "$results/diamonds-rss.txt" "$tool groups $venv/pinned.txt -g chain:top"
+  peak_kb graph "$results/diamonds-rss.txt" "$tool groups $venv/pinned.txt -g chain:top --graph"
+  peak_kb release "$results/diamonds-rss.txt" "$tool release $venv/pinned.txt $results/diamonds-release.json"
+  "$tool" groups "$venv/pinned.txt" -g chain:top 2>/dev/null | wc -l > "$results/diamonds-listing-lines.txt"
+  "$build/group_generator_bench" --benchmark_repetitions=5 --benchmark_format=json \
+    > "$results/diamonds-micro.json" 2>/dev/null
+  unset VIRTUAL_ENV
+}
+
+PATH_BEFORE=$PATH
+# pipdeptree reads its working directory as part of sys.path: an empty one.
+mkdir -p "$work/cwd"
+cd "$work/cwd"
+machine_state start
+for env in $sizes; do measure_environment "$env"; done
+measure_diamonds
+machine_state end
+
+{
+  echo "cpu=$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)"
+  echo "cores=$(nproc)"
+  echo "memory=$(sed -n 's/^MemTotal:\s*//p' /proc/meminfo)"
+  echo "kernel=$(uname -r)"
+  echo "python=$("$python" --version 2>&1)"
+  echo "pipdeptree=$("$python" -c 'import pipdeptree; print(pipdeptree.__version__)')"
+  echo "hyperfine=$(hyperfine --version)"
+  echo "commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+  echo "runs=$runs"
+  echo "peer_runs=$peer_runs"
+  echo "peer_runs_large=$peer_runs_large"
+  echo "sizes=$sizes"
+} > "$results/machine.txt"
+
+if [ "$mode" = print ]; then
+  "$python" "$repo/bench/report.py" "$results"
+else
+  "$python" "$repo/bench/report.py" "$results" --write "$repo/bench/BENCHMARKS.md"
+  echo "bench: results written into bench/BENCHMARKS.md"
+fi
