@@ -3,16 +3,56 @@
 #include <nlohmann/json.hpp>
 
 namespace quorl::cli {
+namespace {
 
+// Printable ASCII without '"' or '\': JSON writes it as it is. Pinned lines
+// and group names are almost always such text.
+bool needs_no_escape(std::string_view text) {
+    for (const unsigned char c : text) {
+        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\') return false;
+    }
+    return true;
+}
+
+void append_string(std::string& out, const std::string& text) {
+    if (needs_no_escape(text)) {
+        out += '"';
+        out += text;
+        out += '"';
+        return;
+    }
+    // Anything else is escaped by the JSON library, with the same rules as
+    // a whole-document dump.
+    out += nlohmann::json(text).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+// Written directly rather than through a JSON document: building the
+// document and dumping it took an eighth of the whole release on an
+// environment of 10,000 distributions. The layout is that of a 2-space dump.
 std::string release_json_text(const PinnedGroups& pinned) {
-    nlohmann::ordered_json document = nlohmann::ordered_json::object();
-    // The mapping's keys are unique already, so members are appended as they
-    // come: ordered_json's own insertion searches the members linearly, which
-    // made a pinned file of n packages cost n²/2 key comparisons.
-    nlohmann::ordered_json::object_t& members = document.get_ref<nlohmann::ordered_json::object_t&>();
-    members.reserve(pinned.size());
-    for (const auto& [name, lines] : pinned) members.emplace_back(name, lines);
-    return document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace);
+    if (pinned.empty()) return "{}";
+    std::string out = "{";
+    bool first_member = true;
+    for (const auto& [name, lines] : pinned) {
+        out += first_member ? "\n  " : ",\n  ";
+        first_member = false;
+        append_string(out, name);
+        out += ": ";
+        if (lines.empty()) {
+            out += "[]";
+            continue;
+        }
+        out += '[';
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            out += i == 0 ? "\n    " : ",\n    ";
+            append_string(out, lines[i]);
+        }
+        out += "\n  ]";
+    }
+    out += "\n}";
+    return out;
 }
 
 }  // namespace quorl::cli
