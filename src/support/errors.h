@@ -7,11 +7,26 @@
 
 namespace quorl {
 
+// Messages quote file contents, and what() ends at the first NUL byte: a
+// NUL is written as the four characters \x00 so the rest stays visible.
+inline std::string without_nul_bytes(const std::string& message) {
+    if (message.find('\0') == std::string::npos) return message;
+    std::string out;
+    for (const char c : message) {
+        if (c == '\0') {
+            out += "\\x00";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // Base of every error the tool raises on purpose. `kind` names the error for
 // messages that have no text of their own (an assertion without message).
 class QuorlError : public std::runtime_error {
 public:
-    explicit QuorlError(const std::string& message) : std::runtime_error(message) {}
+    explicit QuorlError(const std::string& message) : std::runtime_error(without_nul_bytes(message)) {}
     virtual const char* kind() const noexcept { return "Error"; }
 };
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/errors.h"
+
 namespace quorl {
 namespace {
 
@@ -39,6 +41,13 @@ TEST(PrintableTest, CutsTheMiddleOfLongTextAtCharacterBoundaries) {
     // Stray continuation bytes cost at most three bytes of the kept text.
     const std::string stray(2 * PRINTABLE_LIMIT, '\x80');
     EXPECT_EQ(printable_line(stray).find(" ... ("), 4 * (head - 3));
+}
+
+// what() ends at the first NUL: a message quoting a binary file must not
+// lose its cause there.
+TEST(PrintableTest, ErrorMessagesKeepTheTextAfterANulByte) {
+    const ValueError error(std::string("line 2: '\xff\0\xff': expected a name", 30));
+    EXPECT_EQ(printable_line(error.what()), "line 2: '\\xff\\x00\\xff': expected a name");
 }
 
 }  // namespace
