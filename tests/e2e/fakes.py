@@ -1,0 +1,192 @@
+"""Cheap stand-ins for the robustness tests: venvs without pip, a scripted
+pip-compile and pip, a tiny tmpfs, and running the tool as an unprivileged
+user. Nothing here leaves the machine."""
+import contextlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+from pykit import SYSTEM_PYTHON, pip_environment
+
+NOBODY = 65534
+PYTHON_VERSION = f"python{sys.version_info.major}.{sys.version_info.minor}"
+
+# Release roots of the product: a pinned file with these lets `release` run
+# to its end in an environment where none of them is installed.
+RELEASE_PINS = ("corvaneth-quorl-tessaly==2.1.0\ncorvaneth-quorl-glimwork==1.0\n"
+                "corvaneth-quorl-glimwork-internal==1.0\ncorvaneth-quorl-ravelin-interface==1.0\n"
+                "numpy==1.19.2\npandas==1.1.5\n")
+
+
+class FakeVenv:
+    """A venv made of pyvenv.cfg and a link to the system interpreter: no pip,
+    nothing installed; distributions are planted by hand in site_packages."""
+
+    def __init__(self, root):
+        self.path = Path(root)
+        self.bin = self.path / "bin"
+        self.bin.mkdir(parents=True)
+        (self.bin / "python").symlink_to(SYSTEM_PYTHON)
+        (self.path / "pyvenv.cfg").write_text(
+            f"home = {Path(SYSTEM_PYTHON).parent}\ninclude-system-site-packages = false\n")
+        self.site_packages = self.path / "lib" / PYTHON_VERSION / "site-packages"
+        self.site_packages.mkdir(parents=True)
+
+    def plant(self, name, metadata):
+        """A `<name>-1.0.dist-info` with the given METADATA bytes."""
+        dist_info = self.site_packages / f"{name}-1.0.dist-info"
+        dist_info.mkdir()
+        (dist_info / "METADATA").write_bytes(metadata)
+        return dist_info
+
+    def env(self, **extra):
+        env = pip_environment()
+        for key in ("CONDA_PREFIX", "PYTHONPATH", "INDEX_USER", "INDEX_PASS", "QUORL_LOG_LEVEL"):
+            env.pop(key, None)
+        env["VIRTUAL_ENV"] = str(self.path)
+        env["PATH"] = f"{self.bin}{os.pathsep}/usr/bin:/bin"
+        env.update({key: str(value) for key, value in extra.items()})
+        return env
+
+
+# pip-compile as the tool runs it: copies STANDIN_COPY to --output-file when
+# set, then kills itself with STANDIN_SIGNAL or exits with STANDIN_STATUS.
+PIP_COMPILE = f"""#!{SYSTEM_PYTHON}
+import os, shutil, signal, sys
+args = sys.argv[1:]
+if os.environ.get("STANDIN_COPY"):
+    shutil.copyfile(os.environ["STANDIN_COPY"], args[args.index("--output-file") + 1])
+if os.environ.get("STANDIN_SIGNAL"):
+    os.kill(os.getpid(), int(os.environ["STANDIN_SIGNAL"]))
+sys.exit(int(os.environ.get("STANDIN_STATUS", "0")))
+"""
+
+# The interpreter of a resolve environment: `-m pip` is scripted (FAKE_PIP =
+# "kill": killed by SIGKILL; "report": pip's --report lists FAKE_PINS, given
+# as name==version,...); anything else runs the real interpreter.
+PYTHON = f"""#!/bin/sh
+if [ "$1" = "-m" ] && [ "$2" = "pip" ]; then
+  exec {SYSTEM_PYTHON} - "$@" <<'EOF'
+import json, os, signal, sys
+args = sys.argv[1:]
+mode = os.environ.get("FAKE_PIP", "")
+if mode == "kill":
+    os.kill(os.getpid(), signal.SIGKILL)
+if mode == "report" and "--report" in args:
+    pins = [pin.split("==") for pin in os.environ.get("FAKE_PINS", "").split(",") if pin]
+    report = {{"install": [{{"metadata": {{"name": n, "version": v}}}} for n, v in pins]}}
+    with open(args[args.index("--report") + 1], "w") as out:
+        json.dump(report, out)
+    sys.exit(0)
+sys.exit(int(os.environ.get("FAKE_PIP_STATUS", "0")))
+EOF
+fi
+exec {SYSTEM_PYTHON} "$@"
+"""
+
+
+class ResolveEnv:
+    """An environment for `resolve`: bin/python with a scripted pip, and
+    pip-compile beside it unless `pip_compile` is false."""
+
+    def __init__(self, root, pip_compile=True):
+        self.root = Path(root)
+        self.bin = self.root / "env" / "bin"
+        self.bin.mkdir(parents=True)
+        write_script(self.bin / "python", PYTHON)
+        if pip_compile:
+            write_script(self.bin / "pip-compile", PIP_COMPILE)
+        self.work = self.root / "work"
+        self.work.mkdir()
+        (self.work / "in.txt").write_text("numpy\n")
+
+    def env(self, **extra):
+        env = pip_environment()
+        for key in ("CONDA_PREFIX", "PYTHONPATH", "INDEX_USER", "INDEX_PASS", "QUORL_LOG_LEVEL"):
+            env.pop(key, None)
+        env["VIRTUAL_ENV"] = str(self.root / "env")
+        # No pip-compile of the machine's own may answer instead.
+        env["PATH"] = os.pathsep.join(d for d in ("/usr/bin", "/bin") if not Path(d, "pip-compile").exists())
+        env.update({key: str(value) for key, value in extra.items()})
+        return env
+
+
+def write_script(path, text):
+    path.write_text(text)
+    path.chmod(0o755)
+
+
+def run_bytes(exe, args, env, cwd=None, user=None, timeout=300):
+    """Runs the tool with byte streams (its output may quote any bytes), as
+    `user` (a uid) when given."""
+    command = [os.fsencode(str(exe))] + [a if isinstance(a, bytes) else os.fsencode(str(a)) for a in args]
+    if user is not None:
+        command = [b"setpriv", f"--reuid={user}".encode(), f"--regid={user}".encode(), b"--clear-groups",
+                   *command]
+    return subprocess.run(command, capture_output=True, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                          timeout=timeout)
+
+
+def error_lines(result):
+    """Standard error as text lines; it must be valid UTF-8 whatever the input."""
+    return result.stderr.decode("utf-8").splitlines()
+
+
+def assert_one_clear_error(result, status, *fragments):
+    """The run failed with `status`, and its last standard-error line is one
+    printable "Error: " line holding every fragment."""
+    assert result.returncode == status, (result.returncode, result.stdout, result.stderr)
+    lines = error_lines(result)
+    assert lines, result
+    last = lines[-1]
+    assert last.startswith("Error: ") or last.startswith("ERROR: "), lines
+    assert last.isprintable(), last
+    for fragment in fragments:
+        assert fragment in last, (fragment, last)
+    return last
+
+
+def can_drop_privileges():
+    return os.geteuid() == 0 and shutil.which("setpriv") is not None
+
+
+@contextlib.contextmanager
+def shared_tmp():
+    """A temporary directory that an unprivileged user can enter."""
+    path = Path(tempfile.mkdtemp(prefix="quorl-shared-"))
+    path.chmod(0o755)
+    try:
+        yield path
+    finally:
+        for dirpath, dirnames, _ in os.walk(path):
+            for name in dirnames:
+                os.chmod(os.path.join(dirpath, name), 0o755)
+        shutil.rmtree(path, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def tiny_tmpfs(size_kib):
+    """A tmpfs of `size_kib` KiB, or None where mounting is not permitted."""
+    mount_point = Path(tempfile.mkdtemp(prefix="quorl-tmpfs-"))
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size_kib}k", "tmpfs", str(mount_point)],
+                             capture_output=True).returncode == 0
+    try:
+        yield mount_point if mounted else None
+    finally:
+        if mounted:
+            subprocess.run(["umount", str(mount_point)], check=True)
+        mount_point.rmdir()
+
+
+def fill(directory):
+    """Fills the file system of `directory` up to its last byte."""
+    with open(directory / "filler", "wb", buffering=0) as filler:
+        for block in (b"\0" * 4096, b"\0"):
+            try:
+                while True:
+                    filler.write(block)
+            except OSError:
+                pass
