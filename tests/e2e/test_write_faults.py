@@ -1,0 +1,112 @@
+"""Faults while writing: the release JSON and the pinned file are replaced
+atomically, so a write that fails (a full disk, a directory that cannot be
+written, a path that cannot be a file) leaves the previous file whole and no
+temporary file behind."""
+import os
+
+import pytest
+
+from fakes import (NOBODY, RELEASE_PINS, FakeVenv, ResolveEnv, assert_one_clear_error, can_drop_privileges,
+                   fill, run_bytes, shared_tmp, tiny_tmpfs)
+
+PREVIOUS = "previous release\n" * 100
+
+
+@pytest.fixture(scope="module")
+def product(tmp_path_factory):
+    """An environment and a pinned file with which `release` succeeds."""
+    root = tmp_path_factory.mktemp("faults")
+    venv = FakeVenv(root / "venv")
+    pins = root / "pins.txt"
+    pins.write_text(RELEASE_PINS)
+    return venv, pins
+
+
+@pytest.fixture
+def full_tmpfs():
+    with tiny_tmpfs(64) as mount:
+        if mount is None:
+            pytest.skip("mounting a tmpfs is not permitted here")
+        yield mount
+
+
+def release(exe, product, out, user=None):
+    venv, pins = product
+    return run_bytes(exe, ["release", pins, out], venv.env(), cwd=pins.parent, user=user)
+
+
+def test_release_on_a_full_disk_keeps_the_previous_file(exe, product, full_tmpfs):
+    out = full_tmpfs / "release.json"
+    out.write_text(PREVIOUS)
+    fill(full_tmpfs)
+    result = release(exe, product, out)
+    assert_one_clear_error(result, 1, f"cannot write '{out}': No space left on device")
+    assert out.read_text() == PREVIOUS
+    assert sorted(os.listdir(full_tmpfs)) == ["filler", "release.json"]
+    # With room again, the same run replaces it.
+    (full_tmpfs / "filler").unlink()
+    assert release(exe, product, out).returncode == 0
+    assert out.read_text().startswith('{\n  "full-runtime": [')
+
+
+@pytest.mark.parametrize("make_target", [
+    lambda tmp: tmp / "a-file" / "release.json",  # parent is a file
+    lambda tmp: tmp / "a-directory",               # target is a directory
+])
+def test_release_to_a_path_that_cannot_be_a_file_fails_cleanly(exe, product, tmp_path, make_target):
+    (tmp_path / "a-file").write_text("keep\n")
+    (tmp_path / "a-directory").mkdir()
+    (tmp_path / "a-directory" / "inside").write_text("keep\n")
+    out = make_target(tmp_path)
+    assert_one_clear_error(release(exe, product, out), 1, str(out))
+    assert (tmp_path / "a-file").read_text() == "keep\n"
+    assert (tmp_path / "a-directory" / "inside").read_text() == "keep\n"
+    assert sorted(os.listdir(tmp_path)) == ["a-directory", "a-file"]
+
+
+@pytest.mark.skipif(not can_drop_privileges(), reason="needs root and setpriv to run as an unprivileged user")
+def test_release_into_a_read_only_directory_keeps_the_previous_file(exe):
+    with shared_tmp() as shared:
+        venv = FakeVenv(shared / "venv")
+        pins = shared / "pins.txt"
+        pins.write_text(RELEASE_PINS)
+        locked = shared / "locked"
+        locked.mkdir()
+        out = locked / "release.json"
+        out.write_text(PREVIOUS)
+        out.chmod(0o666)  # the file itself is writable, its directory is not
+        result = release(exe, (venv, pins), out, user=NOBODY)
+        assert_one_clear_error(result, 1, f"cannot write '{out}': Permission denied")
+        assert out.read_text() == PREVIOUS
+        assert os.listdir(locked) == ["release.json"]
+
+
+def test_pinned_file_of_the_pip_fallback_on_a_full_disk(exe, tmp_path, full_tmpfs):
+    env = ResolveEnv(tmp_path, pip_compile=False)
+    out = full_tmpfs / "pinned.txt"
+    out.write_text("numpy==1.0.0\n")
+    fill(full_tmpfs)
+    result = run_bytes(exe, ["resolve", "in.txt", out, "-i", "http://127.0.0.1:9/simple"],
+                       env.env(FAKE_PIP="report", FAKE_PINS="numpy==1.19.2,scipy==1.5.4"), cwd=env.work)
+    assert_one_clear_error(result, 1, f"cannot write '{out}': No space left on device")
+    assert out.read_text() == "numpy==1.0.0\n"
+    assert sorted(os.listdir(full_tmpfs)) == ["filler", "pinned.txt"]
+
+
+def test_cleaning_on_a_full_disk_leaves_the_resolved_file_whole(exe, tmp_path, full_tmpfs):
+    # The resolver's file fits where the previous one was; the cleaned copy
+    # does not fit beside it. Cleaning failures are caught by design: a line
+    # on standard output, and the resolver's file stays as it was written.
+    resolved = "".join(f"package-{i}==1.0.{i}\n" for i in range(400)) + "sklearn==0.0\n"
+    source = tmp_path / "resolved.txt"
+    source.write_text(resolved)
+    env = ResolveEnv(tmp_path)
+    out = full_tmpfs / "pinned.txt"
+    out.write_text(resolved)
+    fill(full_tmpfs)
+    result = run_bytes(exe, ["resolve", "in.txt", out, "-i", "http://127.0.0.1:9/simple"],
+                       env.env(STANDIN_COPY=source), cwd=env.work)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.decode().splitlines()[-1] == "Oops! something error"
+    assert out.read_text() == resolved
+    assert sorted(os.listdir(full_tmpfs)) == ["filler", "pinned.txt"]
