@@ -37,16 +37,15 @@ std::vector<DeclaredRequirement> parse_all(const Distribution& distribution) {
 }
 
 // What pip installs for the distribution itself: requirements without a
-// marker or whose marker holds with no extra.
-std::vector<Package> direct_dependencies(const std::vector<DeclaredRequirement>& requirements,
-                                         const MarkerEnvironment& environment) {
-    std::vector<Package> dependencies;
+// marker or whose marker holds with no extra. Replaces `dependencies`.
+void direct_dependencies(const std::vector<DeclaredRequirement>& requirements, const MarkerEnvironment& environment,
+                         std::vector<Package>& dependencies) {
+    dependencies.clear();
     for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.marker || requirement.marker->evaluate(environment, "")) {
             dependencies.push_back(requirement.dependency);
         }
     }
-    return dependencies;
 }
 
 // The extras map of `package` from its parsed requirements. A requirement
@@ -100,23 +99,26 @@ void note_extras_dependencies(const std::vector<Package>& dependencies, ExtrasDe
     }
 }
 
+// Every key is a distinct package without extras, so adding them one by one
+// in order builds what the constructor would build from the same mapping,
+// without holding a second copy of the whole graph while it does.
 DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, const MarkerEnvironment& environment,
                                          ExtrasDependencies& with_extras) {
-    DependencyMap::Mapping mapping;
-    mapping.reserve(parsed.distributions.size());
+    DependencyMap map;
+    std::vector<Package> dependencies;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        std::vector<Package> dependencies = direct_dependencies(parsed.requirements[i], environment);
+        direct_dependencies(parsed.requirements[i], environment, dependencies);
         note_extras_dependencies(dependencies, with_extras);
-        mapping.emplace_back(Package(parsed.distributions[i].key), std::move(dependencies));
+        map._add_dependencies(Package(parsed.distributions[i].key), dependencies);
     }
     // A dependency "b[x]" needs the key b even when b is not installed.
     std::unordered_set<std::string> added;
     for (const Package& dependency : with_extras) {
         if (!parsed.by_key.count(dependency.name()) && added.insert(dependency.name()).second) {
-            mapping.emplace_back(dependency.base(), std::vector<Package>{});
+            map._add_dependencies(dependency.base(), {});
         }
     }
-    return DependencyMap(mapping);
+    return map;
 }
 
 void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, const MarkerEnvironment& environment,
