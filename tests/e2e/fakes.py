@@ -66,7 +66,8 @@ sys.exit(int(os.environ.get("STANDIN_STATUS", "0")))
 
 # The interpreter of a resolve environment: `-m pip` is scripted (FAKE_PIP =
 # "kill": killed by SIGKILL; "report": pip's --report lists FAKE_PINS, given
-# as name==version,...); anything else runs the real interpreter.
+# as name==version,...; "fail": an error naming each index URL it was given,
+# status 1); anything else runs the real interpreter.
 PYTHON = f"""#!/bin/sh
 if [ "$1" = "-m" ] && [ "$2" = "pip" ]; then
   exec {SYSTEM_PYTHON} - "$@" <<'EOF'
@@ -75,6 +76,11 @@ args = sys.argv[1:]
 mode = os.environ.get("FAKE_PIP", "")
 if mode == "kill":
     os.kill(os.getpid(), signal.SIGKILL)
+if mode == "fail":
+    urls = [args[i + 1] for i, arg in enumerate(args) if arg == "--extra-index-url"]
+    print("Looking in indexes:", ", ".join(urls), file=sys.stderr)
+    print("ERROR: No matching distribution found for numpy at", " ".join(urls), file=sys.stderr)
+    sys.exit(1)
 if mode == "report" and "--report" in args:
     pins = [pin.split("==") for pin in os.environ.get("FAKE_PINS", "").split(",") if pin]
     report = {{"install": [{{"metadata": {{"name": n, "version": v}}}} for n, v in pins]}}
