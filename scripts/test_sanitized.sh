@@ -21,6 +21,8 @@ fi
 reports="$build_dir/sanitizer-reports"
 rm -rf "$reports"
 mkdir -p "$reports"
+# Some end-to-end tests run the tool as an unprivileged user.
+chmod 1777 "$reports"
 export ASAN_OPTIONS="exitcode=86:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:log_path=$reports/asan"
 export UBSAN_OPTIONS="exitcode=86:halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
 
