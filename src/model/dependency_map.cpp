@@ -174,13 +174,18 @@ std::optional<DependencyMap::Id> DependencyMap::check_addable(const Package& pac
     return base_id;
 }
 
-void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::optional<Id> base) {
+void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::optional<Id> base, bool sorted) {
     if (base) {
         const std::vector<Id>& inherited = nodes_[*base].dependencies;
         dependencies.insert(dependencies.end(), inherited.begin(), inherited.end());
+        sorted = false;
     }
-    sort_by_text(dependencies);
+    if (!sorted) sort_by_text(dependencies);
     std::vector<Id>& set = nodes_[key].dependencies;
+    if (set.empty()) {
+        set = std::move(dependencies);
+        return;
+    }
     std::vector<Id> merged;
     merged.reserve(set.size() + dependencies.size());
     std::set_union(set.begin(), set.end(), dependencies.begin(), dependencies.end(),

@@ -201,7 +201,10 @@ private:
     // Validates that `package` may be added with dependencies; returns its
     // base package's id for a single-extra package.
     std::optional<Id> check_addable(const Package& package) const;
-    void add_to_set(Id key, std::vector<Id> dependencies, std::optional<Id> base);
+    // Unites `dependencies` (and the set of `base`, when given) into the
+    // set of `key`. `sorted`: they are in text order without repeats already,
+    // as a set of another map is after renumbering.
+    void add_to_set(Id key, std::vector<Id> dependencies, std::optional<Id> base, bool sorted = false);
     void check_base_packages() const;
     void remove_keys(const std::vector<char>& doomed);
 

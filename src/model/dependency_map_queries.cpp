@@ -141,9 +141,12 @@ DependencyMap DependencyMap::rebuilt(const std::vector<Id>& keys) const {
             if (package.has_extras() != with_extras || package.extras().size() > 1) continue;
             const std::optional<Id> base = result.check_addable(package);
             const Id key = intern_copy(id);
+            const std::span<const Id> sources = adjacency.of(id);
             std::vector<Id> dependencies;
-            for (const Id dependency : adjacency.of(id)) dependencies.push_back(intern_copy(dependency));
-            result.add_to_set(key, std::move(dependencies), base);
+            dependencies.reserve(sources.size());
+            for (const Id dependency : sources) dependencies.push_back(intern_copy(dependency));
+            // A set of this map, renumbered: still in text order.
+            result.add_to_set(key, std::move(dependencies), base, true);
         }
     }
     result.check_base_packages();
