@@ -24,7 +24,7 @@ work=${QUORL_BENCH_WORK:-/tmp/quorl-bench}
 build=${QUORL_BENCH_BUILD:-$repo/build-bench}
 sizes=${QUORL_BENCH_SIZES:-300 2000 10000}
 mode=write
-runs=10
+runs=15
 peer_runs=3
 peer_runs_large=2
 for arg in "$@"; do
@@ -63,6 +63,9 @@ for env in $sizes diamonds; do
   fi
 done
 echo "$generator_sum" > "$work/generator.sha256"
+# Freshly written environments are still being written back to the disk;
+# that must not happen during the first measurements.
+sync
 
 # --- the peer: Debian's pipdeptree, importable by the venv's interpreter --------
 # The venvs hold only the generated distributions; this directory adds
