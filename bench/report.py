@@ -8,6 +8,7 @@ The section lies between the BEGIN and END marker lines; the rest of the file
 is left as it is.
 """
 import json
+import statistics
 import sys
 from pathlib import Path
 
@@ -21,12 +22,14 @@ LISTING_LIMIT_S = 2.0
 GENERATOR_LIMIT_S = 0.050
 
 
-def hyperfine(path):
-    """name -> (median, min, max) in seconds."""
-    if not path.exists():
-        return {}
-    results = json.loads(path.read_text())["results"]
-    return {r["command"]: (r["median"], r["min"], r["max"]) for r in results}
+def hyperfine(results, pattern):
+    """name -> (median, min, max) in seconds over every run in the hyperfine
+    exports whose file names match `pattern` (one per round)."""
+    times = {}
+    for path in sorted(results.glob(pattern)):
+        for result in json.loads(path.read_text())["results"]:
+            times.setdefault(result["command"], []).extend(result["times"])
+    return {name: (statistics.median(t), min(t), max(t)) for name, t in times.items()}
 
 
 def peaks(path):
@@ -52,6 +55,10 @@ def seconds(value):
     return f"{value * 1e6:.0f} µs"
 
 
+def plural(count, noun):
+    return f"{count} {noun}" + ("" if str(count) == "1" else "s")
+
+
 def mib(kb):
     return "n/a" if kb is None else f"{kb / 1024:.0f} MiB"
 
@@ -63,7 +70,7 @@ def yes(ok):
 class Environment:
     def __init__(self, results, size):
         self.size = size
-        self.times = {**hyperfine(results / f"{size}-tool.json"), **hyperfine(results / f"{size}-peer.json")}
+        self.times = {**hyperfine(results, f"{size}-tool-*.json"), **hyperfine(results, f"{size}-peer-*.json")}
         self.rss = {**peaks(results / f"{size}-rss.txt"), **peaks(results / f"{size}-peer-rss.txt")}
 
     def median(self, name):
@@ -168,7 +175,7 @@ def section(results):
     info = machine(results)
     sizes = [int(s) for s in info.get("sizes", "").split()]
     envs = [Environment(results, size) for size in sizes]
-    diamonds = hyperfine(results / "diamonds.json")
+    diamonds = hyperfine(results, "diamonds-time-*.json")
     diamond_rss = peaks(results / "diamonds-rss.txt")
     micro = micro_median(results)
     large = envs[-1]
@@ -176,10 +183,10 @@ def section(results):
     out.append(f"Measured by `bench/run.sh` at commit {info.get('commit')} on {info.get('cpu')}, "
                f"{info.get('cores')} cores, {info.get('memory')} of memory, Linux {info.get('kernel')}; "
                f"{info.get('python')} (the venvs' interpreter), pipdeptree {info.get('pipdeptree')} from Debian, "
-               f"{info.get('hyperfine')}. Times are medians of {info.get('runs')} runs after 2 warm-up runs "
-               f"(pipdeptree: {info.get('peer_runs')} runs, {info.get('peer_runs_large')} on the largest "
-               f"environment); the page cache is warm. Peak memory is the maximum resident set "
-               f"(`/usr/bin/time -v`).")
+               f"{info.get('hyperfine')}. Times are medians of {info.get('runs')} runs, taken in "
+               f"{plural(info.get('rounds'), 'round')} that each time every command (after one warm-up run) "
+               f"and then run pipdeptree once, so pipdeptree's medians are of {plural(info.get('rounds'), 'run')}; the "
+               f"page cache is warm. Peak memory is the maximum resident set (`/usr/bin/time -v`).")
     out += ["", f"### Targets ({large.size:,} distributions; chain of 20 diamonds)", ""]
     out += table(["Target", "Measured", "Met"], target_rows(envs, diamonds, micro))
     out += ["", "### Every command on every environment", ""]

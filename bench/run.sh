@@ -14,9 +14,10 @@
 #   - groups with one group, with 50 groups, with 50 groups and --graph, and
 #     release on the environment's pinned file;
 #   - the floor: the tool's interpreter query alone, and `cat` of every METADATA;
-# then, in a second hyperfine run with fewer runs (it takes seconds), the peer:
-# Debian's pipdeptree run by the venv's interpreter (--json, and text).
-# Peak memory comes from /usr/bin/time -v. Medians are reported.
+# then one run of the peer (it takes seconds): Debian's pipdeptree run by the
+# venv's interpreter (--json, and text). That is one round; three rounds make
+# the measurement, so that load from other work on the machine falls on all
+# commands alike. Peak memory comes from /usr/bin/time -v. Medians are reported.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,13 +25,12 @@ work=${QUORL_BENCH_WORK:-/tmp/quorl-bench}
 build=${QUORL_BENCH_BUILD:-$repo/build-bench}
 sizes=${QUORL_BENCH_SIZES:-300 2000 10000}
 mode=write
-runs=15
-peer_runs=3
-peer_runs_large=2
+rounds=3  # each round times every command, so that a change of load hits all of them alike
+runs=5    # runs of each tool and floor command per round; the peer runs once per round
 for arg in "$@"; do
   case "$arg" in
     --print) mode=print ;;
-    --quick) runs=3; peer_runs=1; peer_runs_large=1 ;;
+    --quick) rounds=1; runs=3 ;;
     *) echo "usage: bench/run.sh [--print] [--quick]" >&2; exit 2 ;;
   esac
 done
@@ -130,21 +130,19 @@ measure_environment() {
       named+=(-n "${names[$i]}" "${commands[$i]}")
     fi
   done
-  echo "bench: $env: the tool and the floor"
-  machine_state "$env tool"
-  hyperfine -N --style basic --warmup 2 --runs "$runs" --export-json "$results/$env-tool.json" \
-    "${named[@]}" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
-  for i in "${!names[@]}"; do peak_kb "${names[$i]}" "$results/$env-rss.txt" "${commands[$i]}"; done
-
-  local n=$peer_runs warmup=1
-  if [ "$env" -ge 10000 ]; then n=$peer_runs_large; warmup=0; fi
-  echo "bench: $env: the peer ($n runs each)"
-  machine_state "$env peer"
   local pipdeptree="env PYTHONPATH=$peer $venv/bin/python -m pipdeptree"
   local rss="/usr/bin/time -a -o $results/$env-peer-rss.txt -f"
-  hyperfine -N --style basic --warmup "$warmup" --runs "$n" --export-json "$results/$env-peer.json" \
-    -n pipdeptree-json "$rss pipdeptree-json:%M $pipdeptree --json" \
-    -n pipdeptree-text "$rss pipdeptree-text:%M $pipdeptree" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
+  local round
+  for round in $(seq "$rounds"); do
+    echo "bench: $env, round $round: the tool and the floor, then the peer"
+    machine_state "$env round $round"
+    hyperfine -N --style basic --warmup 1 --runs "$runs" --export-json "$results/$env-tool-$round.json" \
+      "${named[@]}" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
+    hyperfine -N --style basic --runs 1 --export-json "$results/$env-peer-$round.json" \
+      -n pipdeptree-json "$rss pipdeptree-json:%M $pipdeptree --json" \
+      -n pipdeptree-text "$rss pipdeptree-text:%M $pipdeptree" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
+  done
+  for i in "${!names[@]}"; do peak_kb "${names[$i]}" "$results/$env-rss.txt" "${commands[$i]}"; done
   unset VIRTUAL_ENV
 }
 
@@ -154,7 +152,7 @@ measure_diamonds() {
   echo "bench: diamonds"
   machine_state diamonds
   # Written into a pipe that hyperfine drains, as a CI log would take it.
-  hyperfine -N --style basic --warmup 1 --runs "$runs" --output pipe --export-json "$results/diamonds.json" \
+  hyperfine -N --style basic --warmup 1 --runs $((rounds * runs)) --output pipe --export-json "$results/diamonds-time-1.json" \
     -n listing "$tool groups $venv/pinned.txt -g chain:top" \
     -n graph "$tool groups $venv/pinned.txt -g chain:top --graph" \
     -n release "$tool release $venv/pinned.txt $results/diamonds-release.json" \
@@ -186,9 +184,8 @@ machine_state end
   echo "pipdeptree=$("$python" -c 'import pipdeptree; print(pipdeptree.__version__)')"
   echo "hyperfine=$(hyperfine --version)"
   echo "commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo unknown)"
-  echo "runs=$runs"
-  echo "peer_runs=$peer_runs"
-  echo "peer_runs_large=$peer_runs_large"
+  echo "rounds=$rounds"
+  echo "runs=$((rounds * runs))"
   echo "sizes=$sizes"
 } > "$results/machine.txt"
 
