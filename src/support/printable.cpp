@@ -76,9 +76,9 @@ std::size_t character_boundary(std::string_view s, std::size_t at) {
     return at;
 }
 
-}  // namespace
-
-std::string printable_line(std::string_view text) {
+std::string escaped_and_cut(std::string_view text) {
+    // Hidden before the cut, so that a cut through a URL cannot leave the
+    // start of a password without the "@" that marks it.
     const std::string redacted = redact_credentials(text);
     const std::string_view shown = redacted;
     std::string out;
@@ -95,6 +95,15 @@ std::string printable_line(std::string_view text) {
     out += " ... (" + std::to_string(tail_start - head_end) + " bytes left out) ... ";
     append_printable(out, shown.substr(tail_start));
     return out;
+}
+
+}  // namespace
+
+std::string printable_line(std::string_view text) {
+    // Hidden once more after escaping: escapes can join what white space or a
+    // control character kept apart into one URL, and showing a line twice must
+    // not change it.
+    return redact_credentials(escaped_and_cut(text));
 }
 
 }  // namespace quorl

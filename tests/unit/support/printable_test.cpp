@@ -52,3 +52,18 @@ TEST(PrintableTest, ErrorMessagesKeepTheTextAfterANulByte) {
 
 }  // namespace
 }  // namespace quorl
+
+namespace quorl {
+namespace {
+
+// Escaping can join a URL's parts that a control character kept apart; the
+// shown line hides what is then a password, and showing it again changes
+// nothing.
+TEST(PrintableTest, ShowingALineTwiceChangesNothing) {
+    const std::string line = printable_line("https://bob:p/a\x18?s#s\xff\n@");
+    EXPECT_EQ(line, "https://bob:****@");
+    EXPECT_EQ(printable_line(line), line);
+}
+
+}  // namespace
+}  // namespace quorl
