@@ -63,7 +63,11 @@ std::string parse_specifier(Scanner& s) {
     while (const SpecifierOperator* op = take_specifier_operator(s)) {
         s.skip_space();
         const std::size_t version_start = s.position();
-        const std::string_view version = s.take_until_any(op->op ? " \t,;)" : " \t;)");
+        // A version ends at any white space, as in the standard's grammar;
+        // only spaces and tabs may then stand before a comma.
+        const std::string_view version =
+            s.take_until_any(op->op ? std::string_view(" \t\n\r\v\f\x1c\x1d\x1e\x1f,;)", 15)
+                                    : std::string_view(" \t\n\r\v\f\x1c\x1d\x1e\x1f;)", 14));
         if (op->op ? !is_valid_specifier(*op->op, version) : version.empty()) {
             s.fail_at(version_start, "Expected a valid version after '" + std::string(op->text) + "'");
         }

@@ -56,6 +56,8 @@ TEST(RequirementTest, RejectsInvalidLines) {
         {"foo[a", "Expected matching right bracket for '[' at position 3"},
         {"foo (>=1", "Expected matching right parenthesis for '('"},
         {"foo @ ", "Expected URL after @"},
+        {"foo @ not-a-url", "Invalid URL: not-a-url"},
+        {"foo==5\x1f,<6", "Expected end or semicolon at position 6"},
         {"foo ; ", "Expected a marker variable or quoted string at position 6"},
         {"foo ; python_version < '3' junk", "Expected end of marker"},
     };
