@@ -66,8 +66,8 @@ std::string parse_specifier(Scanner& s) {
         // A version ends at any white space, as in the standard's grammar;
         // only spaces and tabs may then stand before a comma.
         const std::string_view version =
-            s.take_until_any(op->op ? std::string_view(" \t\n\r\v\f\x1c\x1d\x1e\x1f,;)", 15)
-                                    : std::string_view(" \t\n\r\v\f\x1c\x1d\x1e\x1f;)", 14));
+            s.take_until_any(op->op ? std::string_view(" \t\n\r\v\f\x1c\x1d\x1e\x1f,;)")
+                                    : std::string_view(" \t\n\r\v\f\x1c\x1d\x1e\x1f;)"));
         if (op->op ? !is_valid_specifier(*op->op, version) : version.empty()) {
             s.fail_at(version_start, "Expected a valid version after '" + std::string(op->text) + "'");
         }
