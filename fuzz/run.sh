@@ -9,6 +9,10 @@
 # corpus in the build directory, never into the repository; a finding leaves
 # its input in <build>/artifacts/ and makes the script fail. The build
 # directory is $QUORL_FUZZ_BUILD_DIR, default build-fuzz/.
+#
+# With QUORL_FUZZ_RUNS=N each target instead runs exactly N inputs from the
+# fixed seed $QUORL_FUZZ_SEED (default 1): the same run every time, as the test
+# command wants, while a timed run explores anew on each call.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-15}"
@@ -39,11 +43,16 @@ for target in "${targets[@]}"; do
   mkdir -p "$work_corpus" "$log_dir"
   started=$(date +%s)
   status=0
+  if [ -n "${QUORL_FUZZ_RUNS:-}" ]; then
+    budget=(-runs="$QUORL_FUZZ_RUNS" -seed="${QUORL_FUZZ_SEED:-1}")
+  else
+    budget=(-max_total_time="$seconds")
+  fi
   # -jobs runs the fuzzer in a child whose output goes to fuzz-0.log in the
   # working directory.
   (cd "$log_dir" && rm -f fuzz-0.log &&
     "$build_dir/$target" "$work_corpus" "$root/fuzz/corpus/$target" \
-      -jobs=1 -workers=1 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -jobs=1 -workers=1 "${budget[@]}" -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$build_dir/artifacts/$target-" >/dev/null 2>&1) || status=$?
   elapsed=$(( $(date +%s) - started ))
   log="$log_dir/fuzz-0.log"
