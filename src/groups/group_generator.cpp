@@ -52,14 +52,17 @@ GroupOutput GroupGenerator::generate_group(const DependencyMap& dependency_map, 
     roots.reserve(group_config.groups().size());
     for (const std::string& requirement : group_config.groups()) roots.push_back(Package::from_string(requirement));
 
-    DependencyMap group_map = dependency_map.extract_from_roots(roots);
+    std::vector<Package> excluded;
     if (exclude_packages) {
-        for (const std::string& name : *exclude_packages) group_map.remove_package(Package::from_string(name));
+        for (const std::string& name : *exclude_packages) excluded.push_back(Package::from_string(name));
     }
-    // Only first occurrences matter here, so the duplicated layers of the
-    // listing are never built; the order is the same.
+    // The group's sub-map less the excluded packages, layer by layer, each
+    // package at its first occurrence only (the duplicated layers of the
+    // listing are never built; the order is the same). Computed on the
+    // environment's map: building each group's sub-map took a fifth of a
+    // release.
     OrderedSet<std::string> reqs;
-    for (const std::vector<Package>& level : group_map.first_occurrence_by_depth(depth)) {
+    for (const std::vector<Package>& level : dependency_map.first_occurrence_by_depth_of(roots, excluded, depth)) {
         for (const Package& package : level) reqs.insert(package.to_string());
     }
     return GroupOutput(group_config.name(), std::move(reqs));

@@ -141,6 +141,14 @@ public:
     std::vector<std::vector<Package>> first_occurrence_by_depth(
         std::optional<int> max_depth = std::nullopt) const;
 
+    // What extract_from_roots(roots), then remove_package of each of
+    // `excluded` in turn, then first_occurrence_by_depth(max_depth) give,
+    // computed on this map without building the sub-map: the group generator
+    // needs only these layers, for every group of a release.
+    std::vector<std::vector<Package>> first_occurrence_by_depth_of(
+        const std::vector<Package>& roots, const std::vector<Package>& excluded,
+        std::optional<int> max_depth = std::nullopt) const;
+
     // Calls `visit(depth, package)` for exactly the elements of
     // packages_by_depth(max_depth), duplicates included, in order, without
     // copying packages. The reference is valid during the call only.
@@ -212,6 +220,11 @@ private:
     DependencyMap rebuilt(const std::vector<Id>& keys) const;
     std::vector<Id> root_ids() const;
     std::vector<std::vector<Id>> first_occurrence_layers() const;
+    // Layer-wise BFS from `roots` (each layer in order, dependencies in the
+    // order `adjacency` gives), every package at its first occurrence.
+    template <typename AdjacencyOf>
+    static std::vector<std::vector<Id>> breadth_first_layers(std::vector<Id> roots, std::size_t key_count,
+                                                             AdjacencyOf adjacency);
 
     std::vector<Node> nodes_;                                  // key order; id = position
     std::unordered_map<Package, Id> index_;                    // key -> id

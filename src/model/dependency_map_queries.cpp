@@ -3,6 +3,8 @@
 // dependencies (packages_by_depth additionally in the size of its output).
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <unordered_map>
 
 #include "model/dependency_map.h"
 #include "support/errors.h"
@@ -184,16 +186,18 @@ std::vector<DependencyMap::Id> DependencyMap::root_ids() const {
 // Layer-wise BFS keeping first occurrences: a package joins the layer after
 // the first layer that requires it. Equal to deduplicating the full layers,
 // since repeats of a package in a layer only repeat its (identical) children.
-std::vector<std::vector<DependencyMap::Id>> DependencyMap::first_occurrence_layers() const {
+template <typename AdjacencyOf>
+std::vector<std::vector<DependencyMap::Id>> DependencyMap::breadth_first_layers(std::vector<Id> roots,
+                                                                                std::size_t key_count,
+                                                                                AdjacencyOf adjacency) {
     std::vector<std::vector<Id>> layers;
-    std::vector<char> seen(nodes_.size(), 0);
-    Adjacency adjacency(*this);
-    std::vector<Id> current = root_ids();
+    std::vector<char> seen(key_count, 0);
+    std::vector<Id> current = std::move(roots);
     for (const Id id : current) seen[id] = 1;
     while (!current.empty()) {
         std::vector<Id> next;
         for (const Id id : current) {
-            for (const Id dependency : adjacency.of(id)) {
+            for (const Id dependency : adjacency(id)) {
                 if (!seen[dependency]) {
                     seen[dependency] = 1;
                     next.push_back(dependency);
@@ -204,6 +208,105 @@ std::vector<std::vector<DependencyMap::Id>> DependencyMap::first_occurrence_laye
         current = std::move(next);
     }
     return layers;
+}
+
+std::vector<std::vector<DependencyMap::Id>> DependencyMap::first_occurrence_layers() const {
+    Adjacency adjacency(*this);
+    return breadth_first_layers(root_ids(), nodes_.size(), [&adjacency](Id id) { return adjacency.of(id); });
+}
+
+// The sub-map that extract_from_roots would build, and the removals, are
+// followed on this map's ids instead:
+//   - its keys are the reached keys of at most one extra and every package
+//     they list (a key of several extras comes back only through a dependent);
+//   - a key without extras keeps its set; a single-extra key's set was united
+//     with its base package's set when the sub-map was built;
+//   - a key of several extras has no set of its own, and `get` of it unites
+//     the sets of its single-extra variants that are (still) keys;
+//   - removing a package drops it (and, without extras, every key of its
+//     name) as a key and from every set; what the dropped keys listed stays.
+std::vector<std::vector<Package>> DependencyMap::first_occurrence_by_depth_of(
+    const std::vector<Package>& roots, const std::vector<Package>& excluded, std::optional<int> max_depth) const {
+    std::vector<char> key(nodes_.size(), 0);
+    for (const Id id : reached_from(roots)) {
+        if (nodes_[id].package.extras().size() > 1) continue;
+        key[id] = 1;
+        for (const Id dependency : nodes_[id].dependencies) key[dependency] = 1;
+    }
+    for (const Package& package : excluded) {
+        if (const std::optional<Id> id = find(package)) key[*id] = 0;
+        if (package.has_extras()) continue;
+        if (auto same_name = by_name_.find(package.name()); same_name != by_name_.end()) {
+            for (const Id id : same_name->second) key[id] = 0;
+        }
+    }
+
+    // The sub-map's set of a key of at most one extra, in text order. That
+    // of a single-extra key unites two sorted sets: merged once, kept.
+    auto text_order = [this](Id a, Id b) { return text_less(a, b); };
+    std::unordered_map<Id, std::vector<Id>> united_sets;
+    auto own_or_united = [&](Id id) -> const std::vector<Id>& {
+        const Package& package = nodes_[id].package;
+        if (!package.has_extras()) return nodes_[id].dependencies;
+        auto [found, inserted] = united_sets.try_emplace(id);
+        if (inserted) {
+            const std::optional<Id> base = find(package.base());
+            const std::vector<Id>& own = nodes_[id].dependencies;
+            const std::vector<Id> none;
+            const std::vector<Id>& inherited = base ? nodes_[*base].dependencies : none;
+            std::set_union(own.begin(), own.end(), inherited.begin(), inherited.end(),
+                           std::back_inserter(found->second), text_order);
+        }
+        return found->second;
+    };
+    std::vector<Id> scratch;
+    auto set_of = [&](Id id) -> const std::vector<Id>& {  // valid until the next call
+        scratch.clear();
+        for (const Id dependency : own_or_united(id)) {
+            if (key[dependency]) scratch.push_back(dependency);
+        }
+        return scratch;
+    };
+    auto adjacency = [&](Id id) -> const std::vector<Id>& {
+        const Package& package = nodes_[id].package;
+        if (package.extras().size() <= 1) return set_of(id);
+        std::vector<Id> united;
+        for (const std::string& extra : package.extras()) {
+            const std::optional<Id> variant = find(Package(package.name(), {extra}));
+            if (!variant || !key[*variant]) continue;
+            const std::vector<Id>& more = set_of(*variant);
+            united.insert(united.end(), more.begin(), more.end());
+        }
+        sort_by_text(united);
+        scratch = std::move(united);
+        return scratch;
+    };
+
+    // Its roots: keys that no set lists, less those included in another key
+    // of the same name.
+    std::vector<char> required(nodes_.size(), 0);
+    for (Id id = 0; id < nodes_.size(); ++id) {
+        if (!key[id] || nodes_[id].package.extras().size() > 1) continue;
+        for (const Id dependency : own_or_united(id)) required[dependency] = 1;
+    }
+    std::vector<Id> sub_roots;
+    for (Id id = 0; id < nodes_.size(); ++id) {
+        if (!key[id] || required[id]) continue;
+        const Package& candidate = nodes_[id].package;
+        const std::vector<Id>& same_name = by_name_.at(candidate.name());
+        const bool represented = std::any_of(same_name.begin(), same_name.end(), [&](Id other) {
+            return other != id && key[other] && candidate.included_in(nodes_[other].package);
+        });
+        if (!represented) sub_roots.push_back(id);
+    }
+    std::sort(sub_roots.begin(), sub_roots.end(), [this](Id a, Id b) { return text_less(a, b); });
+
+    std::vector<std::vector<Id>> layers = breadth_first_layers(std::move(sub_roots), nodes_.size(), adjacency);
+    layers.resize(layers_kept(max_depth, layers.size()));
+    std::vector<std::vector<Package>> out;
+    out.reserve(layers.size());
+    for (const std::vector<Id>& layer : layers) out.push_back(to_packages(layer));
+    return out;
 }
 
 std::vector<std::vector<Package>> DependencyMap::first_occurrence_by_depth(
