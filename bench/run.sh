@@ -39,7 +39,7 @@ done
 # (built for it) can read them.
 python=/usr/bin/python3
 
-"$repo/scripts/setup.sh" hyperfine python3-pipdeptree time libbenchmark-dev
+"$repo/scripts/setup.sh" hyperfine python3-pipdeptree time procps libbenchmark-dev
 
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORL_BENCH=ON >/dev/null
 ninja -C "$build" -j2 quorl-python-dependencies group_generator_bench >/dev/null
