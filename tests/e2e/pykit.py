@@ -4,7 +4,6 @@ Everything stays on the machine: wheels are written by the tests, served on
 127.0.0.1, and installed by the real pip of a real venv.
 """
 import base64
-import contextlib
 import hashlib
 import http.server
 import os
@@ -166,13 +165,14 @@ class Venv:
         return found[0]
 
 
+def build_wheels(dest_dir, specs, version="1.0"):
+    """Builds one wheel per (name, requires, extras) and returns the directory."""
+    for name, requires, extras in specs:
+        build_wheel(dest_dir, name, version, requires=requires, extras=extras)
+    return dest_dir
+
+
 def make_venv(path):
     """A real venv with pip (from the system's bundled wheel)."""
     subprocess.run([SYSTEM_PYTHON, "-m", "venv", str(path)], check=True)
     return Venv(path)
-
-
-@contextlib.contextmanager
-def served(wheel_dir):
-    with LocalIndex(wheel_dir) as index:
-        yield index

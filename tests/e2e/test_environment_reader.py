@@ -2,7 +2,7 @@
 index, read back by the tool as the dependency map that `groups` prints."""
 import pytest
 
-from pykit import LocalIndex, build_wheel, make_venv
+from pykit import LocalIndex, build_wheels, make_venv
 
 WHEELS = [
     # name, requires, extras
@@ -23,10 +23,9 @@ WHEELS = [
 @pytest.fixture(scope="module")
 def venv(tmp_path_factory):
     root = tmp_path_factory.mktemp("reader")
-    for name, requires, extras in WHEELS:
-        build_wheel(root / "wheels", name, "1.0", requires=requires, extras=extras)
+    wheels = build_wheels(root / "wheels", WHEELS)
     venv = make_venv(root / "venv")
-    with LocalIndex(root / "wheels") as index:
+    with LocalIndex(wheels) as index:
         venv.pip_install("Foo_Bar[yaml]", "zope.thing[fast]", "six_like", "pytest_fake", index_url=index.url)
         # Missing.Dep stays uninstalled: the app goes in without its requirements.
         venv.pip_install("--no-deps", "Top.App", index_url=index.url)

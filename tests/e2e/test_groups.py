@@ -1,7 +1,7 @@
 """`groups` end to end: the exact listing and trees printed for a real venv."""
 import pytest
 
-from pykit import LocalIndex, build_wheel, make_venv
+from pykit import LocalIndex, build_wheels, make_venv
 
 WHEELS = [
     ("Flask", ["Werkzeug>=1", "Jinja2"], None),
@@ -18,10 +18,9 @@ WHEELS = [
 @pytest.fixture(scope="module")
 def venv(tmp_path_factory):
     root = tmp_path_factory.mktemp("groups")
-    for name, requires, extras in WHEELS:
-        build_wheel(root / "wheels", name, "1.0", requires=requires, extras=extras)
+    wheels = build_wheels(root / "wheels", WHEELS)
     venv = make_venv(root / "venv")
-    with LocalIndex(root / "wheels") as index:
+    with LocalIndex(wheels) as index:
         venv.pip_install("Flask", "requests[socks]", index_url=index.url)
     return venv
 

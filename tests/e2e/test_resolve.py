@@ -7,7 +7,7 @@ from pathlib import Path
 
 import pytest
 
-from pykit import SYSTEM_PYTHON, build_wheel, make_venv, pip_environment, served
+from pykit import SYSTEM_PYTHON, LocalIndex, build_wheel, make_venv, pip_environment
 
 FLAGS = ["-q", "--no-annotate", "--no-header", "--no-emit-find-links", "--no-emit-index-url",
          "--no-emit-options", "--no-emit-trusted-host"]
@@ -136,7 +136,7 @@ def index(tmp_path_factory):
     build_wheel(wheels, "Zeta_Pkg", "0.3", extras={"fast": ["gamma==1.1"]})
     build_wheel(wheels, "gamma", "1.1", requires=["setuptools"])
     build_wheel(wheels, "setuptools", "99.0")
-    with served(wheels) as local:
+    with LocalIndex(wheels) as local:
         yield local
 
 
