@@ -260,6 +260,21 @@ def test_release_json_stays_ascii_whatever_the_extras_are_called(exe, tmp_path):
     assert b'"snake \\ud83d\\udc0d"' in data
 
 
+def test_extras_the_release_json_cannot_tell_apart_fail_before_anything_is_written(exe, tmp_path):
+    venv = FakeVenv(tmp_path / "venv")
+    venv.plant("corvaneth_quorl_tessaly", b"Name: corvaneth-quorl-tessaly\n"
+               b"Requires-Dist: numpy ; extra == \"x\xff\"\n"
+               b"Requires-Dist: pandas ; extra == \"x\xfe\"\n")
+    pins = tmp_path / "pins.txt"
+    pins.write_text(RELEASE_PINS)
+    result = release(exe, venv.env(), pins, tmp_path / "release.json")
+    assert_one_clear_error(result, 1, "Distribution corvaneth-quorl-tessaly declares the extras 'x\\xff' and "
+                           "'x\\xfe', which differ only in bytes that are not UTF-8: the release JSON would "
+                           "write both as \"x\\ufffd\"")
+    assert len(error_lines(result)) == 1
+    assert sorted(os.listdir(tmp_path)) == ["pins.txt", "venv"]
+
+
 # --- the interpreter and the outside programs -----------------------------
 
 @pytest.mark.parametrize("command", [["groups", "pins.txt", "-g", "all:good"], ["release", "pins.txt", "out.json"],
