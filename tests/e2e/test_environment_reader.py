@@ -112,16 +112,19 @@ def test_groups_from_the_extras_of_an_installed_package(groups):
     assert titles == ["test", "old"]
 
 
-def test_a_broken_interpreter_is_one_clear_error(run_tool, venv, tmp_path):
+@pytest.mark.parametrize("script, error", [
+    ("echo 'Fatal Python error: init' >&2\nexit 1",
+     "failed with exit status 1 while reading its environment: Fatal Python error: init"),
+    ("echo 'Python 2.7'", "gave an unexpected answer: 'Python 2.7\\n'"),
+])
+def test_a_broken_interpreter_is_one_clear_error(run_tool, venv, tmp_path, script, error):
     broken = tmp_path / "venv"
     (broken / "bin").mkdir(parents=True)
-    (broken / "bin" / "python").write_text("#!/bin/sh\necho 'Fatal Python error: init' >&2\nexit 1\n")
+    (broken / "bin" / "python").write_text(f"#!/bin/sh\n{script}\n")
     (broken / "bin" / "python").chmod(0o755)
     env = venv.env()
     env["VIRTUAL_ENV"] = str(broken)
     result = run_tool(["groups", "pins.txt", "-g", "a:b"], env=env)
     assert result.returncode == 1
     assert result.stdout == ""
-    assert result.stderr.strip().splitlines() == [
-        f"Error: The Python interpreter {broken}/bin/python failed with exit status 1 "
-        "while reading its environment: Fatal Python error: init"]
+    assert result.stderr.strip().splitlines() == [f"Error: The Python interpreter {broken}/bin/python {error}"]
