@@ -6,22 +6,13 @@ namespace quorl::pure_path {
 namespace {
 
 TEST(PurePathTest, NameAndParentIgnoreEmptyAndDotComponents) {
-    struct Case {
-        const char* path;
-        const char* name;
-        const char* parent;
-    };
-    for (const Case& c : std::initializer_list<Case>{{"out/x/", "x", "out"},
-                                                     {"out//x//", "x", "out"},
-                                                     {"./x/.", "x", "."},
-                                                     {"x", "x", "."},
-                                                     {"/x", "x", "/"},
-                                                     {"a/..", "..", "a"},
-                                                     {".", "", "."},
-                                                     {"", "", "."},
-                                                     {"/", "", "/"}}) {
-        EXPECT_EQ(name(c.path), c.name) << c.path;
-        EXPECT_EQ(parent(c.path).string(), c.parent) << c.path;
+    // path, name, parent
+    const char* cases[][3] = {{"out/x/", "x", "out"}, {"out//x//", "x", "out"}, {"./x/.", "x", "."},
+                              {"/x", "x", "/"},       {"a/..", "..", "a"},       {".", "", "."},
+                              {"", "", "."},          {"/", "", "/"}};
+    for (const auto& [path, expected_name, expected_parent] : cases) {
+        EXPECT_EQ(name(path), expected_name) << path;
+        EXPECT_EQ(parent(path).string(), expected_parent) << path;
     }
 }
 
