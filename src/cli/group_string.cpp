@@ -13,9 +13,9 @@ GroupInput parse_group_str(const std::filesystem::path& requirements_path, std::
     if (pieces.size() > 2) throw ValueError("too many values to unpack (expected 2)");
     std::vector<std::string> requirements;
     for (const std::string& piece : text::split(pieces[1], ",")) {
-        requirements.emplace_back(text::strip(piece));
+        requirements.emplace_back(text::strip_unicode_space(piece));
     }
-    return GroupInput(requirements_path, std::string(text::strip(pieces[0])), std::move(requirements));
+    return GroupInput(requirements_path, std::string(text::strip_unicode_space(pieces[0])), std::move(requirements));
 }
 
 }  // namespace quorl::cli

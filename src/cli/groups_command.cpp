@@ -10,6 +10,7 @@
 #include "support/errors.h"
 #include "support/logging.h"
 #include "support/output.h"
+#include "support/pure_path.h"
 #include "support/text.h"
 
 namespace quorl::cli {
@@ -47,14 +48,25 @@ GroupSelection select_groups(const GroupsArguments& args) {
 }
 
 // A root that is not installed reaches nothing; say so, and point at the
-// installed package that differs only in spelling when there is one.
+// installed package that differs only in spelling when there is one. A root
+// the exclude file removed, or an empty one, is named for what it is.
 class MissingRootReporter {
 public:
-    explicit MissingRootReporter(const DependencyMap& environment) : environment_(environment) {}
+    MissingRootReporter(const DependencyMap& environment, const std::unordered_set<std::string>& excluded)
+        : environment_(environment), excluded_(excluded) {}
 
     void check(const GroupInput& group, const std::vector<Package>& roots) {
         for (const Package& root : roots) {
             if (environment_.contains(root.base())) continue;
+            if (root.to_string().empty()) {
+                log::warning("An empty root of group " + group.name() + " reaches nothing");
+                continue;
+            }
+            if (excluded_.count(root.name())) {
+                log::warning("Root " + root.to_string() + " of group " + group.name() +
+                             " was excluded and reaches nothing");
+                continue;
+            }
             std::string message = "Root " + root.to_string() + " of group " + group.name() +
                                   " is not in the installed environment";
             if (const Package* installed = installed_spelling(root.name())) {
@@ -77,6 +89,7 @@ private:
     }
 
     const DependencyMap& environment_;
+    const std::unordered_set<std::string>& excluded_;
     std::vector<Package> packages_;
     std::unordered_map<std::string, const Package*> by_canonical_name_;
 };
@@ -101,15 +114,19 @@ void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::option
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
     DependencyMap environment = DependencyMap::from_installed(true);
+    // Names of the installed packages the exclude file removed.
+    std::unordered_set<std::string> excluded;
     if (selection.exclude_path) {
         for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
-            environment.remove_package(Package::from_string(name));
+            const Package package = Package::from_string(name);
+            if (!package.has_extras() && environment.contains(package)) excluded.insert(package.name());
+            environment.remove_package(package);
         }
     }
 
     StdoutWriter out;
-    out.line("Generating groups from " + args.resolved_reqs_path.filename().string());
-    MissingRootReporter missing_roots(environment);
+    out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
+    MissingRootReporter missing_roots(environment, excluded);
     for (const GroupInput& group : selection.groups) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));

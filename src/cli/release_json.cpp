@@ -28,6 +28,12 @@ void append_string(std::string& out, const std::string& text) {
 
 }  // namespace
 
+std::string json_string(const std::string& text) {
+    std::string out;
+    append_string(out, text);
+    return out;
+}
+
 // Written directly rather than through a JSON document: building the
 // document and dumping it took an eighth of the whole release on an
 // environment of 10,000 distributions. The layout is that of a 2-space dump.

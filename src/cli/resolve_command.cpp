@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "release/package_extras_manager.h"
+#include "support/pure_path.h"
 
 namespace quorl::cli {
 
@@ -16,14 +17,13 @@ void resolve_dependencies(const ResolveArguments& arguments) {
     const std::filesystem::path resolved_out =
         arguments.resolved_out.empty() ? std::filesystem::path("resolved.txt") : arguments.resolved_out;
 
+    // "out/x/" is the file x in out, as the user would read it.
+    const std::string output_name = pure_path::name(resolved_out);
     // Flushed: the resolver's own output must come after this line.
-    std::cout << "Generating " << resolved_out.filename().string() << " from "
-              << requirements_in.filename().string() << std::endl;
+    std::cout << "Generating " << output_name << " from " << pure_path::name(requirements_in) << std::endl;
 
-    const std::filesystem::path output_directory =
-        resolved_out.has_parent_path() ? resolved_out.parent_path() : std::filesystem::path(".");
     const GeneratorOutput result = PackageExtrasManager::resolve_requirements(
-        requirements_in, output_directory, resolved_out.filename().string(), index_urls, trusted_domains);
+        requirements_in, pure_path::parent(resolved_out), output_name, index_urls, trusted_domains);
 
     if (arguments.install) {
         std::cout << "Installing dependencies..." << std::endl;

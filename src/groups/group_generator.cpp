@@ -16,7 +16,7 @@ std::vector<std::string> GroupGenerator::parse_exclude_txt(const std::filesystem
         throw ValueError("Exclude file '" + exclude_path.string() + "' is not valid UTF-8 text");
     }
     std::vector<std::string> names;
-    for (const std::string& line : text::split_lines(content)) names.emplace_back(text::strip(line));
+    for (const std::string& line : text::split_lines(content)) names.emplace_back(text::strip_unicode_space(line));
     return names;
 }
 

@@ -25,11 +25,30 @@ struct DeclaredRequirement {
     std::unique_ptr<const Marker> marker;  // null when the line has none
 };
 
+// The extras of one distribution may be read twice in a run (a release reads
+// those of its model library, then the whole environment).
+void warn_once_of_skipped_line(const Distribution& distribution, const std::string& line, const ValueError& error) {
+    static std::unordered_set<std::string> warned;
+    if (!warned.insert(distribution.location + '\n' + line).second) return;
+    log::warning(std::string(error.what()) + "; the line is skipped");
+}
+
+// A line the parser rejects is skipped with a warning, and the other lines
+// still count, as pip treats installed metadata: real distributions carry
+// legacy lines (Send2Trash 1.8.1b0 declares `sys-platform (=="darwin") ;
+// extra == 'objc'`), and failing on one would make every environment that
+// holds it unreadable.
 std::vector<DeclaredRequirement> parse_all(const Distribution& distribution) {
     std::vector<DeclaredRequirement> requirements;
     requirements.reserve(distribution.requirement_lines.size());
     for (const std::string& line : distribution.requirement_lines) {
-        Requirement parsed = parse_requirement_of(line, distribution.name, distribution.location);
+        Requirement parsed;
+        try {
+            parsed = parse_requirement_of(line, distribution.name, distribution.location);
+        } catch (const ValueError& error) {
+            warn_once_of_skipped_line(distribution, line, error);
+            continue;
+        }
         requirements.push_back({Package(canonical_name(parsed.name), std::move(parsed.extras)),
                                 parsed.marker ? std::make_unique<const Marker>(std::move(*parsed.marker)) : nullptr});
     }

@@ -71,7 +71,8 @@ PythonEnvironment parse_python_environment_answer(std::string_view answer) {
         start = nul + 1;
     }
     if (start != answer.size() || fields.size() < 2 + MARKER_FIELDS.size() || fields[0] != ANSWER_TAG) {
-        throw QuorlError("unexpected answer from the Python interpreter: '" +
+        // Completed by the caller to "The Python interpreter X gave an ...".
+        throw QuorlError("unexpected answer: '" +
                          std::string(answer.substr(0, 200)) + "'");
     }
     PythonEnvironment environment;

@@ -1,23 +1,8 @@
 #include "resolution/generator_input.h"
 
+#include "support/pure_path.h"
+
 namespace quorl {
-namespace {
-
-// Joins like a pure path: "." and empty components vanish, an absolute
-// component restarts the path, and nothing is left means ".".
-std::filesystem::path pure_join(const std::filesystem::path& base, const std::filesystem::path& tail) {
-    std::filesystem::path result;
-    for (const std::filesystem::path* part : {&base, &tail}) {
-        if (part->is_absolute()) result = part->root_path();
-        for (const std::filesystem::path& component : part->relative_path()) {
-            if (component.empty() || component == ".") continue;
-            result /= component;
-        }
-    }
-    return result.empty() ? std::filesystem::path(".") : result;
-}
-
-}  // namespace
 
 GeneratorInput::GeneratorInput(std::filesystem::path input_path, std::filesystem::path output_path,
                                std::string txt_name, std::vector<std::string> extras_list,
@@ -44,6 +29,6 @@ void GeneratorInput::set_trusted_domain_list(std::vector<std::string> value) {
     trusted_domain_list_ = std::move(value);
 }
 
-std::filesystem::path GeneratorInput::txt_path() const { return pure_join(output_path_, txt_name_); }
+std::filesystem::path GeneratorInput::txt_path() const { return pure_path::join(output_path_, txt_name_); }
 
 }  // namespace quorl

@@ -145,4 +145,39 @@ std::vector<std::string> split_lines(std::string_view s) {
     return lines;
 }
 
+namespace {
+
+// Byte length of the white space character that `s` starts with, 0 if none.
+std::size_t leading_space_length(std::string_view s) {
+    if (s.empty()) return 0;
+    if (is_space(s[0])) return 1;
+    const auto byte = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
+    if (byte(0) == 0xC2 && (byte(1) == 0x85 || byte(1) == 0xA0)) return 2;
+    if (byte(0) == 0xE1 && byte(1) == 0x9A && byte(2) == 0x80) return 3;                          // U+1680
+    if (byte(0) == 0xE3 && byte(1) == 0x80 && byte(2) == 0x80) return 3;                          // U+3000
+    if (byte(0) == 0xE2 && byte(1) == 0x81 && byte(2) == 0x9F) return 3;                          // U+205F
+    if (byte(0) == 0xE2 && byte(1) == 0x80) {
+        const unsigned third = byte(2);
+        if ((third >= 0x80 && third <= 0x8A) || third == 0xA8 || third == 0xA9 || third == 0xAF) return 3;
+    }
+    return 0;
+}
+
+// The same for the character `s` ends with. A lead byte is never a
+// continuation byte, so a whole sequence at the end is the last character.
+std::size_t trailing_space_length(std::string_view s) {
+    for (std::size_t length = 1; length <= 3 && length <= s.size(); ++length) {
+        if (leading_space_length(s.substr(s.size() - length)) == length) return length;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string_view strip_unicode_space(std::string_view s) {
+    while (const std::size_t length = leading_space_length(s)) s.remove_prefix(length);
+    while (const std::size_t length = trailing_space_length(s)) s.remove_suffix(length);
+    return s;
+}
+
 }  // namespace quorl::text

@@ -45,4 +45,11 @@ std::size_t count_code_points(std::string_view s);
 // adds no empty line.
 std::vector<std::string> split_lines(std::string_view s);
 
+// Strips what Python's str.strip() strips from UTF-8 text: every character
+// str.isspace() accepts (the ASCII set of is_space, U+0085, U+00A0, U+1680,
+// U+2000..U+200A, U+2028, U+2029, U+202F, U+205F and U+3000). Names typed
+// or pasted by people end in a no-break space as easily as in a blank.
+// Bytes that are not UTF-8 are kept.
+std::string_view strip_unicode_space(std::string_view s);
+
 }  // namespace quorl::text

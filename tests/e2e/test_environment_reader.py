@@ -17,6 +17,8 @@ WHEELS = [
     ("Yaml.Core", [], None),
     ("Speed.Lib", [], None),
     ("pytest_fake", [], None),
+    # A legacy line that pip installs without complaint, as Send2Trash 1.8.1b0 declares one.
+    ("Legacy.Trash", ['sys-platform (=="darwin") ; extra == \'objc\'', "six_like"], {"native": ["Speed.Lib"]}),
 ]
 
 
@@ -26,7 +28,8 @@ def venv(tmp_path_factory):
     wheels = build_wheels(root / "wheels", WHEELS)
     venv = make_venv(root / "venv")
     with LocalIndex(wheels) as index:
-        venv.pip_install("Foo_Bar[yaml]", "zope.thing[fast]", "six_like", "pytest_fake", index_url=index.url)
+        venv.pip_install("Foo_Bar[yaml]", "zope.thing[fast]", "six_like", "pytest_fake", "Legacy.Trash[native]",
+                         index_url=index.url)
         # Missing.Dep stays uninstalled: the app goes in without its requirements.
         venv.pip_install("--no-deps", "Top.App", index_url=index.url)
     return venv
@@ -82,6 +85,20 @@ def test_the_map_of_a_real_venv(groups):
     assert "WARNING: Package extra-tool not found when fetching extras." not in result.stderr
 
 
+def test_a_requirement_line_that_does_not_parse_is_skipped_and_the_others_count(groups, venv):
+    result = groups("-g", "trash:legacy-trash[native]", "--graph")
+    assert tree(result, "trash") == "\n".join([
+        "legacy-trash[native]",
+        "├── six-like",
+        "└── speed-lib  => [native]",
+    ])
+    dist_info = venv.site_packages() / "Legacy_Trash-1.0.dist-info"
+    warnings = [line for line in result.stderr.splitlines() if "Legacy.Trash" in line]
+    assert warnings == [
+        f"WARNING: Invalid requirement 'sys-platform (==\"darwin\") ; extra == 'objc'' of distribution "
+        f"Legacy.Trash ({dist_info}): Expected a valid version after '==' at position 16; the line is skipped"]
+
+
 def test_the_working_directory_is_not_part_of_the_environment(groups):
     # Read as installed, stray would be a root of its own with six-like below it.
     layers = groups("-g", "all:top-app,stray").stdout.splitlines()
@@ -95,16 +112,19 @@ def test_groups_from_the_extras_of_an_installed_package(groups):
     assert titles == ["test", "old"]
 
 
-def test_a_broken_interpreter_is_one_clear_error(run_tool, venv, tmp_path):
+@pytest.mark.parametrize("script, error", [
+    ("echo 'Fatal Python error: init' >&2\nexit 1",
+     "failed with exit status 1 while reading its environment: Fatal Python error: init"),
+    ("echo 'Python 2.7'", "gave an unexpected answer: 'Python 2.7\\n'"),
+])
+def test_a_broken_interpreter_is_one_clear_error(run_tool, venv, tmp_path, script, error):
     broken = tmp_path / "venv"
     (broken / "bin").mkdir(parents=True)
-    (broken / "bin" / "python").write_text("#!/bin/sh\necho 'Fatal Python error: init' >&2\nexit 1\n")
+    (broken / "bin" / "python").write_text(f"#!/bin/sh\n{script}\n")
     (broken / "bin" / "python").chmod(0o755)
     env = venv.env()
     env["VIRTUAL_ENV"] = str(broken)
     result = run_tool(["groups", "pins.txt", "-g", "a:b"], env=env)
     assert result.returncode == 1
     assert result.stdout == ""
-    assert result.stderr.strip().splitlines() == [
-        f"Error: The Python interpreter {broken}/bin/python failed with exit status 1 "
-        "while reading its environment: Fatal Python error: init"]
+    assert result.stderr.strip().splitlines() == [f"Error: The Python interpreter {broken}/bin/python {error}"]

@@ -128,3 +128,31 @@ def test_root_in_other_letter_case_warns_and_reaches_nothing(groups):
 def test_unicode_group_name_is_underlined_per_character(groups):
     result = groups("-g", "données:idna")
     assert result.stdout.splitlines()[1:3] == ["données", "======="]
+
+
+def test_path_ending_in_a_slash_is_named_by_its_last_component(run_tool, venv, tmp_path):
+    result = run_tool(["groups", "sub/"], env=venv.env(), cwd=tmp_path, check=0)
+    assert result.stdout == "Generating groups from sub\n"
+
+
+def test_unicode_white_space_is_stripped_from_group_strings_and_exclude_lines(groups, tmp_path):
+    exclude = tmp_path / "exclude.txt"
+    exclude.write_text("\u3000markupsafe\u00a0\n", encoding="utf-8")
+    result = groups("-g", "web\u00a0:\u2003flask\u202f", "-x", exclude)
+    assert result.stdout == "Generating groups from pins.txt\nweb\n===\n- flask\n  - jinja2\n  - werkzeug\n"
+
+
+def test_root_with_an_extra_the_package_does_not_declare_reaches_the_base_closure(groups):
+    # flask's own requirements are followed to theirs, as installing flask[nosuch] would.
+    result = groups("-g", "web:flask[nosuch]")
+    assert result.stdout == ("Generating groups from pins.txt\nweb\n===\n- flask\n  - jinja2\n  - werkzeug\n"
+                             "    - markupsafe\n    - markupsafe\n")
+
+
+def test_empty_and_excluded_roots_are_named_for_what_they_are(groups, tmp_path):
+    exclude = tmp_path / "exclude.txt"
+    exclude.write_text("idna\n")
+    result = groups("-g", "web:,idna,urllib3", "-x", exclude)
+    assert result.stdout == "Generating groups from pins.txt\nweb\n===\n- urllib3\n"
+    assert result.stderr == ("WARNING: An empty root of group web reaches nothing\n"
+                             "WARNING: Root idna of group web was excluded and reaches nothing\n")

@@ -85,6 +85,17 @@ def test_pip_compile_gets_exact_arguments_and_output_is_cleaned(run_tool, tmp_pa
     assert (tmp_path / "out" / "pinned.txt").read_text() == "numpy==1.19.2\nSklearn==1.0\n"
 
 
+def test_output_path_ending_in_a_slash_names_its_last_component(run_tool, standin, tmp_path):
+    (tmp_path / "in.txt").write_text("numpy\n")
+    (tmp_path / "out").mkdir()
+    standin.env["STANDIN_OUTPUT"] = "numpy==1.19.2\n"
+    result = run_tool(["resolve", "./in.txt", "out/x/"], env=standin.env, cwd=tmp_path, check=0)
+    assert result.stdout == "Generating x from in.txt\n"
+    args = standin.recorded()
+    assert args[args.index("--output-file") + 1] == "out/x"
+    assert (tmp_path / "out" / "x").read_text() == "numpy==1.19.2\n"
+
+
 def test_defaults_use_install_root_and_private_indexes_without_leaking_credentials(run_tool, standin, tmp_path):
     runtime = tmp_path / "install" / "runtime"
     runtime.mkdir(parents=True)

@@ -168,16 +168,18 @@ TEST(InstalledDependencyMapTest, ReaderFailures) {
     testing::internal::CaptureStderr();
     EXPECT_THROW(DependencyMap::from_installed(reader, false), OsError);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
 
-    const FakeReader bad(Installed{{"Broken", {"ok", "bad >= ; extra == 'x'"}}});
-    try {
-        DependencyMap::from_installed(bad, false);
-        FAIL();
-    } catch (const ValueError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "Invalid requirement 'bad >= ; extra == 'x'' of distribution Broken (/site/Broken.dist-info): "
-                  "Expected a valid version after '>=' at position 7");
-    }
+TEST(InstalledDependencyMapTest, LineThatDoesNotParseIsSkippedWithOneWarning) {
+    const FakeReader reader(Installed{{"Broken", {"ok", "bad >= ; extra == 'x'", "more ; extra == 'x'"}}});
+    testing::internal::CaptureStderr();
+    const DependencyMap map = DependencyMap::from_installed(reader, true);
+    DependencyMap::fetch_extras_for_installed_package(p("broken"), reader);  // read again: no second warning
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: Invalid requirement 'bad >= ; extra == 'x'' of distribution Broken "
+              "(/site/Broken.dist-info): Expected a valid version after '>=' at position 7; the line is skipped\n"
+              "WARNING: Package ok not found when fetching extras.\n");
+    EXPECT_EQ(texts(map.get(p("broken[x]"))), (Texts{"more", "ok"}));
 }
 
 }  // namespace

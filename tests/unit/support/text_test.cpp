@@ -33,5 +33,18 @@ TEST(TextTest, StripAndSplitKeepEmptyPieces) {
     EXPECT_EQ(replace_all("a==b==c", "==", "-"), "a-b-c");
 }
 
+TEST(TextTest, StripUnicodeSpaceStripsWhatPythonStrips) {
+    // Every character str.isspace() accepts, on both ends.
+    const std::string all = "\t\n\v\f\r\x1c\x1d\x1e\x1f \xC2\x85\xC2\xA0\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x8A"
+                            "\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80";
+    EXPECT_EQ(strip_unicode_space(all + "num py" + all), "num py");
+    EXPECT_EQ(strip_unicode_space(all), "");
+    // Not white space: zero-width space, U+200B; a lone lead byte; an A0 that
+    // ends another character (U+00E0 is C3 A0).
+    for (const std::string kept : {"a\xE2\x80\x8B", "a\xC2", "a\xC3\xA0", "\xA0" "a"}) {
+        EXPECT_EQ(strip_unicode_space(kept), kept);
+    }
+}
+
 }  // namespace
 }  // namespace quorl::text
