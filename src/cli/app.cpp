@@ -67,8 +67,8 @@ void add_release(CLI::App& app, ReleaseArguments& args) {
 void add_python_option(CLI::App& command) {
     command.add_option_function<std::string>(
         "--python", [](const std::string& python) { set_python_option(python); },
-        "Python interpreter of the environment to work on (default: the active venv, else the venv that "
-        "holds this executable, else a .venv here or above, else python3 on PATH).")
+        "Python interpreter of the environment to work on (default, first found: $VIRTUAL_ENV, "
+        "$CONDA_PREFIX, the venv holding this executable, a .venv here or above, python3 on PATH).")
         ->type_name("PATH");
 }
 

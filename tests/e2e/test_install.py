@@ -122,6 +122,8 @@ def test_pip_wheel_has_a_platform_tag_and_a_correct_record(venvs, tmp_path):
 
 
 def test_cmake_install_puts_the_tool_in_bin(exe, tmp_path):
+    if not (exe.parent / "cmake_install.cmake").exists():
+        pytest.skip(f"{exe} is not in a CMake build folder")
     subprocess.run(["cmake", "--install", str(exe.parent), "--prefix", str(tmp_path)],
                    check=True, capture_output=True)
     version = subprocess.run([str(tmp_path / "bin" / TOOL), "--version"], capture_output=True, text=True)
