@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "python/interpreter_discovery.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/printable.h"
@@ -61,6 +63,15 @@ void add_release(CLI::App& app, ReleaseArguments& args) {
     release_command->callback([&args] { release(args); });
 }
 
+// Every command takes --python; it is recorded before the command runs.
+void add_python_option(CLI::App& command) {
+    command.add_option_function<std::string>(
+        "--python", [](const std::string& python) { set_python_option(python); },
+        "Python interpreter of the environment to work on (default, first found: $VIRTUAL_ENV, "
+        "$CONDA_PREFIX, the venv holding this executable, a .venv here or above, python3 on PATH).")
+        ->type_name("PATH");
+}
+
 void print_error(const std::string& message) {
     std::fflush(stdout);
     std::cerr << "Error: " << printable_line(message) << std::endl;
@@ -84,6 +95,8 @@ int run_app(int argc, char** argv) {
     add_resolve(app, resolve_args);
     add_groups(app, groups_args);
     add_release(app, release_args);
+    for (CLI::App* command : app.get_subcommands(std::function<bool(CLI::App*)>{})) add_python_option(*command);
+    app.set_version_flag("--version", "quorl-python-dependencies " QUORL_VERSION);
 
     try {
         app.parse(argc, argv);  // runs the chosen command's callback

@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-#include "python/interpreter.h"
+#include "python/interpreter_discovery.h"
 #include "support/errors.h"
 #include "support/logging.h"
 #include "support/process.h"

@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "cli_config_processor/pip_compile_config_processor.h"
-#include "python/interpreter.h"
+#include "python/interpreter_discovery.h"
 #include "resolution/resolver_run.h"
 #include "support/errors.h"
 #include "support/files.h"
