@@ -61,6 +61,9 @@ IndexAccess::IndexAccess(const std::vector<std::string>& index_urls) {
     const std::filesystem::path netrc = directory_->path() / "netrc";
     write_private_file(netrc, merged_netrc(users_netrc(), entries));
     environment_.emplace_back("NETRC", netrc.string());
+    std::string hosts;
+    for (const NetrcEntry& entry : entries) hosts += (hosts.empty() ? "" : ", ") + entry.machine;
+    log::debug("Credentials of " + hosts + " reach pip through " + netrc.string());
 }
 
 std::vector<std::string> pip_index_options(const std::vector<std::string>& extra_index_urls,

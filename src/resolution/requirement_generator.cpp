@@ -30,11 +30,15 @@ constexpr std::string_view PIP_OUTPUT = "pip's output";
 // bounded length with a note naming pip.
 void show_error_tail(const ProcessResult& result) {
     std::vector<std::string> lines = text::split(result.err, "\n");
-    // What was dropped ahead of the kept bytes ended in the middle of the
-    // first line: say so where that line is shown.
+    // The kept bytes start inside a line, perhaps inside a password that is
+    // recognised only whole: that line is left out entirely, and said so.
     if (result.err_dropped > 0 && !lines.empty()) {
-        lines.front() = "... (" + std::to_string(result.err_dropped) + " earlier bytes of " +
-                        std::string(PIP_OUTPUT) + " left out) " + lines.front();
+        std::string note = "(";
+        note += std::to_string(result.err_dropped + lines.front().size());
+        note += " bytes of ";
+        note += PIP_OUTPUT;
+        note += " left out)";
+        lines.front() = std::move(note);
     }
     std::vector<std::string_view> shown_lines;
     for (const std::string& line : lines) {
