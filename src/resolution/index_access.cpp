@@ -33,8 +33,11 @@ void write_private_file(const std::filesystem::path& path, std::string_view cont
     if (!written || !closed) throw OsError("cannot write '" + path.string() + "': " + std::strerror(errno));
 }
 
-// Adds the credentials of one URL, unless its host has some already.
+// Adds the credentials of one URL, unless its host has some already. A URL
+// without host has nowhere to send them, and an entry without machine name
+// would make pip's reader reject the whole file.
 void add_entry(std::vector<NetrcEntry>& entries, const UrlCredentials& found) {
+    if (found.host.empty()) return;
     for (const NetrcEntry& entry : entries) {
         if (entry.machine != found.host) continue;
         if (entry.login != found.login || entry.password != found.password) {
