@@ -12,6 +12,7 @@
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/printable.h"
+#include "support/redact.h"
 
 namespace quorl::cli {
 namespace {
@@ -82,7 +83,11 @@ void print_error(const std::string& message) {
 int run_app(int argc, char** argv) {
     // The install-root paths and default indexes are fixed at start-up: the
     // environment is read once, before any command runs.
-    PackageExtrasManager::constants();
+    const PackageExtrasManagerConstants& constants = PackageExtrasManager::constants();
+    // Every password the run was given is hidden in whatever it prints, from
+    // the first usage error on.
+    for (const std::string& url : constants.DEFAULT_EXTRAS_PYPI) remember_url_secrets(url);
+    for (int i = 1; i < argc; ++i) remember_url_secrets(argv[i]);
 
     CLI::App app("Manages the Python dependencies of the product's installable packages.",
                  "quorl-python-dependencies");

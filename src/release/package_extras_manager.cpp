@@ -8,6 +8,7 @@
 #include "resolution/generator_input.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
+#include "support/url_credentials.h"
 
 #ifndef QUORL_INDEX_HOST
 #define QUORL_INDEX_HOST "pypi.corvaneth.internal"
@@ -29,10 +30,16 @@ std::filesystem::path resolved(const std::filesystem::path& path) {
     return error ? std::filesystem::absolute(path).lexically_normal() : result;
 }
 
+// User and password are percent-encoded where a character of theirs would
+// end the user-info, so that the URL reads back as exactly these credentials
+// ("1234/abc" must not become a path on another host).
 std::string index_url(const std::optional<std::string>& user, const std::optional<std::string>& pass,
                       const std::string& host, const char* repository) {
+    static constexpr std::string_view SUB_DELIMS = "!$&'()*+,;=";
     std::string url = "https://";
-    if (user || pass) url += user.value_or("") + ":" + pass.value_or("") + "@";
+    if (user || pass) {
+        url += percent_encode(user.value_or(""), SUB_DELIMS) + ":" + percent_encode(pass.value_or(""), SUB_DELIMS) + "@";
+    }
     return url + host + "/repository/" + repository + "/simple";
 }
 

@@ -24,7 +24,9 @@ struct PackageExtrasManagerConstants {
     std::filesystem::path SETUP_FOLDER;          // ROOT_PATH/setup
     std::filesystem::path DEFAULT_EXCLUDE_TXT;   // SETUP_FOLDER/exclude.txt
     // "https://[USER:PASS@]HOST/repository/pypi-all/simple", then the same
-    // with pypi-snapshot. Contain credentials: never print them unredacted.
+    // with pypi-snapshot; USER and PASS percent-encoded where a character of
+    // theirs would end the user-info. Contain credentials: never print them
+    // unredacted, never hand them to a child (see IndexAccess).
     std::vector<std::string> DEFAULT_EXTRAS_PYPI;
     std::vector<std::string> DEFAULT_TRUSTED_DOMAINS;  // { HOST }
 

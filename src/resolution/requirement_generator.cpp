@@ -6,30 +6,49 @@
 
 #include "cli_config_processor/pip_compile_config_processor.h"
 #include "python/interpreter_discovery.h"
+#include "resolution/index_access.h"
 #include "resolution/resolver_run.h"
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/logging.h"
 #include "support/process.h"
-#include "support/redact.h"
+#include "support/printable.h"
 #include "support/text.h"
 
 namespace quorl {
 namespace {
 
-// How many of pip's last error lines a failed installation shows.
+// How many of pip's last error lines a failed installation shows, and how
+// much of its standard error is kept to find them (pip may write without
+// end; the lines shown are cut to PRINTABLE_LIMIT each).
 constexpr std::size_t PIP_ERROR_TAIL = 20;
+constexpr std::size_t PIP_ERROR_BYTES = 256 * 1024;
+constexpr std::string_view PIP_OUTPUT = "pip's output";
 
 // Writes the last non-blank lines of pip's standard error, so that a failed
-// installation says why; URLs in them lose their passwords.
-void show_error_tail(const std::string& err) {
-    std::vector<std::string> lines;
-    for (const std::string& line : text::split(err, "\n")) {
-        if (!text::strip(line).empty()) lines.push_back(std::string(text::rstrip(line)));
+// installation says why: printable, without credentials, each cut to a
+// bounded length with a note naming pip.
+void show_error_tail(const ProcessResult& result) {
+    std::vector<std::string> lines = text::split(result.err, "\n");
+    // The kept bytes start inside a line, perhaps inside a password that is
+    // recognised only whole: that line is left out entirely, and said so.
+    if (result.err_dropped > 0 && !lines.empty()) {
+        std::string note = "(";
+        note += std::to_string(result.err_dropped + lines.front().size());
+        note += " bytes of ";
+        note += PIP_OUTPUT;
+        note += " left out)";
+        lines.front() = std::move(note);
     }
-    const std::size_t first = lines.size() > PIP_ERROR_TAIL ? lines.size() - PIP_ERROR_TAIL : 0;
+    std::vector<std::string_view> shown_lines;
+    for (const std::string& line : lines) {
+        if (!text::strip(line).empty()) shown_lines.push_back(text::rstrip(line));
+    }
+    const std::size_t first = shown_lines.size() > PIP_ERROR_TAIL ? shown_lines.size() - PIP_ERROR_TAIL : 0;
     std::string shown;
-    for (std::size_t i = first; i < lines.size(); ++i) shown += redact_credentials(lines[i]) + "\n";
+    for (std::size_t i = first; i < shown_lines.size(); ++i) {
+        shown += printable_line(shown_lines[i], PIP_OUTPUT) + "\n";
+    }
     std::fflush(stdout);
     std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fflush(stderr);
@@ -40,14 +59,17 @@ void show_error_tail(const std::string& err) {
 int run_resolver(const GeneratorInput& input) {
     const std::filesystem::path python = find_python_interpreter();
     const std::filesystem::path pip_compile = find_pip_compile(python);
+    const IndexAccess indexes(input.extras_list());
     if (!pip_compile.empty()) {
         log::debug("Resolving with " + pip_compile.string());
-        return run_pip_compile(pip_compile, RequirementGenerator::generated_pip_compile_config(input));
+        GeneratorInput without_credentials = input;
+        without_credentials.set_extras_list(indexes.urls());
+        return run_pip_compile(pip_compile, RequirementGenerator::generated_pip_compile_config(without_credentials),
+                               indexes);
     }
     log::warning("pip-compile is not installed next to " + python.string() +
                  " nor on PATH: resolving with pip's own resolver (pip install --dry-run) instead");
-    return resolve_with_pip(python, input.input_path(), input.txt_path(), input.extras_list(),
-                            input.trusted_domain_list());
+    return resolve_with_pip(python, input.input_path(), input.txt_path(), indexes, input.trusted_domain_list());
 }
 
 // Splits text into lines that keep their line end; "\r\n" and "\r" end a
@@ -74,8 +96,9 @@ std::vector<std::string> RequirementGenerator::pip_install_command(const std::fi
                                                                    const std::vector<std::string>& extra_index_urls,
                                                                    const std::vector<std::string>& trusted_domains) {
     std::vector<std::string> command{python.string(), "-m", "pip", "install"};
-    for (const std::string& url : extra_index_urls) command.insert(command.end(), {"--extra-index-url", url});
-    for (const std::string& host : trusted_domains) command.insert(command.end(), {"--trusted-host", host});
+    for (std::string& option : pip_index_options(extra_index_urls, trusted_domains)) {
+        command.push_back(std::move(option));
+    }
     command.insert(command.end(), {"-r", requirements_file_path.string()});
     return command;
 }
@@ -83,11 +106,15 @@ std::vector<std::string> RequirementGenerator::pip_install_command(const std::fi
 void RequirementGenerator::install_requirements(const std::filesystem::path& requirements_file_path,
                                                 const std::vector<std::string>& extra_index_urls,
                                                 const std::vector<std::string>& trusted_domains) {
+    const IndexAccess indexes(extra_index_urls);
     const std::vector<std::string> command =
-        pip_install_command(find_python_interpreter(), requirements_file_path, extra_index_urls, trusted_domains);
-    const ProcessResult result = run_process(command, {StreamMode::Null, StreamMode::Capture});
+        pip_install_command(find_python_interpreter(), requirements_file_path, indexes.urls(), trusted_domains);
+    ProcessOptions options{StreamMode::Null, StreamMode::Capture};
+    options.environment = indexes.environment();
+    options.keep_last_bytes = PIP_ERROR_BYTES;
+    const ProcessResult result = run_process(command, options);
     if (result.exit_status == 0) return;
-    show_error_tail(result.err);
+    show_error_tail(result);
     throw QuorlError("Error installing dependencies");
 }
 

@@ -1,7 +1,5 @@
 #include "resolution/resolver_run.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -12,42 +10,22 @@
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/process.h"
+#include "support/temporary_directory.h"
 
 namespace quorl {
-namespace {
-
-// A private directory for pip's report, removed with everything in it.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quorl-resolve-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw OsError("cannot create a temporary directory in " + pattern);
-        path_ = pattern;
-    }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-}  // namespace
-
 std::filesystem::path find_pip_compile(const std::filesystem::path& python) {
     const std::filesystem::path beside = python.parent_path() / "pip-compile";
     if (files::is_executable(beside)) return beside;
     return find_on_path("pip-compile");
 }
 
-int run_pip_compile(const std::filesystem::path& pip_compile, const std::vector<std::string>& arguments) {
+int run_pip_compile(const std::filesystem::path& pip_compile, const std::vector<std::string>& arguments,
+                    const IndexAccess& indexes) {
     std::vector<std::string> command{pip_compile.string()};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    return run_process(command).exit_status;
+    ProcessOptions options;
+    options.environment = indexes.environment();
+    return run_process(command, options).exit_status;
 }
 
 std::vector<std::string> pip_fallback_command(const std::filesystem::path& python, const std::filesystem::path& input,
@@ -57,8 +35,9 @@ std::vector<std::string> pip_fallback_command(const std::filesystem::path& pytho
     std::vector<std::string> command{python.string(), "-m",       "pip",          "install",     "--dry-run",
                                      "--ignore-installed",        "--quiet",      "--report",    report.string(),
                                      "-r",                        input.string()};
-    for (const std::string& url : extra_index_urls) command.insert(command.end(), {"--extra-index-url", url});
-    for (const std::string& host : trusted_domains) command.insert(command.end(), {"--trusted-host", host});
+    for (std::string& option : pip_index_options(extra_index_urls, trusted_domains)) {
+        command.push_back(std::move(option));
+    }
     return command;
 }
 
@@ -82,12 +61,15 @@ std::string pinned_lines_from_pip_report(std::string_view report_json) {
 }
 
 int resolve_with_pip(const std::filesystem::path& python, const std::filesystem::path& input,
-                     const std::filesystem::path& output, const std::vector<std::string>& extra_index_urls,
+                     const std::filesystem::path& output, const IndexAccess& indexes,
                      const std::vector<std::string>& trusted_domains) {
-    TemporaryDirectory scratch;
+    TemporaryDirectory scratch("quorl-resolve");
     const std::filesystem::path report = scratch.path() / "report.json";
+    ProcessOptions options;
+    options.environment = indexes.environment();
     const int status =
-        run_process(pip_fallback_command(python, input, report, extra_index_urls, trusted_domains)).exit_status;
+        run_process(pip_fallback_command(python, input, report, indexes.urls(), trusted_domains), options)
+            .exit_status;
     if (status != 0) return status;
     files::replace_atomically(output, pinned_lines_from_pip_report(files::read(report)));
     return 0;

@@ -23,7 +23,7 @@ bool is_executable(const std::filesystem::path& path) {
     return std::filesystem::is_regular_file(path, ignored) && ::access(path.c_str(), X_OK) == 0;
 }
 
-std::string read(const std::filesystem::path& path) {
+std::string read(const std::filesystem::path& path, std::size_t max_bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw OsError(os_message("cannot open", path, errno));
     struct stat info {};
@@ -42,6 +42,10 @@ std::string read(const std::filesystem::path& path) {
             throw OsError(os_message("cannot read", path, error));
         }
         if (got == 0) break;
+        if (static_cast<std::size_t>(got) > max_bytes - content.size()) {
+            ::close(fd);
+            throw OsError("cannot read '" + path.string() + "': longer than " + std::to_string(max_bytes) + " bytes");
+        }
         content.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);

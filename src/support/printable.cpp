@@ -76,7 +76,7 @@ std::size_t character_boundary(std::string_view s, std::size_t at) {
     return at;
 }
 
-std::string escaped_and_cut(std::string_view text) {
+std::string escaped_and_cut(std::string_view text, std::string_view source) {
     // Hidden before the cut, so that a cut through a URL cannot leave the
     // start of a password without the "@" that marks it.
     const std::string redacted = redact_credentials(text);
@@ -92,7 +92,9 @@ std::string escaped_and_cut(std::string_view text) {
     const std::size_t head_end = character_boundary(shown, PRINTABLE_LIMIT - PRINTABLE_LIMIT / 4);
     const std::size_t tail_start = character_boundary(shown, shown.size() - PRINTABLE_LIMIT / 4);
     append_printable(out, shown.substr(0, head_end));
-    out += " ... (" + std::to_string(tail_start - head_end) + " bytes left out) ... ";
+    out += " ... (" + std::to_string(tail_start - head_end) + " bytes ";
+    if (!source.empty()) out += "of " + std::string(source) + " ";
+    out += "left out) ... ";
     append_printable(out, shown.substr(tail_start));
     return out;
 }
@@ -103,7 +105,11 @@ std::string printable_line(std::string_view text) {
     // Hidden once more after escaping: escapes can join what white space or a
     // control character kept apart into one URL, and showing a line twice must
     // not change it.
-    return redact_credentials(escaped_and_cut(text));
+    return redact_credentials(escaped_and_cut(text, {}));
+}
+
+std::string printable_line(std::string_view text, std::string_view source) {
+    return redact_credentials(escaped_and_cut(text, source));
 }
 
 }  // namespace quorl

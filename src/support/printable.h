@@ -24,4 +24,8 @@ inline constexpr std::size_t PRINTABLE_LIMIT = 4096;
 // breaks or other control characters.
 std::string printable_line(std::string_view text);
 
+// The same for text passed on from `source` ("pip's output"): the cut says
+// whose text it shortened, " ... (N bytes of pip's output left out) ... ".
+std::string printable_line(std::string_view text, std::string_view source);
+
 }  // namespace quorl

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "support/errors.h"
 #include "support/logging.h"
@@ -46,16 +47,40 @@ void plan_stream(posix_spawn_file_actions_t& actions, StreamMode mode, int targe
     }
 }
 
+// This process's environment with `overrides` set: the child's envp.
+std::vector<std::string> child_environment(const std::vector<std::pair<std::string, std::string>>& overrides) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        const std::string_view name = text.substr(0, text.find('='));
+        bool replaced = false;
+        for (const auto& [key, value] : overrides) replaced = replaced || key == name;
+        if (!replaced) entries.emplace_back(text);
+    }
+    for (const auto& [key, value] : overrides) entries.push_back(key + "=" + value);
+    return entries;
+}
+
+// Keeps the last `keep` bytes of `sink` (all when `keep` is 0). Cut in
+// halves of the bound, so that trimming costs little per byte read.
+void trim_front(std::string& sink, std::size_t keep, std::size_t& dropped, bool final) {
+    if (keep == 0 || sink.size() <= (final ? keep : 2 * keep)) return;
+    const std::size_t cut = sink.size() - keep;
+    sink.erase(0, cut);
+    dropped += cut;
+}
+
 // Reads both pipes until they close, so that neither can fill up and block
 // the child.
-void drain(Pipe& out_pipe, Pipe& err_pipe, ProcessResult& result) {
+void drain(Pipe& out_pipe, Pipe& err_pipe, ProcessResult& result, std::size_t keep) {
     struct Source {
         int fd;
         std::string* sink;
+        std::size_t* dropped;
     };
     std::vector<Source> sources;
-    if (out_pipe.read_end >= 0) sources.push_back({out_pipe.read_end, &result.out});
-    if (err_pipe.read_end >= 0) sources.push_back({err_pipe.read_end, &result.err});
+    if (out_pipe.read_end >= 0) sources.push_back({out_pipe.read_end, &result.out, &result.out_dropped});
+    if (err_pipe.read_end >= 0) sources.push_back({err_pipe.read_end, &result.err, &result.err_dropped});
     char buffer[1 << 16];
     while (!sources.empty()) {
         std::vector<pollfd> fds;
@@ -69,6 +94,7 @@ void drain(Pipe& out_pipe, Pipe& err_pipe, ProcessResult& result) {
             const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
             if (got > 0) {
                 sources[i].sink->append(buffer, static_cast<std::size_t>(got));
+                trim_front(*sources[i].sink, keep, *sources[i].dropped, false);
             } else if (got == 0 || errno != EINTR) {
                 ::close(sources[i].fd);
                 sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
@@ -84,6 +110,10 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
+    const std::vector<std::string> env_entries = child_environment(options.environment);
+    std::vector<char*> envp;
+    for (const std::string& entry : env_entries) envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -95,8 +125,8 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
         plan_stream(actions, options.stdout_mode, STDOUT_FILENO, out_pipe);
         plan_stream(actions, options.stderr_mode, STDERR_FILENO, err_pipe);
         spawn_error = argv[0].find('/') == std::string::npos
-                          ? ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ)
-                          : ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+                          ? ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data())
+                          : ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
     } catch (...) {
         posix_spawn_file_actions_destroy(&actions);
         for (int fd : {out_pipe.read_end, out_pipe.write_end, err_pipe.read_end, err_pipe.write_end}) {
@@ -113,7 +143,9 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
         throw OsError("cannot run '" + redact_credentials(argv[0]) + "': " + std::strerror(spawn_error));
     }
 
-    drain(out_pipe, err_pipe, result);
+    drain(out_pipe, err_pipe, result, options.keep_last_bytes);
+    trim_front(result.out, options.keep_last_bytes, result.out_dropped, true);
+    trim_front(result.err, options.keep_last_bytes, result.err_dropped, true);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) throw OsError(std::string("cannot wait for child: ") + std::strerror(errno));

@@ -1,9 +1,35 @@
 #include "support/redact.h"
 
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <vector>
+
 #include "support/text.h"
+#include "support/url_credentials.h"
 
 namespace quorl {
 namespace {
+
+constexpr std::string_view MASK = "****";
+
+// Longest first, so that a secret holding another one is hidden whole.
+std::vector<std::string>& remembered() {
+    static std::vector<std::string> secrets;
+    return secrets;
+}
+
+std::string without_remembered_secrets(std::string_view text) {
+    std::string out(text);
+    for (const std::string& secret : remembered()) {
+        if (out.find(secret) != std::string::npos) out = text::replace_all(out, secret, MASK);
+    }
+    return out;
+}
+
+bool is_scheme_char(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+}
 
 // The end of the URL that starts at `from`: white space or a quote.
 std::size_t url_end(std::string_view text, std::size_t from) {
@@ -14,7 +40,35 @@ std::size_t url_end(std::string_view text, std::size_t from) {
 
 }  // namespace
 
-std::string redact_credentials(std::string_view text) {
+void remember_secret(std::string_view secret) {
+    if (secret.find_first_not_of('*') == std::string_view::npos) return;
+    std::vector<std::string>& secrets = remembered();
+    if (std::find(secrets.begin(), secrets.end(), secret) != secrets.end()) return;
+    secrets.emplace_back(secret);
+    std::stable_sort(secrets.begin(), secrets.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+void remember_url_secrets(std::string_view text) {
+    for (std::size_t scheme = text.find("://"); scheme != std::string_view::npos;
+         scheme = text.find("://", scheme + 3)) {
+        std::size_t start = scheme;
+        while (start > 0 && is_scheme_char(text[start - 1])) --start;
+        // To the end of the text: a password may hold white space or quotes.
+        const std::optional<UrlCredentials> found = url_credentials(text.substr(start));
+        if (!found) continue;
+        const std::string& written = found->written_user_info;
+        const std::string decoded = found->has_password ? found->password : found->login;
+        remember_secret(found->has_password ? written.substr(written.find(':') + 1) : written);
+        remember_secret(decoded);
+        remember_secret(percent_encode(decoded));
+        remember_secret(percent_encode(decoded, "/"));
+    }
+}
+
+std::string redact_credentials(std::string_view raw) {
+    const std::string hidden = without_remembered_secrets(raw);
+    const std::string_view text = hidden;
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;

@@ -67,7 +67,8 @@ sys.exit(int(os.environ.get("STANDIN_STATUS", "0")))
 # The interpreter of a resolve environment: `-m pip` is scripted (FAKE_PIP =
 # "kill": killed by SIGKILL; "report": pip's --report lists FAKE_PINS, given
 # as name==version,...; "fail": an error naming each index URL it was given,
-# status 1); anything else runs the real interpreter.
+# status 1; "say": FAKE_PIP_SAYS repeated FAKE_PIP_TIMES times as one error
+# line, status 1); anything else runs the real interpreter.
 PYTHON = f"""#!/bin/sh
 if [ "$1" = "-m" ] && [ "$2" = "pip" ]; then
   exec {SYSTEM_PYTHON} - "$@" <<'EOF'
@@ -80,6 +81,9 @@ if mode == "fail":
     urls = [args[i + 1] for i, arg in enumerate(args) if arg == "--extra-index-url"]
     print("Looking in indexes:", ", ".join(urls), file=sys.stderr)
     print("ERROR: No matching distribution found for numpy at", " ".join(urls), file=sys.stderr)
+    sys.exit(1)
+if mode == "say":
+    sys.stderr.write(os.environ["FAKE_PIP_SAYS"] * int(os.environ.get("FAKE_PIP_TIMES", "1")) + "\\n")
     sys.exit(1)
 if mode == "report" and "--report" in args:
     pins = [pin.split("==") for pin in os.environ.get("FAKE_PINS", "").split(",") if pin]

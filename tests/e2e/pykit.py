@@ -65,15 +65,29 @@ def build_wheel(dest_dir, name, version, requires=(), extras=None, extra_headers
 
 
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
+    # "Basic <base64 of user:password>" when the index demands HTTP Basic auth
+    expected_authorization = None
+
     def log_message(self, *args):
         pass
 
+    def send_head(self):
+        if self.expected_authorization and self.headers.get("Authorization") != self.expected_authorization:
+            self.send_response(401)
+            self.send_header("WWW-Authenticate", 'Basic realm="test index"')
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return None
+        return super().send_head()
+
 
 class LocalIndex:
-    """A PEP 503 simple index of the wheels in `wheel_dir`, on 127.0.0.1."""
+    """A PEP 503 simple index of the wheels in `wheel_dir`, on 127.0.0.1;
+    with `auth` = (user, password) every request must carry them (Basic)."""
 
-    def __init__(self, wheel_dir):
+    def __init__(self, wheel_dir, auth=None):
         self.wheel_dir = Path(wheel_dir)
+        self.auth = auth
         self.root = self.wheel_dir / "_index"
         self._server = None
         self._thread = None
@@ -107,9 +121,15 @@ class LocalIndex:
     def __enter__(self):
         self._write_pages()
         root = str(self.root)
+        expected = None
+        if self.auth:
+            expected = "Basic " + base64.b64encode(":".join(self.auth).encode()).decode()
+
+        class Handler(_QuietHandler):
+            expected_authorization = expected
 
         def handler(*args, **kwargs):
-            return _QuietHandler(*args, directory=root, **kwargs)
+            return Handler(*args, directory=root, **kwargs)
 
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
@@ -170,6 +190,19 @@ def build_wheels(dest_dir, specs, version="1.0"):
     for name, requires, extras in specs:
         build_wheel(dest_dir, name, version, requires=requires, extras=extras)
     return dest_dir
+
+
+def record_argv(venv, log):
+    """Makes the venv's interpreter append its arguments (NUL-separated, one
+    run a line) to `log` before it runs, so a test sees what the tool's
+    children were given on their command line."""
+    wrapper = venv.bin / "python"
+    wrapper.unlink()
+    wrapper.write_text(f"""#!/bin/bash
+printf '%s\\0' "$@" >> '{log}'; echo >> '{log}'
+exec -a "$0" {SYSTEM_PYTHON} "$@"
+""")
+    wrapper.chmod(0o755)
 
 
 def make_venv(path):

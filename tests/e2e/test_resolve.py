@@ -12,13 +12,18 @@ from pykit import SYSTEM_PYTHON, LocalIndex, build_wheel, make_venv, pip_environ
 FLAGS = ["-q", "--no-annotate", "--no-header", "--no-emit-find-links", "--no-emit-index-url",
          "--no-emit-options", "--no-emit-trusted-host"]
 
-# Records its arguments as JSON, writes STANDIN_OUTPUT to the --output-file
-# when given, and exits with STANDIN_STATUS.
+# Records its arguments as JSON (and, given a NETRC, that file's path, mode
+# and entries as Python's netrc reads them, beside), writes STANDIN_OUTPUT to
+# the --output-file when given, and exits with STANDIN_STATUS.
 STANDIN = f"""#!{SYSTEM_PYTHON}
-import json, os, sys
+import json, netrc, os, sys
 args = sys.argv[1:]
 with open(os.environ["STANDIN_RECORD"], "w") as record:
     json.dump(args, record)
+if "NETRC" in os.environ:
+    path = os.environ["NETRC"]
+    with open(os.environ["STANDIN_RECORD"] + ".netrc", "w") as record:
+        json.dump({{"path": path, "mode": os.stat(path).st_mode & 0o777, "hosts": netrc.netrc(path).hosts}}, record)
 content = os.environ.get("STANDIN_OUTPUT")
 if content is not None:
     with open(args[args.index("--output-file") + 1], "w") as out:
@@ -65,6 +70,9 @@ class StandinEnv:
     def recorded(self):
         return json.loads(self.record.read_text())
 
+    def recorded_netrc(self):
+        return json.loads(Path(f"{self.record}.netrc").read_text())
+
 
 @pytest.fixture
 def standin(tmp_path):
@@ -100,8 +108,14 @@ def test_defaults_use_install_root_and_private_indexes_without_leaking_credentia
     runtime = tmp_path / "install" / "runtime"
     runtime.mkdir(parents=True)
     (runtime / "requirements_quorl_runtime.txt").write_text("numpy\n")
-    standin.env.update({"STANDIN_OUTPUT": "numpy==1.19.2\n", "INDEX_USER": "bob", "INDEX_PASS": "s3cr3t",
-                        "QUORL_LOG_LEVEL": "debug"})
+    # Characters that end a URL's user-info or a netrc token, and an entry of
+    # the user's own netrc for another host.
+    password = 'pa ss"\'/#?@:\\%41x'
+    home = tmp_path / "home"
+    home.mkdir()
+    (home / ".netrc").write_text("machine other.example login carol password c4rol\n")
+    standin.env.update({"STANDIN_OUTPUT": "numpy==1.19.2\n", "INDEX_USER": "bob", "INDEX_PASS": password,
+                        "QUORL_LOG_LEVEL": "debug", "HOME": str(home)})
     work = tmp_path / "work"
     work.mkdir()
     result = run_tool(["resolve"], env=standin.env, cwd=work, check=0)
@@ -110,11 +124,16 @@ def test_defaults_use_install_root_and_private_indexes_without_leaking_credentia
     assert args[0] == str(runtime.resolve() / "requirements_quorl_runtime.txt")
     assert args[2:11] == [*FLAGS, "--output-file", "resolved.txt"]
     host = args[-1]
-    assert args[11:] == ["--extra-index-url", f"https://bob:s3cr3t@{host}/repository/pypi-all/simple",
-                         "--extra-index-url", f"https://bob:s3cr3t@{host}/repository/pypi-snapshot/simple",
+    # The credentials reach pip-compile through a private netrc only.
+    assert args[11:] == ["--extra-index-url", f"https://{host}/repository/pypi-all/simple",
+                         "--extra-index-url", f"https://{host}/repository/pypi-snapshot/simple",
                          "--trusted-host", host]
+    netrc = standin.recorded_netrc()
+    assert netrc["mode"] == 0o600
+    assert netrc["hosts"] == {"other.example": ["carol", "", "c4rol"], host: ["bob", "", password]}
+    assert not Path(netrc["path"]).parent.exists()
     assert (work / "resolved.txt").read_text() == "numpy==1.19.2\n"
-    assert "s3cr3t" not in result.stderr
+    assert password not in result.stderr
 
 
 @pytest.mark.parametrize("status", [2, 3])
