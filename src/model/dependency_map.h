@@ -20,8 +20,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -178,22 +178,16 @@ public:
 
 private:
     using Id = std::uint32_t;
+    // The one "no such id" value: a key that a renumbering drops or has not
+    // met yet.
+    static constexpr Id NO_ID = std::numeric_limits<Id>::max();
+
+    class SubGraph;  // model/dependency_sub_graph.h
+    class TreeText;  // model/dependency_tree_text.h
 
     struct Node {
         Package package;
         std::vector<Id> dependencies;  // a set, kept sorted by text form
-    };
-
-    // Dependencies of keys in `get` order. The union for a key of several
-    // extras is computed once per traversal and kept here.
-    class Adjacency {
-    public:
-        explicit Adjacency(const DependencyMap& map) : map_(map) {}
-        std::span<const Id> of(Id id);
-
-    private:
-        const DependencyMap& map_;
-        std::unordered_map<Id, std::vector<Id>> unions_;
     };
 
     std::optional<Id> find(const Package& package) const;
@@ -201,10 +195,6 @@ private:
     bool text_less(Id a, Id b) const;
     void sort_by_text(std::vector<Id>& ids) const;
     std::vector<Package> to_packages(const std::vector<Id>& ids) const;
-
-    // get() on ids: the sorted union of the sets of `own` (if a key) and of
-    // the single-extra variants of `package`.
-    std::vector<Id> dependency_ids(const Package& package) const;
 
     // Validates that `package` may be added with dependencies; returns its
     // base package's id for a single-extra package.
@@ -216,15 +206,9 @@ private:
     void check_base_packages() const;
     void remove_keys(const std::vector<char>& doomed);
 
-    std::vector<Id> reached_from(const std::vector<Package>& roots) const;
-    DependencyMap rebuilt(const std::vector<Id>& keys) const;
-    std::vector<Id> root_ids() const;
-    std::vector<std::vector<Id>> first_occurrence_layers() const;
-    // Layer-wise BFS from `roots` (each layer in order, dependencies in the
-    // order `adjacency` gives), every package at its first occurrence.
-    template <typename AdjacencyOf>
-    static std::vector<std::vector<Id>> breadth_first_layers(std::vector<Id> roots, std::size_t key_count,
-                                                             AdjacencyOf adjacency);
+    DependencyMap rebuilt(SubGraph& view) const;
+    std::vector<std::vector<Package>> layers_as_packages(std::vector<std::vector<Id>> layers,
+                                                         std::optional<int> max_depth) const;
 
     std::vector<Node> nodes_;                                  // key order; id = position
     std::unordered_map<Package, Id> index_;                    // key -> id
