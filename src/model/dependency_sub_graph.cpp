@@ -143,9 +143,10 @@ std::vector<DependencyMap::Id> DependencyMap::SubGraph::computed_set(Id id, std:
     return set;
 }
 
-std::span<const DependencyMap::Id> DependencyMap::SubGraph::set_of(Id id) {
+// The set of a key of a group's view: the map's own set unless it lacks its
+// base package's set or lists a package the view does not hold.
+std::span<const DependencyMap::Id> DependencyMap::SubGraph::narrowed_set(Id id) {
     const std::vector<Id>& own = map_.nodes_[id].dependencies;
-    if (member_.empty() && !united_with_base_) return own;
     if (auto cached = sets_.find(id); cached != sets_.end()) return cached->second;
     const std::optional<Id> base = inherited_base(id);
     if (!needs_own_copy(id, base)) return own;
@@ -153,11 +154,9 @@ std::span<const DependencyMap::Id> DependencyMap::SubGraph::set_of(Id id) {
     return sets_.emplace(id, computed_set(id, base)).first->second;
 }
 
-std::span<const DependencyMap::Id> DependencyMap::SubGraph::dependencies_of(Id id) {
-    const Package& package = map_.nodes_[id].package;
-    if (package.extras().size() <= 1) return set_of(id);
+std::span<const DependencyMap::Id> DependencyMap::SubGraph::union_of_variants(Id id) {
     auto [found, inserted] = unions_.try_emplace(id);
-    if (inserted) found->second = get(package);
+    if (inserted) found->second = get(map_.nodes_[id].package);
     return found->second;
 }
 

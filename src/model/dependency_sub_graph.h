@@ -41,10 +41,17 @@ public:
     std::optional<Id> find(const Package& package) const;
 
     // The key's own set, in text order.
-    std::span<const Id> set_of(Id id);
+    std::span<const Id> set_of(Id id) {
+        if (member_.empty() && !united_with_base_) return map_.nodes_[id].dependencies;
+        return narrowed_set(id);
+    }
     // `get` of a key: its set, or for a key of several extras the union of
     // the sets of its single-extra variants that are keys, in text order.
-    std::span<const Id> dependencies_of(Id id);
+    // Inline: the layered listing and the tree call it once per line.
+    std::span<const Id> dependencies_of(Id id) {
+        if (map_.nodes_[id].package.extras().size() <= 1) return set_of(id);
+        return union_of_variants(id);
+    }
     // `get` of any package (a key or not), as a new list.
     std::vector<Id> get(const Package& package);
 
@@ -60,6 +67,8 @@ private:
     void exclude(const std::vector<Package>& excluded);
     // The base package whose set a single-extra key's set is united with.
     std::optional<Id> inherited_base(Id id) const;
+    std::span<const Id> narrowed_set(Id id);
+    std::span<const Id> union_of_variants(Id id);
     bool needs_own_copy(Id id, std::optional<Id> base) const;
     std::vector<Id> computed_set(Id id, std::optional<Id> base) const;
     template <typename Visit>
