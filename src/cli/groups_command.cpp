@@ -101,6 +101,7 @@ void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::option
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
     DependencyMap environment = DependencyMap::from_installed(true);
+    // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
     if (selection.exclude_path) {
         for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
             environment.remove_package(Package::from_string(name));

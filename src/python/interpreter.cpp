@@ -10,9 +10,6 @@
 #include "support/files.h"
 
 namespace quorl {
-namespace {
-
-}  // namespace
 
 std::filesystem::path find_on_path(std::string_view program) {
     const char* path = std::getenv("PATH");

@@ -52,23 +52,7 @@ std::string to_lower_ascii(std::string_view s) {
     return out;
 }
 
-bool starts_with(std::string_view s, std::string_view prefix) { return s.starts_with(prefix); }
-
 bool ends_with(std::string_view s, std::string_view suffix) { return s.ends_with(suffix); }
-
-std::string replace_all(std::string_view s, std::string_view from, std::string_view to) {
-    std::string out;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t at = from.empty() ? std::string_view::npos : s.find(from, start);
-        if (at == std::string_view::npos) break;
-        out.append(s.substr(start, at - start));
-        out.append(to);
-        start = at + from.size();
-    }
-    out.append(s.substr(start));
-    return out;
-}
 
 }  // namespace quorl::text
 
