@@ -64,7 +64,11 @@ void DependencyMap::SubGraph::reach_from(const std::vector<Package>& roots) {
         work.pop_back();
         for (const Id dependency : whole.dependencies_of(id)) reach_dependency(dependency);
     }
+    add_members(reached_ids);
+}
 
+// The reached keys of at most one extra and what they list.
+void DependencyMap::SubGraph::add_members(const std::vector<Id>& reached_ids) {
     auto add_member = [this](Id id) {
         if (member_[id]) return;
         member_[id] = 1;

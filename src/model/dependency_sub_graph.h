@@ -64,6 +64,7 @@ public:
 
 private:
     void reach_from(const std::vector<Package>& roots);
+    void add_members(const std::vector<Id>& reached_ids);
     void exclude(const std::vector<Package>& excluded);
     // The base package whose set a single-extra key's set is united with.
     std::optional<Id> inherited_base(Id id) const;
