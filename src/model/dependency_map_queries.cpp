@@ -1,14 +1,13 @@
 // Graph queries of the dependency map: dependents, roots, depth layers and
-// the sub-map reached from given roots. Each is linear in keys plus
-// dependencies (packages_by_depth additionally in the size of its output).
+// the sub-map reached from given roots, each on a sub-graph view of the map.
+// Each is linear in keys plus dependencies (packages_by_depth additionally in
+// the size of its output).
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <unordered_map>
 
 #include "model/dependency_map.h"
 #include "model/dependency_sub_graph.h"
-#include "support/errors.h"
 
 namespace quorl {
 namespace {
