@@ -172,8 +172,9 @@ public:
     // "Package <name> not found when fetching extras." when extras are read.
     // Throws: PipDepTreeProcessingException when the reader cannot list the
     // distributions (after the error log "An error happened computing
-    // dependency tree"); ValueError for an invalid requirement line, naming
-    // the distribution and quoting the line; other reader errors unchanged.
+    // dependency tree"); other reader errors unchanged. A requirement line
+    // that does not parse is skipped with a warning naming the distribution,
+    // its metadata location and the line.
     static DependencyMap from_installed(bool fetch_extras = false);
     static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false);
 
@@ -182,7 +183,7 @@ public:
     // names X in an `extra == "X"` comparison; the requirement (canonical
     // name, its own extras kept) joins X's list when its marker holds with
     // extra = X. Not installed: the warning above and an empty map. Invalid
-    // lines throw ValueError as above.
+    // lines are skipped as above.
     static ExtrasMap fetch_extras_for_installed_package(const Package& package);
     static ExtrasMap fetch_extras_for_installed_package(const Package& package, const EnvironmentReader& reader);
 

@@ -28,11 +28,14 @@ void DependencyMap::SubGraph::reach_from(const std::vector<Package>& roots) {
         reached_ids.push_back(id);
         work.push_back(id);
     };
-    // A package with extras brings its base package. The base is traversed
-    // too: its set is normally within the variant's, but not for a variant
-    // that is no key (an extra that adds nothing, or a root with an unknown
-    // extra), and leaving it out would drop the transitive dependencies of
-    // the base and fail a rebuild on any of them that has extras.
+    // A package with extras brings its base package, and the base is
+    // traversed like any other: a root whose extra the package does not
+    // declare (pkg[unknown], pkg[]) reaches what the base reaches,
+    // transitively, as installing pkg[unknown] installs pkg with all it
+    // requires. The base's set is normally within the variant's, but not for
+    // a variant that is no key (an undeclared extra, or one that adds
+    // nothing); merely listing the base's dependencies without following them
+    // would drop what they need and fail a rebuild on any that has extras.
     // One of several extras also brings its single-extra variants: it cannot
     // itself be added to a new map with dependencies, so they carry what it
     // stands for.
