@@ -10,7 +10,10 @@ namespace quorl {
 
 DependencyMap::SubGraph::SubGraph(const DependencyMap& map, const std::vector<Package>& roots,
                                   const std::vector<Package>& excluded)
-    : map_(map), member_(map.nodes_.size(), 0), united_with_base_(true) {
+    : map_(map),
+      member_(map.nodes_.size(), 0),
+      united_with_base_(true),
+      set_source_(map.nodes_.size(), SetSource::UNDECIDED) {
     reach_from(roots);
     exclude(excluded);
     std::sort(member_ids_.begin(), member_ids_.end());
@@ -154,9 +157,17 @@ std::vector<DependencyMap::Id> DependencyMap::SubGraph::computed_set(Id id, std:
 // base package's set or lists a package the view does not hold.
 std::span<const DependencyMap::Id> DependencyMap::SubGraph::narrowed_set(Id id) {
     const std::vector<Id>& own = map_.nodes_[id].dependencies;
-    if (auto cached = sets_.find(id); cached != sets_.end()) return cached->second;
+    switch (set_source_[id]) {
+        case SetSource::OWN: return own;
+        case SetSource::COPY: return sets_.find(id)->second;
+        case SetSource::UNDECIDED: break;
+    }
     const std::optional<Id> base = inherited_base(id);
-    if (!needs_own_copy(id, base)) return own;
+    if (!needs_own_copy(id, base)) {
+        set_source_[id] = SetSource::OWN;
+        return own;
+    }
+    set_source_[id] = SetSource::COPY;
     // Elements of an unordered_map keep their address: the span stays valid.
     return sets_.emplace(id, computed_set(id, base)).first->second;
 }
@@ -187,11 +198,10 @@ std::vector<DependencyMap::Id> DependencyMap::SubGraph::get(const Package& packa
 }
 
 std::vector<DependencyMap::Id> DependencyMap::SubGraph::roots() {
-    // A key of several extras has no set of its own: the required packages
-    // are what the other keys' sets list.
+    // The required packages are what the keys' own sets list (a key of
+    // several extras has an empty one: its `get` unites other keys' sets).
     std::vector<char> required(map_.nodes_.size(), 0);
     for_each_key([&](Id id) {
-        if (map_.nodes_[id].package.extras().size() > 1) return;
         for (const Id dependency : set_of(id)) required[dependency] = 1;
     });
     // Keys are either candidates or required, so "included in another

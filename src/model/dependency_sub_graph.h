@@ -79,6 +79,10 @@ private:
     std::vector<char> member_;  // per map id; empty for the whole map
     std::vector<Id> member_ids_;
     bool united_with_base_ = false;
+    // Per map id of a group's view, whether its set is the map's own or a
+    // copy in `sets_` (undecided until first asked: deciding compares sets).
+    enum class SetSource : char { UNDECIDED, OWN, COPY };
+    std::vector<SetSource> set_source_;
     std::unordered_map<Id, std::vector<Id>> sets_;    // sets that differ from the map's
     std::unordered_map<Id, std::vector<Id>> unions_;  // `get` of keys of several extras
 };
