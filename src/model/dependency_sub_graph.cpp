@@ -89,6 +89,7 @@ void DependencyMap::SubGraph::add_members(const std::vector<Id>& reached_ids) {
 
 void DependencyMap::SubGraph::exclude(const std::vector<Package>& excluded) {
     if (excluded.empty()) return;
+    excluded_any_ = true;
     for (const Package& package : excluded) {
         if (const std::optional<Id> id = map_.find(package)) member_[*id] = 0;
         if (package.has_extras()) continue;
@@ -135,7 +136,8 @@ bool DependencyMap::SubGraph::needs_own_copy(Id id, std::optional<Id> base) cons
         const std::vector<Id>& inherited = map_.nodes_[*base].dependencies;
         if (!std::includes(own.begin(), own.end(), inherited.begin(), inherited.end(), text_order)) return true;
     }
-    if (member_.empty()) return false;
+    // Without exclusions every package a key's set lists is in the view.
+    if (!excluded_any_) return false;
     return std::any_of(own.begin(), own.end(), [this](Id dependency) { return !contains(dependency); });
 }
 

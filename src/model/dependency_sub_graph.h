@@ -79,6 +79,7 @@ private:
     std::vector<char> member_;  // per map id; empty for the whole map
     std::vector<Id> member_ids_;
     bool united_with_base_ = false;
+    bool excluded_any_ = false;
     // Per map id of a group's view, whether its set is the map's own or a
     // copy in `sets_` (undecided until first asked: deciding compares sets).
     enum class SetSource : char { UNDECIDED, OWN, COPY };
