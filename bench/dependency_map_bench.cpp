@@ -88,6 +88,21 @@ void BM_FirstOccurrenceByDepth(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstOccurrenceByDepth)->Unit(benchmark::kMillisecond);
 
+// What a release computes per group: the layers of a large and of a small
+// group less a few excluded packages, without building the sub-maps.
+void BM_GroupLayersWithExclusions(benchmark::State& state) {
+    const DependencyMap& map = environment();
+    std::vector<Package> roots;
+    for (int i = 0; i < 20; ++i) roots.emplace_back(name_of(i * 7));
+    const std::vector<Package> small = {Package(name_of(9'800))};
+    const std::vector<Package> excluded = {Package(name_of(500)), Package(name_of(2'000)), Package(name_of(9'810))};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(map.first_occurrence_by_depth_of(roots, excluded));
+        benchmark::DoNotOptimize(map.first_occurrence_by_depth_of(small, excluded));
+    }
+}
+BENCHMARK(BM_GroupLayersWithExclusions)->Unit(benchmark::kMillisecond);
+
 void BM_RequiredBy(benchmark::State& state) {
     const DependencyMap& map = environment();
     const Package target(name_of(5'000));

@@ -114,6 +114,7 @@ void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::option
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
     DependencyMap environment = DependencyMap::from_installed(true);
+    // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
     // Names of the installed packages the exclude file removed.
     std::unordered_set<std::string> excluded;
     if (selection.exclude_path) {

@@ -43,11 +43,23 @@ public:
 
     // What the group's roots reach in `dependency_map`, less the excluded
     // packages, shallowest first, each requirement once.
+    //
+    // Exclusions come after the extraction here, and before it in the
+    // `groups` command, which removes the excluded packages from the whole
+    // environment's map and then extracts each group. The two orders give
+    // different groups on purpose. Removed first, an excluded package cuts
+    // the graph: what only it requires is no longer reached, so the listing
+    // shows what the group pulls in without it. Removed after, only the
+    // excluded packages leave the group: what they require was reached
+    // already and stays (as roots of what is left), so a release still pins
+    // what an excluded package needs.
     static GroupOutput generate_group(const DependencyMap& dependency_map, const GroupInput& group_config,
                                       const std::optional<std::vector<std::string>>& exclude_packages = {},
                                       std::optional<int> depth = {});
 
-    // The levels concatenated, each string kept at its first position.
+    // The levels concatenated, each string kept at its first position. No
+    // command calls it: generate_group inserts the first-occurrence layers
+    // straight into its set, which gives the same set for the full layers.
     static OrderedSet<std::string> compose_sorted_dependencies(
         const std::vector<std::vector<std::string>>& soted_dependencies);
 };

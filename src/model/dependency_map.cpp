@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "model/dependency_sub_graph.h"
 #include "support/errors.h"
 
 namespace quorl {
@@ -69,7 +70,7 @@ bool DependencyMap::contains(const Package& package) const {
 }
 
 std::vector<Package> DependencyMap::get(const Package& package) const {
-    return to_packages(dependency_ids(package));
+    return to_packages(SubGraph(*this).get(package));
 }
 
 void DependencyMap::_add_dependencies(const Package& package,
@@ -134,32 +135,6 @@ std::vector<Package> DependencyMap::to_packages(const std::vector<Id>& ids) cons
     return out;
 }
 
-std::vector<DependencyMap::Id> DependencyMap::dependency_ids(const Package& package) const {
-    const std::optional<Id> own = find(package);
-    if (package.extras().size() <= 1) {
-        // The only variant of a single-extra package is the package itself.
-        return own ? nodes_[*own].dependencies : std::vector<Id>{};
-    }
-    std::vector<Id> ids;
-    if (own) ids = nodes_[*own].dependencies;
-    for (const std::string& extra : package.extras()) {
-        if (const std::optional<Id> variant = find(Package(package.name(), {extra}))) {
-            const std::vector<Id>& more = nodes_[*variant].dependencies;
-            ids.insert(ids.end(), more.begin(), more.end());
-        }
-    }
-    sort_by_text(ids);
-    return ids;
-}
-
-std::span<const DependencyMap::Id> DependencyMap::Adjacency::of(Id id) {
-    const Package& package = map_.nodes_[id].package;
-    if (package.extras().size() <= 1) return map_.nodes_[id].dependencies;
-    auto [found, inserted] = unions_.try_emplace(id);
-    if (inserted) found->second = map_.dependency_ids(package);
-    return found->second;
-}
-
 std::optional<DependencyMap::Id> DependencyMap::check_addable(const Package& package) const {
     if (package.extras().size() > 1) {
         throw ValueError("Cannot add dependencies for a package with multiple extras.");
@@ -205,8 +180,7 @@ void DependencyMap::check_base_packages() const {
 // Drops the doomed keys and every mention of them, renumbering the survivors
 // so that ids stay dense and in key order: O(keys + dependencies).
 void DependencyMap::remove_keys(const std::vector<char>& doomed) {
-    constexpr Id GONE = static_cast<Id>(-1);
-    std::vector<Id> renumber(nodes_.size(), GONE);
+    std::vector<Id> renumber(nodes_.size(), NO_ID);
     std::vector<Node> kept;
     kept.reserve(nodes_.size());
     for (Id id = 0; id < nodes_.size(); ++id) {
@@ -221,7 +195,7 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
         std::vector<Id> survivors;
         survivors.reserve(node.dependencies.size());
         for (const Id dependency : node.dependencies) {
-            if (renumber[dependency] != GONE) survivors.push_back(renumber[dependency]);
+            if (renumber[dependency] != NO_ID) survivors.push_back(renumber[dependency]);
         }
         node.dependencies = std::move(survivors);  // renumbering keeps the text order
     }
@@ -230,7 +204,7 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
     for (auto entry = by_name_.begin(); entry != by_name_.end();) {
         std::vector<Id> survivors;
         for (const Id id : entry->second) {
-            if (renumber[id] != GONE) survivors.push_back(renumber[id]);
+            if (renumber[id] != NO_ID) survivors.push_back(renumber[id]);
         }
         if (survivors.empty()) {
             entry = by_name_.erase(entry);

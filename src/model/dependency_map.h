@@ -20,8 +20,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,6 +40,8 @@ public:
     using Mapping = std::vector<std::pair<Package, std::vector<Package>>>;
     using StringMapping = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
+    // --- Construction and storage (dependency_map.cpp) --------------------
+
     // An empty map (it has no roots).
     DependencyMap() = default;
 
@@ -57,36 +59,6 @@ public:
     // propagate). Texts that give equal packages name one key.
     static DependencyMap from_string_mapping(const StringMapping& mapping);
 
-    // The extras of one installed package: for each extra, the package with
-    // that single extra mapped to what the extra requires, in line order.
-    using ExtrasMap = OrderedMap<Package, std::vector<Package>>;
-
-    // The map of the installed environment: every installed distribution
-    // (by canonical name) with its direct requirements, those whose marker
-    // holds without an extra; a requirement with extras is the dependency
-    // b[x,y], and a base package that is not installed an empty key. With
-    // `fetch_extras`, every installed key k also gets, for each of its extras
-    // X, the key k[X] with k's dependencies plus the requirements of X. Each
-    // single-extra variant b[x] of a dependency with extras carries at least
-    // b's dependencies. A key that is not installed gets the warning
-    // "Package <name> not found when fetching extras." when extras are read.
-    // Throws: PipDepTreeProcessingException when the reader cannot list the
-    // distributions (after the error log "An error happened computing
-    // dependency tree"); other reader errors unchanged. A requirement line
-    // that does not parse is skipped with a warning naming the distribution,
-    // its metadata location and the line.
-    static DependencyMap from_installed(bool fetch_extras = false);
-    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false);
-
-    // The extras of the installed distribution named like `package`: the
-    // key package[X] is made at the first requirement line whose marker
-    // names X in an `extra == "X"` comparison; the requirement (canonical
-    // name, its own extras kept) joins X's list when its marker holds with
-    // extra = X. Not installed: the warning above and an empty map. Invalid
-    // lines are skipped as above.
-    static ExtrasMap fetch_extras_for_installed_package(const Package& package);
-    static ExtrasMap fetch_extras_for_installed_package(const Package& package, const EnvironmentReader& reader);
-
     // All keys in key order (position of first insertion).
     std::vector<Package> packages() const;
     bool contains(const Package& package) const;
@@ -97,12 +69,6 @@ public:
     // that is a key, for each extra e of `package`. Empty for unknown packages.
     std::vector<Package> get(const Package& package) const;
 
-    // Every key whose `get` holds a dependency that `target_package` is
-    // included in, grouped by name in key order: one package per name, with
-    // the extras of all such keys of that name (first-seen order). The result
-    // packages are new values.
-    std::vector<Package> required_by(const Package& target_package) const;
-
     // Adds `dependencies` to the set of `package` (inserting it as a key at
     // the end when new); a single-extra package also receives its base
     // package's current set. Dependencies not yet keys become keys with empty
@@ -110,6 +76,21 @@ public:
     //   "Cannot add dependencies for a package with multiple extras."
     //   "Package <p> has extras but no base package <base> in the dependency map."
     void _add_dependencies(const Package& package, const std::vector<Package>& dependencies);
+
+    // Removes `package` as a key and from every set; a package without
+    // extras also takes every key of the same name (its extras variants)
+    // with it. Dependencies of removed keys stay. Unknown packages: no-op.
+    void remove_package(const Package& package);
+
+    // --- Graph queries (dependency_map_queries.cpp) -----------------------
+    // Each runs on one view of the map (model/dependency_sub_graph.h): the
+    // whole map, or what a group's roots reach less the excluded packages.
+
+    // Every key whose `get` holds a dependency that `target_package` is
+    // included in, grouped by name in key order: one package per name, with
+    // the extras of all such keys of that name (first-seen order). The result
+    // packages are new values.
+    std::vector<Package> required_by(const Package& target_package) const;
 
     // A new map of what `roots` reach: the roots, every dependency reached
     // through `get`, the base package of each reached package with extras
@@ -156,10 +137,7 @@ public:
     void for_each_by_depth(std::optional<int> max_depth,
                            const std::function<void(std::size_t depth, const Package&)>& visit) const;
 
-    // Removes `package` as a key and from every set; a package without
-    // extras also takes every key of the same name (its extras variants)
-    // with it. Dependencies of removed keys stay. Unknown packages: no-op.
-    void remove_package(const Package& package);
+    // --- The tree text (dependency_tree_text.cpp) -------------------------
 
     // The map as text trees, one per root (sorted), joined by "\n", without a
     // final line break. A child is drawn under each parent that requires it;
@@ -177,24 +155,50 @@ public:
     // as to_string, before the first line.
     void for_each_tree_line(bool show_extras_marker, const std::function<void(std::string_view)>& visit) const;
 
+    // --- Reading the installed environment (installed_dependency_map.cpp) -
+
+    // The extras of one installed package: for each extra, the package with
+    // that single extra mapped to what the extra requires, in line order.
+    using ExtrasMap = OrderedMap<Package, std::vector<Package>>;
+
+    // The map of the installed environment: every installed distribution
+    // (by canonical name) with its direct requirements, those whose marker
+    // holds without an extra; a requirement with extras is the dependency
+    // b[x,y], and a base package that is not installed an empty key. With
+    // `fetch_extras`, every installed key k also gets, for each of its extras
+    // X, the key k[X] with k's dependencies plus the requirements of X. Each
+    // single-extra variant b[x] of a dependency with extras carries at least
+    // b's dependencies. A key that is not installed gets the warning
+    // "Package <name> not found when fetching extras." when extras are read.
+    // Throws: PipDepTreeProcessingException when the reader cannot list the
+    // distributions (after the error log "An error happened computing
+    // dependency tree"); other reader errors unchanged. A requirement line
+    // that does not parse is skipped with a warning naming the distribution,
+    // its metadata location and the line.
+    static DependencyMap from_installed(bool fetch_extras = false);
+    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false);
+
+    // The extras of the installed distribution named like `package`: the
+    // key package[X] is made at the first requirement line whose marker
+    // names X in an `extra == "X"` comparison; the requirement (canonical
+    // name, its own extras kept) joins X's list when its marker holds with
+    // extra = X. Not installed: the warning above and an empty map. Invalid
+    // lines are skipped as above.
+    static ExtrasMap fetch_extras_for_installed_package(const Package& package);
+    static ExtrasMap fetch_extras_for_installed_package(const Package& package, const EnvironmentReader& reader);
+
 private:
     using Id = std::uint32_t;
+    // The one "no such id" value: a key that a renumbering drops or has not
+    // met yet.
+    static constexpr Id NO_ID = std::numeric_limits<Id>::max();
+
+    class SubGraph;  // model/dependency_sub_graph.h
+    class TreeText;  // model/dependency_tree_text.h
 
     struct Node {
         Package package;
         std::vector<Id> dependencies;  // a set, kept sorted by text form
-    };
-
-    // Dependencies of keys in `get` order. The union for a key of several
-    // extras is computed once per traversal and kept here.
-    class Adjacency {
-    public:
-        explicit Adjacency(const DependencyMap& map) : map_(map) {}
-        std::span<const Id> of(Id id);
-
-    private:
-        const DependencyMap& map_;
-        std::unordered_map<Id, std::vector<Id>> unions_;
     };
 
     std::optional<Id> find(const Package& package) const;
@@ -202,10 +206,6 @@ private:
     bool text_less(Id a, Id b) const;
     void sort_by_text(std::vector<Id>& ids) const;
     std::vector<Package> to_packages(const std::vector<Id>& ids) const;
-
-    // get() on ids: the sorted union of the sets of `own` (if a key) and of
-    // the single-extra variants of `package`.
-    std::vector<Id> dependency_ids(const Package& package) const;
 
     // Validates that `package` may be added with dependencies; returns its
     // base package's id for a single-extra package.
@@ -217,15 +217,9 @@ private:
     void check_base_packages() const;
     void remove_keys(const std::vector<char>& doomed);
 
-    std::vector<Id> reached_from(const std::vector<Package>& roots) const;
-    DependencyMap rebuilt(const std::vector<Id>& keys) const;
-    std::vector<Id> root_ids() const;
-    std::vector<std::vector<Id>> first_occurrence_layers() const;
-    // Layer-wise BFS from `roots` (each layer in order, dependencies in the
-    // order `adjacency` gives), every package at its first occurrence.
-    template <typename AdjacencyOf>
-    static std::vector<std::vector<Id>> breadth_first_layers(std::vector<Id> roots, std::size_t key_count,
-                                                             AdjacencyOf adjacency);
+    DependencyMap rebuilt(SubGraph& view) const;
+    std::vector<std::vector<Package>> layers_as_packages(std::vector<std::vector<Id>> layers,
+                                                         std::optional<int> max_depth) const;
 
     std::vector<Node> nodes_;                                  // key order; id = position
     std::unordered_map<Package, Id> index_;                    // key -> id

@@ -1,9 +1,8 @@
-// The dependency map as text trees. Drawn with an explicit stack, so that a
-// long dependency chain cannot exhaust the call stack.
-#include <algorithm>
-#include <string_view>
+// The dependency map as text trees.
+#include "model/dependency_tree_text.h"
 
-#include "model/dependency_map.h"
+#include <algorithm>
+
 #include "support/errors.h"
 
 namespace quorl {
@@ -29,89 +28,81 @@ std::string DependencyMap::to_string(bool show_extras_marker) const {
 
 void DependencyMap::for_each_tree_line(bool show_extras_marker,
                                        const std::function<void(std::string_view)>& visit) const {
-    const std::vector<Id> roots = root_ids();
+    TreeText(*this, show_extras_marker).for_each_line(visit);
+}
+
+DependencyMap::TreeText::TreeText(const DependencyMap& map, bool show_extras_marker)
+    : map_(map), view_(map), show_extras_marker_(show_extras_marker), on_path_(map.nodes_.size(), 0) {}
+
+void DependencyMap::TreeText::for_each_line(const std::function<void(std::string_view)>& visit) {
+    const std::vector<Id> roots = view_.roots();
     if (roots.empty()) throw ValueError("Dependency map only contains cycles.");
+    for (const Id root : roots) draw(root, visit);
+}
 
-    Adjacency adjacency(*this);
-    auto contains_sorted = [this](const std::vector<Id>* set, Id id) {
-        return set && std::binary_search(set->begin(), set->end(), id,
-                                         [this](Id a, Id b) { return text_less(a, b); });
-    };
-
-    // What a parent with extras needs to mark its children: the set of its
-    // base package and the set of each of its single-extra variants.
-    struct Marking {
-        const std::vector<Id>* base = nullptr;
-        std::vector<const std::vector<Id>*> variants;  // parallel to the extras
-    };
-    auto marking_of = [this](const Package& parent) {
-        Marking marking;
-        if (const std::optional<Id> base = find(parent.base())) {
-            marking.base = &nodes_[*base].dependencies;
+void DependencyMap::TreeText::draw(Id root, const std::function<void(std::string_view)>& visit) {
+    visit(map_.nodes_[root].package.to_string());
+    indent_.clear();
+    open(root);
+    while (!stack_.empty()) {
+        Frame& frame = stack_.back();
+        if (frame.next == frame.children.size()) {
+            on_path_[frame.id] = 0;
+            stack_.pop_back();
+            continue;
         }
-        for (const std::string& extra : parent.extras()) {
-            const std::optional<Id> variant = find(Package(parent.name(), {extra}));
-            marking.variants.push_back(variant ? &nodes_[*variant].dependencies : nullptr);
-        }
-        return marking;
-    };
-
-    struct Frame {
-        Id id;
-        std::span<const Id> children;
-        std::size_t next;
-        std::size_t indent_size;
-        std::optional<Marking> marking;
-    };
-
-    std::string line;
-    std::string indent;
-    std::vector<char> on_path(nodes_.size(), 0);  // the ancestors of the line being drawn
-    std::vector<Frame> stack;
-    auto open = [&](Id id) {
-        on_path[id] = 1;
-        const Package& package = nodes_[id].package;
-        std::optional<Marking> marking;
-        if (show_extras_marker && package.has_extras()) marking = marking_of(package);
-        stack.push_back(Frame{id, adjacency.of(id), 0, indent.size(), std::move(marking)});
-    };
-
-    for (const Id root : roots) {
-        visit(nodes_[root].package.to_string());
-        indent.clear();
-        open(root);
-        while (!stack.empty()) {
-            Frame& frame = stack.back();
-            if (frame.next == frame.children.size()) {
-                on_path[frame.id] = 0;
-                stack.pop_back();
-                continue;
-            }
-            const Id child = frame.children[frame.next++];
-            const bool last = frame.next == frame.children.size();
-            indent.resize(frame.indent_size);
-            line = indent;
-            line += last ? LAST_BRANCH : BRANCH;
-            line += nodes_[child].package.to_string();
-            if (frame.marking && !contains_sorted(frame.marking->base, child)) {
-                const Package& parent = nodes_[frame.id].package;
-                line += "  => [";
-                bool first = true;
-                for (std::size_t i = 0; i < parent.extras().size(); ++i) {
-                    if (!contains_sorted(frame.marking->variants[i], child)) continue;
-                    if (!first) line += ',';
-                    line += parent.extras()[i];
-                    first = false;
-                }
-                line += ']';
-            }
-            visit(line);
-            // A package that is its own ancestor closes a cycle: no children.
-            if (on_path[child]) continue;
-            indent += last ? BLANK : CONTINUATION;
-            open(child);
-        }
+        const Id child = frame.children[frame.next++];
+        const bool last = frame.next == frame.children.size();
+        indent_.resize(frame.indent_size);
+        line_ = indent_;
+        line_ += last ? LAST_BRANCH : BRANCH;
+        line_ += map_.nodes_[child].package.to_string();
+        if (frame.marking) append_marker(frame, child);
+        visit(line_);
+        // A package that is its own ancestor closes a cycle: no children.
+        if (on_path_[child]) continue;
+        indent_ += last ? BLANK : CONTINUATION;
+        open(child);
     }
+}
+
+void DependencyMap::TreeText::open(Id id) {
+    on_path_[id] = 1;
+    const Package& package = map_.nodes_[id].package;
+    std::optional<Marking> marking;
+    if (show_extras_marker_ && package.has_extras()) marking = marking_of(package);
+    stack_.push_back(Frame{id, view_.dependencies_of(id), 0, indent_.size(), std::move(marking)});
+}
+
+DependencyMap::TreeText::Marking DependencyMap::TreeText::marking_of(const Package& parent) {
+    Marking marking;
+    if (const std::optional<Id> base = view_.find(parent.base())) marking.base = view_.set_of(*base);
+    for (const std::string& extra : parent.extras()) {
+        const std::optional<Id> variant = view_.find(Package(parent.name(), {extra}));
+        marking.variants.push_back(variant ? std::optional(view_.set_of(*variant)) : std::nullopt);
+    }
+    return marking;
+}
+
+// "  => [x,y]": the parent's extras that bring in a child its base package
+// does not have.
+void DependencyMap::TreeText::append_marker(const Frame& frame, Id child) {
+    if (in_set(frame.marking->base, child)) return;
+    const Package& parent = map_.nodes_[frame.id].package;
+    line_ += "  => [";
+    bool first = true;
+    for (std::size_t i = 0; i < parent.extras().size(); ++i) {
+        if (!in_set(frame.marking->variants[i], child)) continue;
+        if (!first) line_ += ',';
+        line_ += parent.extras()[i];
+        first = false;
+    }
+    line_ += ']';
+}
+
+bool DependencyMap::TreeText::in_set(const std::optional<std::span<const Id>>& set, Id child) const {
+    return set && std::binary_search(set->begin(), set->end(), child,
+                                     [this](Id a, Id b) { return map_.text_less(a, b); });
 }
 
 }  // namespace quorl

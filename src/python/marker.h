@@ -100,8 +100,6 @@ public:
     // anywhere in the marker, in order of appearance, without repeats.
     std::vector<std::string> extra_names() const;
 
-    const MarkerNode& root() const { return root_; }
-
 private:
     explicit Marker(MarkerNode root) : root_(std::move(root)) {}
     MarkerNode root_;

@@ -92,7 +92,8 @@ public:
                                        const std::optional<std::filesystem::path>& exclude_txt_path = std::nullopt);
 
     // The whole release flow: resolve, install, compute the release groups
-    // against the fresh pins. Writes only the pinned file.
+    // against the fresh pins. Writes only the pinned file. No command calls
+    // it: `resolve --install` and `release` run its steps one by one.
     static PinnedGroups generate_extras_to_setup(
         const std::filesystem::path& input_in_file_path = constants().RUNTIME_REQUIREMENTS,
         const std::filesystem::path& output_req_txt_path = constants().SETUP_FOLDER,

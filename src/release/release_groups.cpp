@@ -1,5 +1,7 @@
 // The group side of the release flow: the release group configuration, groups
 // made from a package's extras, and the pinned groups of a release.
+#include "release/release_groups.h"
+
 #include <set>
 
 #include "groups/group_generator.h"
@@ -10,15 +12,9 @@
 #include "support/errors.h"
 
 namespace quorl {
-namespace {
 
-struct FixedGroup {
-    const char* name;
-    std::vector<std::string> roots;
-};
-
-const std::vector<FixedGroup>& fixed_release_groups() {
-    static const std::vector<FixedGroup> groups = {
+const std::vector<FixedReleaseGroup>& fixed_release_groups() {
+    static const std::vector<FixedReleaseGroup> groups = {
         {"full-runtime",
          {"corvaneth-quorl-tessaly[all]", "corvaneth-quorl-glimwork-internal", "corvaneth-quorl-ravelin-interface"}},
         {"corvaneth-quorl-tessaly-all", {"corvaneth-quorl-tessaly[all]"}},
@@ -30,11 +26,11 @@ const std::vector<FixedGroup>& fixed_release_groups() {
     return groups;
 }
 
-}  // namespace
-
 std::vector<GroupInput> PackageExtrasManager::release_groups(const std::filesystem::path& resolved_txt) {
     std::vector<GroupInput> groups;
-    for (const FixedGroup& fixed : fixed_release_groups()) groups.emplace_back(resolved_txt, fixed.name, fixed.roots);
+    for (const FixedReleaseGroup& fixed : fixed_release_groups()) {
+        groups.emplace_back(resolved_txt, fixed.name, fixed.roots);
+    }
     for (GroupInput& group : compose_groups_from_req_extras(MODEL_LIBRARY_PACKAGE, resolved_txt)) {
         groups.push_back(std::move(group));
     }

@@ -1,6 +1,7 @@
 // Reading pinned requirements files back and pinning groups with them.
+#include "resolution/pinned_requirements.h"
+
 #include <algorithm>
-#include <unordered_map>
 
 #include "model/package.h"
 #include "resolution/requirement_generator.h"
@@ -18,27 +19,16 @@ bool has_no_version(const std::string& name) {
     return std::find(skipped.begin(), skipped.end(), name) != skipped.end();
 }
 
-// Finds the version of a group requirement: under its lower-case name, else
-// under any key of the same canonical name ("PyYAML" pinned as "pyyaml").
-class VersionLookup {
-public:
-    explicit VersionLookup(const VersionsMap& versions) : versions_(versions) {}
-
-    const std::string* find(const std::string& name) {
-        if (const std::string* version = versions_.find(text::to_lower_ascii(name))) return version;
-        if (by_canonical_.empty() && !versions_.empty()) {
-            for (const auto& [key, version] : versions_) by_canonical_.emplace(canonical_name(key), &version);
-        }
-        auto found = by_canonical_.find(canonical_name(name));
-        return found == by_canonical_.end() ? nullptr : found->second;
-    }
-
-private:
-    const VersionsMap& versions_;
-    std::unordered_map<std::string, const std::string*> by_canonical_;
-};
-
 }  // namespace
+
+const std::string* PinnedVersionLookup::find(const std::string& name) {
+    if (const std::string* version = versions_.find(text::to_lower_ascii(name))) return version;
+    if (by_canonical_.empty() && !versions_.empty()) {
+        for (const auto& [key, version] : versions_) by_canonical_.emplace(canonical_name(key), &version);
+    }
+    auto found = by_canonical_.find(canonical_name(name));
+    return found == by_canonical_.end() ? nullptr : found->second;
+}
 
 std::vector<std::string> RequirementGenerator::read_requirements(const std::filesystem::path& requirements_path) {
     const std::string content = files::read(requirements_path);
@@ -72,7 +62,7 @@ PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
     const VersionsMap& versions_map, const RequirementGroups& groups, bool include_individual_packages,
     const std::optional<std::filesystem::path>& versions_source) {
     PinnedGroups result;
-    VersionLookup lookup(versions_map);
+    PinnedVersionLookup lookup(versions_map);
     for (const auto& [group_name, requirements] : groups) {
         std::vector<std::string> pinned;
         for (const std::string& requirement : requirements) {

@@ -12,14 +12,9 @@
 
 #include "resolution/generator_input.h"
 #include "resolution/generator_output.h"
-#include "support/ordered_map.h"
+#include "resolution/pinned_requirements.h"
 
 namespace quorl {
-
-// Group name to requirement texts ("numpy", "numpy[develop]"), in order.
-using RequirementGroups = OrderedMap<std::string, std::vector<std::string>>;
-// Group or package name to pinned requirement texts ("numpy==1.19.2").
-using PinnedGroups = OrderedMap<std::string, std::vector<std::string>>;
 
 class RequirementGenerator {
 public:

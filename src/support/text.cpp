@@ -52,8 +52,6 @@ std::string to_lower_ascii(std::string_view s) {
     return out;
 }
 
-bool starts_with(std::string_view s, std::string_view prefix) { return s.starts_with(prefix); }
-
 bool ends_with(std::string_view s, std::string_view suffix) { return s.ends_with(suffix); }
 
 std::string replace_all(std::string_view s, std::string_view from, std::string_view to) {

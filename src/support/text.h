@@ -23,7 +23,6 @@ std::string join(const std::vector<std::string>& pieces, std::string_view separa
 
 std::string to_lower_ascii(std::string_view s);
 
-bool starts_with(std::string_view s, std::string_view prefix);
 bool ends_with(std::string_view s, std::string_view suffix);
 
 // Replaces every occurrence of `from` by `to`.

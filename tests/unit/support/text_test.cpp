@@ -30,7 +30,6 @@ TEST(TextTest, StripAndSplitKeepEmptyPieces) {
     EXPECT_EQ(strip(" \t a b \r\n"), "a b");
     EXPECT_EQ(split("a,,b", ","), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(split("", ","), (std::vector<std::string>{""}));
-    EXPECT_EQ(replace_all("a==b==c", "==", "-"), "a-b-c");
 }
 
 TEST(TextTest, StripUnicodeSpaceStripsWhatPythonStrips) {
