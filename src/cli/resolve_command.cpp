@@ -1,9 +1,30 @@
 #include <iostream>
+#include <optional>
 
 #include "cli/commands.h"
 #include "release/package_extras_manager.h"
+#include "support/errors.h"
+#include "support/file_lock.h"
+#include "support/files.h"
 
 namespace quorl::cli {
+namespace {
+
+// Two runs on one pinned file would each install what the other resolved,
+// or a mix of both: they take turns on a lock beside the file (through
+// symlinks, so two links to one file share it). A path that cannot be a
+// file gets no lock; the resolver reports it.
+std::optional<FileLock> lock_pinned_file(const std::filesystem::path& pinned) {
+    std::optional<std::filesystem::path> file;
+    try {
+        file = files::replaced_file(pinned);
+    } catch (const OsError&) {
+    }
+    if (!file) return std::nullopt;
+    return std::optional<FileLock>(std::in_place, FileLock::beside(*file));
+}
+
+}  // namespace
 
 void resolve_dependencies(const ResolveArguments& arguments) {
     const PackageExtrasManagerConstants& defaults = PackageExtrasManager::constants();
@@ -19,6 +40,9 @@ void resolve_dependencies(const ResolveArguments& arguments) {
     // Flushed: the resolver's own output must come after this line.
     std::cout << "Generating " << resolved_out.filename().string() << " from "
               << requirements_in.filename().string() << std::endl;
+
+    // Held until the installation has ended.
+    const std::optional<FileLock> lock = lock_pinned_file(resolved_out);
 
     const std::filesystem::path output_directory =
         resolved_out.has_parent_path() ? resolved_out.parent_path() : std::filesystem::path(".");
