@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "support/errors.h"
 #include "support/file_descriptor.h"
@@ -65,12 +66,39 @@ private:
     FileDescriptor child_ends_[2];
 };
 
+// This process's environment with `overrides` set: the child's envp.
+std::vector<std::string> child_environment(const std::vector<std::pair<std::string, std::string>>& overrides) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        const std::string_view name = text.substr(0, text.find('='));
+        bool replaced = false;
+        for (const auto& [key, value] : overrides) replaced = replaced || key == name;
+        if (!replaced) entries.emplace_back(text);
+    }
+    for (const auto& [key, value] : overrides) entries.push_back(key + "=" + value);
+    return entries;
+}
+
+// Keeps the last `keep` bytes of `sink` (all when `keep` is 0). Cut in
+// halves of the bound, so that trimming costs little per byte read.
+void trim_front(std::string& sink, std::size_t keep, std::size_t& dropped, bool final) {
+    if (keep == 0 || sink.size() <= (final ? keep : 2 * keep)) return;
+    const std::size_t cut = sink.size() - keep;
+    sink.erase(0, cut);
+    dropped += cut;
+}
+
 // Starts the child with the signal mask the tool had before it blocked the
 // interrupts; registers it to receive them.
-pid_t start(const std::vector<std::string>& argv, const StreamPlan& plan) {
+pid_t start(const std::vector<std::string>& argv, const ProcessOptions& options, const StreamPlan& plan) {
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
+    const std::vector<std::string> env_entries = child_environment(options.environment);
+    std::vector<char*> envp;
+    for (const std::string& entry : env_entries) envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
 
     const signals::BlockInterrupts blocked;
     signals::throw_if_interrupted();
@@ -80,8 +108,8 @@ pid_t start(const std::vector<std::string>& argv, const StreamPlan& plan) {
     posix_spawnattr_setsigmask(&attributes, &blocked.previous_mask());
     pid_t pid = -1;
     const int error = argv[0].find('/') == std::string::npos
-                          ? ::posix_spawnp(&pid, args[0], plan.actions(), &attributes, args.data(), environ)
-                          : ::posix_spawn(&pid, args[0], plan.actions(), &attributes, args.data(), environ);
+                          ? ::posix_spawnp(&pid, args[0], plan.actions(), &attributes, args.data(), envp.data())
+                          : ::posix_spawn(&pid, args[0], plan.actions(), &attributes, args.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     if (error != 0) throw OsError("cannot run '" + redact_credentials(argv[0]) + "': " + std::strerror(error));
     signals::set_running_child(pid);
@@ -89,17 +117,20 @@ pid_t start(const std::vector<std::string>& argv, const StreamPlan& plan) {
 }
 
 // Reads both pipes until they close, so that neither can fill up and block
-// the child. Past `limit` bytes on one of them the child is killed: returns
+// the child; keeps the last options.keep_last_bytes of each. Past
+// options.capture_limit bytes on one of them the child is killed: returns
 // false then.
-bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& result, std::size_t limit,
+bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& result, const ProcessOptions& options,
            pid_t pid) {
     struct Source {
         FileDescriptor* fd;
         std::string* sink;
+        std::size_t* dropped;
     };
+    const std::size_t limit = options.capture_limit;
     std::vector<Source> sources;
-    if (out_pipe.is_open()) sources.push_back({&out_pipe, &result.out});
-    if (err_pipe.is_open()) sources.push_back({&err_pipe, &result.err});
+    if (out_pipe.is_open()) sources.push_back({&out_pipe, &result.out, &result.out_dropped});
+    if (err_pipe.is_open()) sources.push_back({&err_pipe, &result.err, &result.err_dropped});
     char buffer[1 << 16];
     while (!sources.empty()) {
         std::vector<pollfd> fds;
@@ -113,6 +144,7 @@ bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& re
             const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
             if (got > 0) {
                 sources[i].sink->append(buffer, static_cast<std::size_t>(got));
+                trim_front(*sources[i].sink, options.keep_last_bytes, *sources[i].dropped, false);
                 if (limit != 0 && sources[i].sink->size() > limit) {
                     sources[i].sink->resize(limit);
                     ::kill(pid, SIGKILL);
@@ -152,11 +184,13 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     plan.input(options.stdin_mode);
     plan.output(options.stdout_mode, STDOUT_FILENO, out_pipe);
     plan.output(options.stderr_mode, STDERR_FILENO, err_pipe);
-    const pid_t pid = start(argv, plan);
+    const pid_t pid = start(argv, options, plan);
     plan.close_child_ends();
 
     ProcessResult result;
-    result.overflowed = !drain(out_pipe, err_pipe, result, options.capture_limit, pid);
+    result.overflowed = !drain(out_pipe, err_pipe, result, options, pid);
+    trim_front(result.out, options.keep_last_bytes, result.out_dropped, true);
+    trim_front(result.err, options.keep_last_bytes, result.err_dropped, true);
     out_pipe.reset();
     err_pipe.reset();
     const int status = wait_for(pid);

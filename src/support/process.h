@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorl {
@@ -19,6 +20,12 @@ enum class StreamMode {
 struct ProcessOptions {
     StreamMode stdout_mode = StreamMode::Inherit;
     StreamMode stderr_mode = StreamMode::Inherit;
+    // Variables set in the child's environment, over this process's own.
+    std::vector<std::pair<std::string, std::string>> environment{};
+    // When non-zero, only the last this many bytes of each captured stream
+    // are kept (a child may write without end); the rest is counted in
+    // ProcessResult::dropped.
+    std::size_t keep_last_bytes = 0;
     // A child gets no input unless it is meant to ask the user something.
     StreamMode stdin_mode = StreamMode::Null;
     // Most bytes kept of each captured stream; 0 for no bound. A child that
@@ -36,6 +43,9 @@ struct ProcessResult {
     bool overflowed = false;
     std::string out;  // captured standard output
     std::string err;  // captured standard error
+    // Bytes cut from the front of `out` and `err` (see keep_last_bytes).
+    std::size_t out_dropped = 0;
+    std::size_t err_dropped = 0;
 };
 
 // Runs argv[0] with the arguments argv[1..]. A program name without "/" is
