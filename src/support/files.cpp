@@ -137,7 +137,7 @@ bool is_executable(const std::filesystem::path& path) {
     return std::filesystem::is_regular_file(path, ignored) && ::access(path.c_str(), X_OK) == 0;
 }
 
-std::string read(const std::filesystem::path& path) {
+std::string read(const std::filesystem::path& path, std::size_t max_bytes) {
     const FileDescriptor file(open_waiting(path, O_RDONLY));
     if (!file.is_open()) throw OsError(os_message("cannot open", path, errno));
     struct stat info {};
@@ -156,6 +156,9 @@ std::string read(const std::filesystem::path& path) {
             throw OsError(os_message("cannot read", path, errno));
         }
         if (got == 0) break;
+        if (static_cast<std::size_t>(got) > max_bytes - content.size()) {
+            throw OsError("cannot read '" + path.string() + "': longer than " + std::to_string(max_bytes) + " bytes");
+        }
         content.append(buffer, static_cast<std::size_t>(got));
     }
     return content;

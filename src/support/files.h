@@ -1,6 +1,8 @@
 // Reading and writing whole files. Errors are OsError naming the path.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,8 +13,9 @@ namespace quorl::files {
 // True for a regular file this process may execute.
 bool is_executable(const std::filesystem::path& path);
 
-// The whole content of a regular file, as bytes.
-std::string read(const std::filesystem::path& path);
+// The whole content of a regular file, as bytes. A file longer than
+// `max_bytes` is an OsError naming the path and the bound.
+std::string read(const std::filesystem::path& path, std::size_t max_bytes = SIZE_MAX);
 
 // Writes `content` as the new content of `path`, as a careful in-place
 // editor does:
