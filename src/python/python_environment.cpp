@@ -93,7 +93,8 @@ PythonEnvironment parse_python_environment_answer(std::string_view answer) {
         }
     }
     if (!ended || fields.size() < 2 + MARKER_FIELDS.size()) {
-        throw QuorlError("unexpected answer from the Python interpreter: '" +
+        // Completed by the caller to "The Python interpreter X gave an ...".
+        throw QuorlError("unexpected answer: '" +
                          std::string(answer.substr(0, 200)) + "'");
     }
     PythonEnvironment environment;

@@ -299,7 +299,7 @@ INTERPRETERS = {
                          ["bin/python failed with exit status 1", "No module named 'encodings'"]),
     "a .pth file prints": (lambda venv: (venv.site_packages / "noisy.pth").write_text(
         "import sys; print('printed at start-up'); sys.stdout.flush()\n"), {}, None),
-    "interactive after the program": (lambda venv: None, {"PYTHONINSPECT": "1"}, None),
+    "interactive at a terminal": (lambda venv: None, {"PYTHONINSPECT": "1"}, None),
 }
 
 
@@ -308,13 +308,14 @@ def test_an_interpreter_that_misbehaves_around_its_answer(exe, tmp_path, case):
     prepare, variables, fragments = INTERPRETERS[case]
     venv = plant_venv(tmp_path / "venv")
     prepare(venv)
-    # Standard input that never ends: a child that reads it waits for ever.
-    never_ends, keep_open = os.pipe()
+    # A terminal that nobody types into: an interpreter that reads it, or
+    # turns interactive at it, waits for ever.
+    keep_open, terminal = os.openpty()
     try:
         result = subprocess.run([str(exe), "groups", "pins.txt", "-g", "all:good"], capture_output=True,
-                                env=venv.env(**variables), cwd=venv.path, stdin=never_ends, timeout=60)
+                                env=venv.env(**variables), cwd=venv.path, stdin=terminal, timeout=60)
     finally:
-        os.close(never_ends)
+        os.close(terminal)
         os.close(keep_open)
     if fragments is None:
         assert (result.returncode, result.stdout) == (0, LISTING), result.stderr
