@@ -91,8 +91,10 @@ std::optional<std::string> read_until(int directory_fd, const char* relative_pat
     std::size_t scanned = 0;
     while (true) {
         const std::size_t old_size = buffer.size();
-        if (old_size >= MAX_READ) return cut_at_bound(std::move(buffer), shown_path);
-        const std::size_t chunk = std::min(CHUNK, MAX_READ - old_size);
+        // One byte past the bound tells a file of exactly MAX_READ bytes,
+        // read whole, from a longer one.
+        if (old_size > MAX_READ) return cut_at_bound(std::move(buffer), shown_path);
+        const std::size_t chunk = std::min(CHUNK, MAX_READ + 1 - old_size);
         buffer.resize(old_size + chunk);
         const ssize_t got = ::read(file.get(), buffer.data() + old_size, chunk);
         if (got < 0) {
