@@ -49,13 +49,14 @@ bool FileLock::lock_once(bool& announced) {
             log::warning("Waiting for the lock on " + path_.string() + ": another run is working on the same file");
             announced = true;
         }
-        while (::flock(fd_.get(), LOCK_EX) != 0) {
+        while (true) {
+            signals::throw_if_interrupted();
+            if (::flock(fd_.get(), LOCK_EX) == 0) break;
             if (errno != EINTR) {
                 run_unlocked("lock", path_, errno);
                 fd_.reset();
                 return true;
             }
-            signals::throw_if_interrupted();
         }
     }
     // The run before removes its lock file before it lets go: a lock on a

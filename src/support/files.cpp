@@ -31,9 +31,9 @@ std::string os_message(const std::string& what, const std::filesystem::path& pat
 // open of a FIFO blocks until the other side opens it).
 int open_waiting(const std::filesystem::path& path, int flags, mode_t mode = 0) {
     while (true) {
+        signals::throw_if_interrupted();
         const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
         if (fd >= 0 || errno != EINTR) return fd;
-        signals::throw_if_interrupted();
     }
 }
 

@@ -40,11 +40,15 @@ def logged(log, event, count=1):
 
 def alive(pid):
     try:
-        os.kill(pid, 0)
-    except ProcessLookupError:
+        with open(f"/proc/{pid}/stat") as stat:  # a zombie is not running
+            return stat.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
         return False
-    with open(f"/proc/{pid}/stat") as stat:  # a zombie is not running
-        return stat.read().rsplit(")", 1)[1].split()[0] != "Z"
+
+
+def children(pid):
+    with open(f"/proc/{pid}/task/{pid}/children") as listing:
+        return listing.read().split()
 
 
 def resolve_env(tmp_path, pip_compile, **extra):
@@ -80,7 +84,9 @@ def test_a_signal_while_no_child_runs_ends_the_run(exe, tmp_path):
     os.mkfifo(env.work / "out.txt")
     tool = start(exe, variables)
     logged(tmp_path / "log", "start")
-    time.sleep(0.5)  # let it reach the FIFO
+    while children(tool.pid):  # pip's resolver has ended
+        time.sleep(0.05)
+    time.sleep(0.2)  # and the tool waits for a reader of the FIFO
     tool.send_signal(signal.SIGTERM)
     _, err = tool.communicate(timeout=60)
     assert tool.returncode == 128 + signal.SIGTERM, err
