@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -13,6 +14,7 @@
 #include "support/errors.h"
 #include "support/printable.h"
 #include "support/redact.h"
+#include "support/signals.h"
 
 namespace quorl::cli {
 namespace {
@@ -81,6 +83,7 @@ void print_error(const std::string& message) {
 }  // namespace
 
 int run_app(int argc, char** argv) {
+    signals::install_interrupt_handlers();
     // The install-root paths and default indexes are fixed at start-up: the
     // environment is read once, before any command runs.
     const PackageExtrasManagerConstants& constants = PackageExtrasManager::constants();
@@ -115,6 +118,11 @@ int run_app(int argc, char** argv) {
     } catch (const UsageError& usage) {
         print_error(usage.what());
         return 2;
+    } catch (const Interrupted& interrupted) {
+        // Everything on the way out has been cleaned up by now.
+        const int signal_number = interrupted.signal_number();
+        print_error("interrupted by signal " + std::to_string(signal_number) + " (" + ::strsignal(signal_number) + ")");
+        return 128 + signal_number;
     } catch (const ResolverExit& resolver) {
         return resolver.status();
     } catch (const QuorlError& failure) {

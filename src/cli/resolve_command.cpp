@@ -1,10 +1,31 @@
 #include <iostream>
+#include <optional>
 
 #include "cli/commands.h"
 #include "release/package_extras_manager.h"
 #include "support/pure_path.h"
+#include "support/errors.h"
+#include "support/file_lock.h"
+#include "support/files.h"
 
 namespace quorl::cli {
+namespace {
+
+// Two runs on one pinned file would each install what the other resolved,
+// or a mix of both: they take turns on a lock beside the file (through
+// symlinks, so two links to one file share it). A path that cannot be a
+// file gets no lock; the resolver reports it.
+std::optional<FileLock> lock_pinned_file(const std::filesystem::path& pinned) {
+    std::optional<std::filesystem::path> file;
+    try {
+        file = files::replaced_file(pinned);
+    } catch (const OsError&) {
+    }
+    if (!file) return std::nullopt;
+    return std::optional<FileLock>(std::in_place, FileLock::beside(*file));
+}
+
+}  // namespace
 
 void resolve_dependencies(const ResolveArguments& arguments) {
     const PackageExtrasManagerConstants& defaults = PackageExtrasManager::constants();
@@ -21,6 +42,9 @@ void resolve_dependencies(const ResolveArguments& arguments) {
     const std::string output_name = pure_path::name(resolved_out);
     // Flushed: the resolver's own output must come after this line.
     std::cout << "Generating " << output_name << " from " << pure_path::name(requirements_in) << std::endl;
+
+    // Held until the installation has ended.
+    const std::optional<FileLock> lock = lock_pinned_file(resolved_out);
 
     const GeneratorOutput result = PackageExtrasManager::resolve_requirements(
         requirements_in, pure_path::parent(resolved_out), output_name, index_urls, trusted_domains);

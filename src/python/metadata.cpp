@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "support/errors.h"
+#include "support/file_descriptor.h"
+#include "support/logging.h"
+#include "support/signals.h"
 #include "support/text.h"
 
 namespace quorl {
@@ -15,6 +19,11 @@ namespace {
 
 // Large enough for the header block of almost every METADATA file in one read.
 constexpr std::size_t CHUNK = 4096;
+
+// Real header blocks and requires.txt files stay far below this, even with
+// a long description written as a header; a broken or hostile file (a
+// sparse file of gigabytes without a blank line) must not be read whole.
+constexpr std::size_t MAX_READ = std::size_t{4} << 20;
 
 bool equals_ignoring_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -26,21 +35,6 @@ bool equals_ignoring_case(std::string_view a, std::string_view b) {
     }
     return true;
 }
-
-// Closes the descriptor on every path out of a reader.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 [[noreturn]] void throw_read_error(std::string_view shown_path, int error) {
     throw OsError("Cannot read " + std::string(shown_path) + ": " + std::strerror(error));
@@ -76,7 +70,18 @@ std::size_t find_header_end(std::string_view data, std::size_t from) {
     return std::string_view::npos;
 }
 
-// Reads until `stop(buffer, scanned)` finds the end or the file ends.
+// Keeps the complete lines of a read that reached MAX_READ, and says so.
+std::string cut_at_bound(std::string buffer, std::string_view shown_path) {
+    const std::size_t last_newline = buffer.rfind('\n');
+    buffer.resize(last_newline == std::string::npos ? 0 : last_newline + 1);
+    log::warning(std::string(shown_path) + ": more than " + std::to_string(MAX_READ >> 20) +
+                 " MiB to read; only its complete lines within the first " + std::to_string(MAX_READ >> 20) +
+                 " MiB are used");
+    return buffer;
+}
+
+// Reads until `stop(buffer, scanned)` finds the end, the file ends, or
+// MAX_READ bytes were read.
 template <typename StopAt>
 std::optional<std::string> read_until(int directory_fd, const char* relative_path, std::string_view shown_path,
                                       StopAt stop) {
@@ -86,11 +91,16 @@ std::optional<std::string> read_until(int directory_fd, const char* relative_pat
     std::size_t scanned = 0;
     while (true) {
         const std::size_t old_size = buffer.size();
-        buffer.resize(old_size + CHUNK);
-        const ssize_t got = ::read(file.get(), buffer.data() + old_size, CHUNK);
+        // One byte past the bound tells a file of exactly MAX_READ bytes,
+        // read whole, from a longer one.
+        if (old_size > MAX_READ) return cut_at_bound(std::move(buffer), shown_path);
+        const std::size_t chunk = std::min(CHUNK, MAX_READ + 1 - old_size);
+        buffer.resize(old_size + chunk);
+        const ssize_t got = ::read(file.get(), buffer.data() + old_size, chunk);
         if (got < 0) {
             if (errno == EINTR) {
                 buffer.resize(old_size);
+                signals::throw_if_interrupted();
                 continue;
             }
             if (errno == EISDIR) return std::nullopt;

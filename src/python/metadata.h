@@ -25,13 +25,15 @@ MetadataHeaders parse_metadata_headers(std::string_view text);
 // Reads the header block of the metadata file `relative_path` below the
 // directory open as `directory_fd` (AT_FDCWD for the current directory):
 // reads in chunks and stops after the first empty line, so the long
-// description body of METADATA is not read. Returns nothing when the file
+// description body of METADATA is not read. At most 4 MiB are read: past
+// that, the complete lines read so far count and a warning names the file.
+// Returns nothing when the file
 // does not exist or is not a regular file; throws OsError naming `shown_path`
 // on other read failures.
 std::optional<std::string> read_metadata_headers(int directory_fd, const char* relative_path, std::string_view shown_path);
 
-// Reads a whole small file below `directory_fd` (requires.txt); nothing when
-// it does not exist. Throws OsError naming `shown_path` on other failures.
+// Reads a whole small file below `directory_fd` (requires.txt), bounded as
+// above; nothing when it does not exist. Throws OsError naming `shown_path` on other failures.
 std::optional<std::string> read_small_file(int directory_fd, const char* relative_path, std::string_view shown_path);
 
 // Converts the sections of an egg-info requires.txt into requirement lines

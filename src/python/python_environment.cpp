@@ -12,15 +12,25 @@
 namespace quorl {
 namespace {
 
+// The answer is framed by these, each between NUL bytes: whatever else the
+// interpreter prints (a .pth file that prints at start-up, an exit hook)
+// stays outside.
 constexpr std::string_view ANSWER_TAG = "quorl-environment-1";
+constexpr std::string_view ANSWER_END = "quorl-environment-end";
 
-// Prints NUL-separated fields: the tag, sys.executable, the marker values in
-// the order of MARKER_FIELDS, then the sys.path entries. NUL cannot occur in
-// paths or in these values, and bytes pass unchanged (no JSON escaping of
-// undecodable file names). The marker values are computed as PEP 508 says;
-// on POSIX the platform values come from os.uname() and sys.version, which is
-// what the platform module answers there, without its import time.
+// Far more than any real answer; an interpreter that floods its output is
+// stopped there rather than read without end.
+constexpr std::size_t MAX_ANSWER = std::size_t{8} << 20;
+
+// Prints NUL-separated fields after a NUL: the tag, sys.executable, the
+// marker values in the order of MARKER_FIELDS, the sys.path entries, then
+// the end tag. NUL cannot occur in paths or in these values, and bytes pass
+// unchanged (no JSON escaping of undecodable file names). The marker values
+// are computed as PEP 508 says; on POSIX the platform values come from
+// os.uname() and sys.version, which is what the platform module answers
+// there, without its import time.
 constexpr const char* QUERY_PROGRAM = R"(import os, sys
+sys.stdout.flush()
 def full(v):
     s = "%d.%d.%d" % (v.major, v.minor, v.micro)
     if v.releaselevel != "final":
@@ -40,7 +50,7 @@ path = sys.path[1:] if sys.path[:1] == [""] else sys.path
 fields = [sys.executable or "", impl, full(sys.implementation.version), os.name, machine, implementation,
           release, system, version, python, ".".join(python.split(".")[:2]), sys.platform] + list(path)
 out = getattr(sys.stdout, "buffer", sys.stdout)
-out.write(b"\0".join([b"quorl-environment-1"] + [os.fsencode(f) for f in fields]) + b"\0")
+out.write(b"\0" + b"\0".join([b"quorl-environment-1"] + [os.fsencode(f) for f in fields] + [b"quorl-environment-end"]) + b"\0")
 out.flush()
 )";
 
@@ -53,9 +63,13 @@ constexpr std::array<MarkerVariable, 11> MARKER_FIELDS = {
     MarkerVariable::SysPlatform,
 };
 
-// The last non-empty line of the interpreter's error output: with a
-// traceback, the exception itself.
+// The interpreter's own last error line: with a traceback, the exception
+// itself. A fatal start-up error ("No module named 'encodings'" for a bogus
+// PYTHONHOME) is followed by a dump of the threads' stacks, left out.
 std::string last_line(std::string_view err) {
+    for (const std::string_view dump : {std::string_view("\nCurrent thread "), std::string_view("\nThread 0x")}) {
+        err = err.substr(0, err.find(dump));
+    }
     std::string_view rest = text::rstrip(err);
     const std::size_t newline = rest.rfind('\n');
     return std::string(text::strip(newline == std::string_view::npos ? rest : rest.substr(newline + 1)));
@@ -64,13 +78,21 @@ std::string last_line(std::string_view err) {
 }  // namespace
 
 PythonEnvironment parse_python_environment_answer(std::string_view answer) {
+    const std::string opening = '\0' + std::string(ANSWER_TAG) + '\0';
+    const std::size_t begin = answer.find(opening);
     std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    for (std::size_t nul = answer.find('\0'); nul != std::string_view::npos; nul = answer.find('\0', start)) {
-        fields.push_back(answer.substr(start, nul - start));
-        start = nul + 1;
+    bool ended = false;
+    if (begin != std::string_view::npos) {
+        std::size_t start = begin + 1;
+        for (std::size_t nul = answer.find('\0', start); nul != std::string_view::npos && !ended;
+             nul = answer.find('\0', start)) {
+            const std::string_view field = answer.substr(start, nul - start);
+            ended = field == ANSWER_END;
+            if (!ended) fields.push_back(field);
+            start = nul + 1;
+        }
     }
-    if (start != answer.size() || fields.size() < 2 + MARKER_FIELDS.size() || fields[0] != ANSWER_TAG) {
+    if (!ended || fields.size() < 2 + MARKER_FIELDS.size()) {
         // Completed by the caller to "The Python interpreter X gave an ...".
         throw QuorlError("unexpected answer: '" +
                          std::string(answer.substr(0, 200)) + "'");
@@ -90,10 +112,15 @@ PythonEnvironment query_python_environment(const std::filesystem::path& interpre
     const std::string shown = interpreter.string();
     ProcessResult result;
     try {
-        result = run_process({shown, "-c", QUERY_PROGRAM},
-                             {StreamMode::Capture, StreamMode::Capture});
+        result = run_process({shown, "-c", QUERY_PROGRAM}, {.stdout_mode = StreamMode::Capture,
+                                                             .stderr_mode = StreamMode::Capture,
+                                                             .capture_limit = MAX_ANSWER});
     } catch (const OsError& error) {
         throw QuorlError("Cannot run the Python interpreter " + shown + ": " + error.what());
+    }
+    if (result.overflowed) {
+        throw QuorlError("The Python interpreter " + shown + " wrote more than " + std::to_string(MAX_ANSWER >> 20) +
+                         " MiB while reading its environment: stopped it");
     }
     if (result.exit_status != 0) {
         const std::string cause = last_line(result.err);

@@ -109,9 +109,12 @@ void RequirementGenerator::install_requirements(const std::filesystem::path& req
     const IndexAccess indexes(extra_index_urls);
     const std::vector<std::string> command =
         pip_install_command(find_python_interpreter(), requirements_file_path, indexes.urls(), trusted_domains);
-    ProcessOptions options{StreamMode::Null, StreamMode::Capture};
-    options.environment = indexes.environment();
-    options.keep_last_bytes = PIP_ERROR_BYTES;
+    // pip install may ask the user something: it keeps this process's input.
+    const ProcessOptions options{.stdout_mode = StreamMode::Null,
+                                 .stderr_mode = StreamMode::Capture,
+                                 .environment = indexes.environment(),
+                                 .keep_last_bytes = PIP_ERROR_BYTES,
+                                 .stdin_mode = StreamMode::Inherit};
     const ProcessResult result = run_process(command, options);
     if (result.exit_status == 0) return;
     show_error_tail(result);

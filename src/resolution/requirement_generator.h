@@ -42,7 +42,9 @@ public:
     // when pip-compile is not installed (a warning says so). Then removes
     // REMOVED_ENTRIES and reads the pins back. A failed resolver run logs
     // "An error happened processing the input .in file <input>" and throws
-    // ResolverExit with the resolver's exit status.
+    // ResolverExit with the resolver's exit status. A cleaning that fails
+    // prints the line of remove_entries_from_file, then throws QuorlError
+    // naming the file and the cause.
     static GeneratorOutput generate_requirement_file(const GeneratorInput& generator_input);
 
     // Rewrites `file_path` (atomically) without the lines whose package part

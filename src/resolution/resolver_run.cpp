@@ -23,8 +23,8 @@ int run_pip_compile(const std::filesystem::path& pip_compile, const std::vector<
                     const IndexAccess& indexes) {
     std::vector<std::string> command{pip_compile.string()};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    ProcessOptions options;
-    options.environment = indexes.environment();
+    // The resolver runs on this process's own streams, input included.
+    const ProcessOptions options{.environment = indexes.environment(), .stdin_mode = StreamMode::Inherit};
     return run_process(command, options).exit_status;
 }
 
@@ -65,8 +65,8 @@ int resolve_with_pip(const std::filesystem::path& python, const std::filesystem:
                      const std::vector<std::string>& trusted_domains) {
     TemporaryDirectory scratch("quorl-resolve");
     const std::filesystem::path report = scratch.path() / "report.json";
-    ProcessOptions options;
-    options.environment = indexes.environment();
+    // In place of the resolver, on the same streams.
+    const ProcessOptions options{.environment = indexes.environment(), .stdin_mode = StreamMode::Inherit};
     const int status =
         run_process(pip_fallback_command(python, input, report, indexes.urls(), trusted_domains), options)
             .exit_status;

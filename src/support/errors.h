@@ -100,4 +100,17 @@ private:
     int status_;
 };
 
+// SIGINT, SIGTERM or SIGHUP asked the run to stop: `main` exits with
+// 128 + the signal once everything on the way has been cleaned up.
+class Interrupted : public QuorlError {
+public:
+    explicit Interrupted(int signal_number)
+        : QuorlError("interrupted by signal " + std::to_string(signal_number)), signal_(signal_number) {}
+    int signal_number() const noexcept { return signal_; }
+    const char* kind() const noexcept override { return "Interrupted"; }
+
+private:
+    int signal_;
+};
+
 }  // namespace quorl

@@ -1,19 +1,133 @@
 #include "support/files.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "support/errors.h"
+#include "support/file_descriptor.h"
+#include "support/signals.h"
 
 namespace quorl::files {
 namespace {
 
+// As many links as the kernel follows before it gives up with ELOOP.
+constexpr int MAX_LINK_HOPS = 40;
+
 std::string os_message(const std::string& what, const std::filesystem::path& path, int error) {
     return what + " '" + path.string() + "': " + std::strerror(error);
+}
+
+[[noreturn]] void fail_write(const std::filesystem::path& path, int error) {
+    throw OsError(os_message("cannot write", path, error));
+}
+
+// open(2) that waits through signals, unless one asks the run to stop (an
+// open of a FIFO blocks until the other side opens it).
+int open_waiting(const std::filesystem::path& path, int flags, mode_t mode = 0) {
+    while (true) {
+        signals::throw_if_interrupted();
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0 || errno != EINTR) return fd;
+    }
+}
+
+// What writing `path` means once symlinks are followed.
+struct Target {
+    std::filesystem::path file;               // the file written or replaced
+    bool in_place = false;                    // not a regular file
+    std::optional<struct stat> existing;      // the regular file replaced
+};
+
+// Follows the symlinks of a name that does not exist as a file: a dangling
+// link names the file to create.
+std::filesystem::path follow_dangling_links(const std::filesystem::path& path, const std::filesystem::path& shown) {
+    std::filesystem::path current = path;
+    for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        char link[PATH_MAX];
+        const ssize_t length = ::readlink(current.c_str(), link, sizeof link);
+        if (length < 0) fail_write(shown, errno);
+        if (static_cast<std::size_t>(length) == sizeof link) fail_write(shown, ENAMETOOLONG);
+        const std::filesystem::path next(std::string(link, static_cast<std::size_t>(length)));
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    fail_write(shown, ELOOP);
+}
+
+Target locate(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) return {path, true, std::nullopt};
+        // realpath() rather than reading links one by one: links such as
+        // /dev/stdout lead through /proc, whose link texts are not paths.
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real == nullptr) fail_write(path, errno);
+        Target target{real, false, info};
+        std::free(real);
+        return target;
+    }
+    if (errno != ENOENT) fail_write(path, errno);
+    return {follow_dangling_links(path, path), false, std::nullopt};
+}
+
+void write_in_place(const std::filesystem::path& path, std::string_view content) {
+    FileDescriptor file(open_waiting(path, O_WRONLY | O_TRUNC));
+    if (!file.is_open()) fail_write(path, errno);
+    if (const int error = write_all(file.get(), content); error != 0) fail_write(path, error);
+    if (const int error = file.close(); error != 0) fail_write(path, error);
+}
+
+// A temporary file beside the target, removed unless it was renamed into
+// place. Its name has a fixed short length, so that any target name the file
+// system accepts works.
+class TemporaryFile {
+public:
+    TemporaryFile(const std::filesystem::path& directory, const std::filesystem::path& shown)
+        : path_((directory / ".quorl-XXXXXX.tmp").string()) {
+        fd_.reset(::mkstemps(path_.data(), 4));
+        if (!fd_.is_open()) fail_write(shown, errno);
+    }
+    ~TemporaryFile() {
+        fd_.reset();
+        if (!renamed_) ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    FileDescriptor& fd() { return fd_; }
+    const std::string& path() const { return path_; }
+    void mark_renamed() { renamed_ = true; }
+
+private:
+    std::string path_;
+    FileDescriptor fd_;
+    bool renamed_ = false;
+};
+
+// The replaced file's owner, group and mode, as `sed -i` keeps them; a new
+// file gets the mode of a plain create. mkstemp() made the file 0600.
+// Returns 0 or the errno value of a failed fchmod().
+int carry_over_attributes(int fd, const std::optional<struct stat>& existing) {
+    if (!existing) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
+    }
+    struct stat created {};
+    if (::fstat(fd, &created) == 0 && (created.st_uid != existing->st_uid || created.st_gid != existing->st_gid)) {
+        // Only root may give a file away; anyone may keep the group when
+        // they belong to it. Failing both keeps this user's ownership.
+        if (::fchown(fd, existing->st_uid, existing->st_gid) != 0) (void)::fchown(fd, -1, existing->st_gid);
+    }
+    // After fchown, which clears the set-user-ID and set-group-ID bits.
+    return ::fchmod(fd, existing->st_mode & 07777) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -24,77 +138,62 @@ bool is_executable(const std::filesystem::path& path) {
 }
 
 std::string read(const std::filesystem::path& path, std::size_t max_bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw OsError(os_message("cannot open", path, errno));
+    const FileDescriptor file(open_waiting(path, O_RDONLY));
+    if (!file.is_open()) throw OsError(os_message("cannot open", path, errno));
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
         throw OsError(os_message("cannot read", path, EISDIR));
     }
     std::string content;
     char buffer[1 << 16];
     while (true) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
         if (got < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            throw OsError(os_message("cannot read", path, error));
+            if (errno == EINTR) {
+                signals::throw_if_interrupted();
+                continue;
+            }
+            throw OsError(os_message("cannot read", path, errno));
         }
         if (got == 0) break;
         if (static_cast<std::size_t>(got) > max_bytes - content.size()) {
-            ::close(fd);
             throw OsError("cannot read '" + path.string() + "': longer than " + std::to_string(max_bytes) + " bytes");
         }
         content.append(buffer, static_cast<std::size_t>(got));
     }
-    ::close(fd);
     return content;
 }
 
+std::optional<std::filesystem::path> replaced_file(const std::filesystem::path& path) {
+    Target target = locate(path);
+    if (target.in_place) return std::nullopt;
+    return std::move(target.file);
+}
+
 void replace_atomically(const std::filesystem::path& path, std::string_view content) {
+    const Target target = locate(path);
+    if (target.in_place) {
+        write_in_place(path, content);
+        return;
+    }
+    if (target.existing) {
+        // Refused exactly when open() would refuse to write the file itself.
+        const FileDescriptor probe(open_waiting(target.file, O_WRONLY | O_NONBLOCK));
+        if (!probe.is_open()) fail_write(path, errno);
+    }
     const std::filesystem::path directory =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string temp_name = ".";
-    temp_name += path.filename().string();
-    temp_name += ".tmpXXXXXX";
-    std::string temp = (directory / temp_name).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw OsError(os_message("cannot write", path, errno));
-
-    auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw OsError(os_message("cannot write", path, error));
-    };
-    // mkstemp creates the file 0600; give it the mode a plain create would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    struct stat existing {};
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
-                                                             : (0666 & ~mask);
-    if (::fchmod(fd, mode) != 0) fail(errno);
-
-    std::size_t written = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        written += static_cast<std::size_t>(n);
+        target.file.has_parent_path() ? target.file.parent_path() : std::filesystem::path(".");
+    TemporaryFile temporary(directory, path);
+    if (const int error = carry_over_attributes(temporary.fd().get(), target.existing); error != 0) {
+        fail_write(path, error);
     }
-    if (::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        throw OsError(os_message("cannot write", path, error));
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        throw OsError(os_message("cannot write", path, error));
-    }
+    if (const int error = write_all(temporary.fd().get(), content); error != 0) fail_write(path, error);
+    if (::fsync(temporary.fd().get()) != 0) fail_write(path, errno);
+    if (const int error = temporary.fd().close(); error != 0) fail_write(path, error);
+    // The last moment a stop request can keep the previous file.
+    signals::throw_if_interrupted();
+    if (::rename(temporary.path().c_str(), target.file.c_str()) != 0) fail_write(path, errno);
+    temporary.mark_renamed();
 }
 
 }  // namespace quorl::files

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,10 +17,25 @@ bool is_executable(const std::filesystem::path& path);
 // `max_bytes` is an OsError naming the path and the bound.
 std::string read(const std::filesystem::path& path, std::size_t max_bytes = SIZE_MAX);
 
-// Replaces the file at `path` with `content` atomically: the bytes go into a
-// temporary file in the same directory, which is flushed and renamed over the
-// target. On any failure the previous file is left as it was and the
-// temporary file is removed.
+// Writes `content` as the new content of `path`, as a careful in-place
+// editor does:
+// - a symlink is followed (a relative one from the link's directory) and
+//   its target is replaced; the link stays;
+// - a regular file, or a name that does not exist yet, is replaced
+//   atomically: the bytes go into a temporary file with a short fixed-length
+//   name in the same directory, which is flushed and renamed over the
+//   target. The previous file's mode, and where permitted its owner and
+//   group, carry over; a new file gets the mode a plain create would give;
+// - an existing file that is not a regular file (a device such as
+//   /dev/null, a FIFO, /dev/stdout) is written in place;
+// - a file this process may not open for writing is refused, even where
+//   its directory would allow the rename.
+// On any failure the previous file is left as it was and the temporary file
+// is removed.
 void replace_atomically(const std::filesystem::path& path, std::string_view content);
+
+// The regular file that replace_atomically(path) replaces or creates, with
+// symlinks followed; nothing when `path` names something written in place.
+std::optional<std::filesystem::path> replaced_file(const std::filesystem::path& path);
 
 }  // namespace quorl::files

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,8 +12,10 @@
 #include <string_view>
 
 #include "support/errors.h"
+#include "support/file_descriptor.h"
 #include "support/logging.h"
 #include "support/redact.h"
+#include "support/signals.h"
 
 extern char** environ;
 
@@ -26,26 +29,42 @@ std::string shown_program(const std::vector<std::string>& argv) {
     return shown;
 }
 
-struct Pipe {
-    int read_end = -1;
-    int write_end = -1;
-};
+// How the child's standard streams are wired. Holds this process's ends of
+// the capture pipes; the child's ends are closed once it has started.
+class StreamPlan {
+public:
+    StreamPlan() { posix_spawn_file_actions_init(&actions_); }
+    ~StreamPlan() { posix_spawn_file_actions_destroy(&actions_); }
+    StreamPlan(const StreamPlan&) = delete;
+    StreamPlan& operator=(const StreamPlan&) = delete;
 
-Pipe open_pipe() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw OsError(std::string("cannot create pipe: ") + std::strerror(errno));
-    return {fds[0], fds[1]};
-}
-
-// Wires one standard stream of the child according to `mode`.
-void plan_stream(posix_spawn_file_actions_t& actions, StreamMode mode, int target, Pipe& pipe) {
-    if (mode == StreamMode::Null) {
-        posix_spawn_file_actions_addopen(&actions, target, "/dev/null", O_WRONLY, 0);
-    } else if (mode == StreamMode::Capture) {
-        pipe = open_pipe();
-        posix_spawn_file_actions_adddup2(&actions, pipe.write_end, target);
+    void input(StreamMode mode) {
+        if (mode != StreamMode::Inherit) {
+            posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        }
     }
-}
+    void output(StreamMode mode, int target, FileDescriptor& read_end) {
+        if (mode == StreamMode::Null) {
+            posix_spawn_file_actions_addopen(&actions_, target, "/dev/null", O_WRONLY, 0);
+        } else if (mode == StreamMode::Capture) {
+            int fds[2];
+            if (::pipe2(fds, O_CLOEXEC) != 0) throw OsError(std::string("cannot create pipe: ") + std::strerror(errno));
+            read_end.reset(fds[0]);
+            child_ends_[target == STDOUT_FILENO ? 0 : 1].reset(fds[1]);
+            posix_spawn_file_actions_adddup2(&actions_, fds[1], target);
+        }
+    }
+    // After the start: only the child may hold the write ends, so that the
+    // pipes close when it ends.
+    void close_child_ends() {
+        for (FileDescriptor& end : child_ends_) end.reset();
+    }
+    const posix_spawn_file_actions_t* actions() const { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+    FileDescriptor child_ends_[2];
+};
 
 // This process's environment with `overrides` set: the child's envp.
 std::vector<std::string> child_environment(const std::vector<std::pair<std::string, std::string>>& overrides) {
@@ -70,43 +89,9 @@ void trim_front(std::string& sink, std::size_t keep, std::size_t& dropped, bool 
     dropped += cut;
 }
 
-// Reads both pipes until they close, so that neither can fill up and block
-// the child.
-void drain(Pipe& out_pipe, Pipe& err_pipe, ProcessResult& result, std::size_t keep) {
-    struct Source {
-        int fd;
-        std::string* sink;
-        std::size_t* dropped;
-    };
-    std::vector<Source> sources;
-    if (out_pipe.read_end >= 0) sources.push_back({out_pipe.read_end, &result.out, &result.out_dropped});
-    if (err_pipe.read_end >= 0) sources.push_back({err_pipe.read_end, &result.err, &result.err_dropped});
-    char buffer[1 << 16];
-    while (!sources.empty()) {
-        std::vector<pollfd> fds;
-        for (const Source& source : sources) fds.push_back({source.fd, POLLIN, 0});
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (std::size_t i = fds.size(); i-- > 0;) {
-            if (fds[i].revents == 0) continue;
-            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sources[i].sink->append(buffer, static_cast<std::size_t>(got));
-                trim_front(*sources[i].sink, keep, *sources[i].dropped, false);
-            } else if (got == 0 || errno != EINTR) {
-                ::close(sources[i].fd);
-                sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
-            }
-        }
-    }
-}
-
-}  // namespace
-
-ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
-    if (argv.empty()) throw OsError("cannot run an empty command");
+// Starts the child with the signal mask the tool had before it blocked the
+// interrupts; registers it to receive them.
+pid_t start(const std::vector<std::string>& argv, const ProcessOptions& options, const StreamPlan& plan) {
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
@@ -115,48 +100,110 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     for (const std::string& entry : env_entries) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    Pipe out_pipe, err_pipe;
-    ProcessResult result;
+    const signals::BlockInterrupts blocked;
+    signals::throw_if_interrupted();
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setsigmask(&attributes, &blocked.previous_mask());
     pid_t pid = -1;
-    int spawn_error = 0;
-    try {
-        plan_stream(actions, options.stdout_mode, STDOUT_FILENO, out_pipe);
-        plan_stream(actions, options.stderr_mode, STDERR_FILENO, err_pipe);
-        spawn_error = argv[0].find('/') == std::string::npos
-                          ? ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data())
-                          : ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    } catch (...) {
-        posix_spawn_file_actions_destroy(&actions);
-        for (int fd : {out_pipe.read_end, out_pipe.write_end, err_pipe.read_end, err_pipe.write_end}) {
-            if (fd >= 0) ::close(fd);
-        }
-        throw;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    if (out_pipe.write_end >= 0) ::close(out_pipe.write_end);
-    if (err_pipe.write_end >= 0) ::close(err_pipe.write_end);
-    if (spawn_error != 0) {
-        if (out_pipe.read_end >= 0) ::close(out_pipe.read_end);
-        if (err_pipe.read_end >= 0) ::close(err_pipe.read_end);
-        throw OsError("cannot run '" + redact_credentials(argv[0]) + "': " + std::strerror(spawn_error));
-    }
+    const int error = argv[0].find('/') == std::string::npos
+                          ? ::posix_spawnp(&pid, args[0], plan.actions(), &attributes, args.data(), envp.data())
+                          : ::posix_spawn(&pid, args[0], plan.actions(), &attributes, args.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) throw OsError("cannot run '" + redact_credentials(argv[0]) + "': " + std::strerror(error));
+    signals::set_running_child(pid);
+    return pid;
+}
 
-    drain(out_pipe, err_pipe, result, options.keep_last_bytes);
-    trim_front(result.out, options.keep_last_bytes, result.out_dropped, true);
-    trim_front(result.err, options.keep_last_bytes, result.err_dropped, true);
+// Reads both pipes until they close, so that neither can fill up and block
+// the child; keeps the last options.keep_last_bytes of each. Past
+// options.capture_limit bytes on one of them the child is killed: returns
+// false then.
+bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& result, const ProcessOptions& options,
+           pid_t pid) {
+    struct Source {
+        FileDescriptor* fd;
+        std::string* sink;
+        std::size_t* dropped;
+    };
+    const std::size_t limit = options.capture_limit;
+    std::vector<Source> sources;
+    if (out_pipe.is_open()) sources.push_back({&out_pipe, &result.out, &result.out_dropped});
+    if (err_pipe.is_open()) sources.push_back({&err_pipe, &result.err, &result.err_dropped});
+    char buffer[1 << 16];
+    while (!sources.empty()) {
+        std::vector<pollfd> fds;
+        for (const Source& source : sources) fds.push_back({source.fd->get(), POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;  // a signal was passed on; the child decides
+            break;
+        }
+        for (std::size_t i = fds.size(); i-- > 0;) {
+            if (fds[i].revents == 0) continue;
+            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sources[i].sink->append(buffer, static_cast<std::size_t>(got));
+                trim_front(*sources[i].sink, options.keep_last_bytes, *sources[i].dropped, false);
+                if (limit != 0 && sources[i].sink->size() > limit) {
+                    sources[i].sink->resize(limit);
+                    ::kill(pid, SIGKILL);
+                    return false;
+                }
+            } else if (got == 0 || errno != EINTR) {
+                sources[i].fd->reset();
+                sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+    }
+    return true;
+}
+
+// Waits for the child to end, then reaps it with the interrupts blocked: a
+// signal that comes later must not be passed on to a recycled process ID.
+int wait_for(pid_t pid) {
+    siginfo_t info {};
+    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0) {
+        if (errno != EINTR) throw OsError(std::string("cannot wait for child: ") + std::strerror(errno));
+    }
+    const signals::BlockInterrupts blocked;
+    signals::set_running_child(0);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) throw OsError(std::string("cannot wait for child: ") + std::strerror(errno));
     }
+    return status;
+}
+
+}  // namespace
+
+ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    if (argv.empty()) throw OsError("cannot run an empty command");
+    StreamPlan plan;
+    FileDescriptor out_pipe, err_pipe;
+    plan.input(options.stdin_mode);
+    plan.output(options.stdout_mode, STDOUT_FILENO, out_pipe);
+    plan.output(options.stderr_mode, STDERR_FILENO, err_pipe);
+    const pid_t pid = start(argv, options, plan);
+    plan.close_child_ends();
+
+    ProcessResult result;
+    result.overflowed = !drain(out_pipe, err_pipe, result, options, pid);
+    trim_front(result.out, options.keep_last_bytes, result.out_dropped, true);
+    trim_front(result.err, options.keep_last_bytes, result.err_dropped, true);
+    out_pipe.reset();
+    err_pipe.reset();
+    const int status = wait_for(pid);
+    signals::throw_if_interrupted();
     if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);
         result.exit_status = 128 + result.signal;
         // A killed program says nothing itself; without this line the
         // caller's message would be the only trace.
-        log::warning(shown_program(argv) + " was killed by signal " + std::to_string(result.signal) + " (" +
-                     ::strsignal(result.signal) + ")");
+        if (!result.overflowed) {
+            log::warning(shown_program(argv) + " was killed by signal " + std::to_string(result.signal) + " (" +
+                         ::strsignal(result.signal) + ")");
+        }
     } else {
         result.exit_status = WEXITSTATUS(status);
     }

@@ -52,28 +52,44 @@ class FakeVenv:
         return env
 
 
+# Appends "start PID" to STANDIN_LOG when set, sleeps STANDIN_SLEEP seconds,
+# then "end PID": how tests see that a child runs, and when.
+LOGGED_SLEEP = """
+def logged(event):
+    if os.environ.get("STANDIN_LOG"):
+        with open(os.environ["STANDIN_LOG"], "a") as log:
+            log.write(f"{event} {os.getpid()}\\n")
+logged("start")
+time.sleep(float(os.environ.get("STANDIN_SLEEP", "0")))
+"""
+
 # pip-compile as the tool runs it: copies STANDIN_COPY to --output-file when
-# set, then kills itself with STANDIN_SIGNAL or exits with STANDIN_STATUS.
+# set (after the logged sleep), then kills itself with STANDIN_SIGNAL or exits
+# with STANDIN_STATUS.
 PIP_COMPILE = f"""#!{SYSTEM_PYTHON}
-import os, shutil, signal, sys
+import os, shutil, signal, sys, time
 args = sys.argv[1:]
+{LOGGED_SLEEP}
 if os.environ.get("STANDIN_COPY"):
     shutil.copyfile(os.environ["STANDIN_COPY"], args[args.index("--output-file") + 1])
+logged("end")
 if os.environ.get("STANDIN_SIGNAL"):
     os.kill(os.getpid(), int(os.environ["STANDIN_SIGNAL"]))
 sys.exit(int(os.environ.get("STANDIN_STATUS", "0")))
 """
 
-# The interpreter of a resolve environment: `-m pip` is scripted (FAKE_PIP =
-# "kill": killed by SIGKILL; "report": pip's --report lists FAKE_PINS, given
-# as name==version,...; "fail": an error naming each index URL it was given,
-# status 1; "say": FAKE_PIP_SAYS repeated FAKE_PIP_TIMES times as one error
-# line, status 1); anything else runs the real interpreter.
+# The interpreter of a resolve environment: `-m pip` is scripted (the logged
+# sleep first; then FAKE_PIP = "kill": killed by SIGKILL; "report": pip's
+# --report lists FAKE_PINS, given as name==version,...; "fail": an error
+# naming each index URL it was given, status 1; "say": FAKE_PIP_SAYS repeated
+# FAKE_PIP_TIMES times as one error line, status 1); anything else runs the
+# real interpreter.
 PYTHON = f"""#!/bin/sh
 if [ "$1" = "-m" ] && [ "$2" = "pip" ]; then
   exec {SYSTEM_PYTHON} - "$@" <<'EOF'
-import json, os, signal, sys
+import json, os, signal, sys, time
 args = sys.argv[1:]
+{LOGGED_SLEEP}
 mode = os.environ.get("FAKE_PIP", "")
 if mode == "kill":
     os.kill(os.getpid(), signal.SIGKILL)

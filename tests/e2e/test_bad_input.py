@@ -6,6 +6,7 @@ exit status; none crashes, hangs or touches a file it should not."""
 import json
 import os
 import shutil
+import subprocess
 
 import pytest
 
@@ -75,6 +76,17 @@ def test_entries_that_harm_nothing_are_read_past(exe, venv, site, case):
     result = groups(exe, venv)
     assert (result.returncode, result.stdout) == (0, LISTING), result.stderr
     assert b"Error" not in result.stderr and b"ERROR" not in result.stderr
+
+
+def test_a_sparse_2_gb_metadata_is_read_up_to_a_bound(exe, venv, site):
+    metadata = dist_info(site, "sparse") / "METADATA"
+    with open(metadata, "wb") as sparse:
+        sparse.write(b"Name: sparse\nRequires-Dist: helper\n")
+        sparse.truncate(2 << 30)  # no blank line ends the header block
+    result = groups(exe, venv)
+    assert (result.returncode, result.stdout) == (0, LISTING), result.stderr
+    assert error_lines(result) == [
+        f"WARNING: {metadata}: more than 4 MiB to read; only its complete lines within the first 4 MiB are used"]
 
 
 def deep_marker(site):
@@ -291,6 +303,46 @@ def test_no_interpreter_is_one_clear_error(exe, tmp_path, command):
     result = run_bytes(exe, command, env, cwd=tmp_path)
     assert_one_clear_error(result, 1, str(tmp_path / "no-such-venv"))
     assert not (tmp_path / "out.json").exists() and not (tmp_path / "out.txt").exists()
+
+
+def write_interpreter(venv, script):
+    python = venv.bin / "python"
+    python.unlink()
+    python.write_text(script)
+    python.chmod(0o755)
+
+
+# Interpreters that misbehave around the answer: each run ends (none waits
+# on the terminal or reads a flood whole) with the listing or one clear line.
+INTERPRETERS = {
+    "floods its output": (lambda venv: write_interpreter(venv, "#!/bin/sh\nexec head -c 67108864 /dev/zero\n"), {},
+                          ["bin/python wrote more than 8 MiB while reading its environment"]),
+    "bogus PYTHONHOME": (lambda venv: None, {"PYTHONHOME": "/nonexistent"},
+                         ["bin/python failed with exit status 1", "No module named 'encodings'"]),
+    "a .pth file prints": (lambda venv: (venv.site_packages / "noisy.pth").write_text(
+        "import sys; print('printed at start-up'); sys.stdout.flush()\n"), {}, None),
+    "interactive at a terminal": (lambda venv: None, {"PYTHONINSPECT": "1"}, None),
+}
+
+
+@pytest.mark.parametrize("case", INTERPRETERS)
+def test_an_interpreter_that_misbehaves_around_its_answer(exe, tmp_path, case):
+    prepare, variables, fragments = INTERPRETERS[case]
+    venv = plant_venv(tmp_path / "venv")
+    prepare(venv)
+    # A terminal that nobody types into: an interpreter that reads it, or
+    # turns interactive at it, waits for ever.
+    keep_open, terminal = os.openpty()
+    try:
+        result = subprocess.run([str(exe), "groups", "pins.txt", "-g", "all:good"], capture_output=True,
+                                env=venv.env(**variables), cwd=venv.path, stdin=terminal, timeout=60)
+    finally:
+        os.close(terminal)
+        os.close(keep_open)
+    if fragments is None:
+        assert (result.returncode, result.stdout) == (0, LISTING), result.stderr
+    else:
+        assert_one_clear_error(result, 1, *fragments)
 
 
 def resolve(exe, env, extra, *args):

@@ -16,9 +16,11 @@ namespace fs = std::filesystem;
 
 using namespace std::string_literals;
 
-TEST(PythonEnvironmentTest, ParsesTheAnswer) {
-    const std::string answer = "quorl-environment-1\0/venv/bin/python\0cpython\0003.11.2\0posix\0x86_64\0CPython\0"
-                               "6.1\0Linux\0#1 SMP\0003.11.2\0003.11\0linux\0/usr/lib/python311.zip\0/venv/site\0"s;
+TEST(PythonEnvironmentTest, ParsesTheAnswerBetweenWhateverElseWasPrinted) {
+    const std::string answer = "printed by a .pth file\n"
+                               "\0quorl-environment-1\0/venv/bin/python\0cpython\0003.11.2\0posix\0x86_64\0CPython\0"
+                               "6.1\0Linux\0#1 SMP\0003.11.2\0003.11\0linux\0/usr/lib/python311.zip\0/venv/site\0"
+                               "quorl-environment-end\0printed at exit"s;
     const PythonEnvironment env = parse_python_environment_answer(answer);
     EXPECT_EQ(env.executable, "/venv/bin/python");
     EXPECT_EQ(env.sys_path, (std::vector<std::string>{"/usr/lib/python311.zip", "/venv/site"}));
@@ -26,7 +28,9 @@ TEST(PythonEnvironmentTest, ParsesTheAnswer) {
     EXPECT_EQ(env.markers.get(MarkerVariable::PlatformVersion), "#1 SMP");
     EXPECT_EQ(env.markers.get(MarkerVariable::SysPlatform), "linux");
     EXPECT_THROW(parse_python_environment_answer("Traceback ..."), QuorlError);
-    EXPECT_THROW(parse_python_environment_answer("quorl-environment-1\0/x\0"s), QuorlError);
+    EXPECT_THROW(parse_python_environment_answer("\0quorl-environment-1\0/x\0quorl-environment-end\0"s), QuorlError);
+    // Cut off before its end tag.
+    EXPECT_THROW(parse_python_environment_answer(answer.substr(0, answer.find("quorl-environment-end"))), QuorlError);
 }
 
 class RealInterpreterTest : public testing::Test {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -101,6 +103,27 @@ TEST_F(FilesTest, MissingParentDirectoryIsAnOsError) {
     EXPECT_THROW(files::replace_atomically(dir_ / "missing" / "out.json", "x"), OsError);
     EXPECT_THROW(files::read(dir_ / "missing.txt"), OsError);
     EXPECT_THROW(files::read(dir_), OsError);
+}
+
+TEST_F(FilesTest, ReplaceThroughADanglingSymlinkCreatesItsTarget) {
+    std::filesystem::create_directories(dir_ / "sub");
+    std::filesystem::create_symlink("sub/new.txt", dir_ / "link");
+    EXPECT_EQ(files::replaced_file(dir_ / "link"), dir_ / "sub" / "new.txt");
+    files::replace_atomically(dir_ / "link", "x");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "link"));
+    EXPECT_EQ(files::read(dir_ / "sub" / "new.txt"), "x");
+    EXPECT_EQ(files::replaced_file("/dev/null"), std::nullopt);
+}
+
+TEST(ProcessTest, ChildReadsNoInputAndAFloodIsStopped) {
+    const ProcessResult quiet = run_process({"cat"}, {.stdout_mode = StreamMode::Capture});
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.exit_status, 0);
+    const ProcessResult flood =
+        run_process({"yes"}, {.stdout_mode = StreamMode::Capture, .capture_limit = std::size_t{1} << 20});
+    EXPECT_TRUE(flood.overflowed);
+    EXPECT_EQ(flood.out.size(), std::size_t{1} << 20);
+    EXPECT_EQ(flood.signal, SIGKILL);
 }
 
 TEST(ProcessTest, CapturesBothStreamsAndReportsStatusAndSignal) {
