@@ -6,7 +6,10 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
+#include "python/listed_environment.h"
+#include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
+#include "resolution/requirement_generator.h"
 #include "support/errors.h"
 #include "support/logging.h"
 #include "support/output.h"
@@ -81,6 +84,31 @@ private:
     std::unordered_map<std::string, const Package*> by_canonical_name_;
 };
 
+// Warns where the installed environment disagrees with the resolved file or
+// with itself, for everything the groups reach; with --strict a warning stops
+// the command before anything is printed. The resolved file matters only
+// here: when it cannot be read that is one warning, and the requirements are
+// still checked.
+void check_consistency(const GroupsArguments& args, const std::vector<GroupInput>& groups,
+                       const DependencyMap& environment, const ListedEnvironment& installed) {
+    if (groups.empty()) return;
+    ConsistencyCheck check(installed.distributions(), installed.marker_environment());
+    check.compare_with_pins([&args] { return RequirementGenerator::read_requirements_versions(args.resolved_reqs_path); },
+                            args.resolved_reqs_path.string());
+    for (const GroupInput& group : groups) {
+        std::vector<Package> roots;
+        try {
+            for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
+        } catch (const ValueError&) {
+            continue;  // fails where the group is printed, after the groups before it
+        }
+        for (const std::vector<Package>& level : environment.first_occurrence_by_depth_of(roots, {})) {
+            for (const Package& package : level) check.check_reached(package.name());
+        }
+    }
+    check.enforce(args.strict, "nothing printed");
+}
+
 void print_title(StdoutWriter& out, const std::string& name) {
     out.line(name);
     out.line(std::string(text::count_code_points(name), '='));
@@ -100,12 +128,15 @@ void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::option
 
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
-    DependencyMap environment = DependencyMap::from_installed(true);
+    const InstalledEnvironmentReader reader = InstalledEnvironmentReader::current();
+    const ListedEnvironment installed(reader);  // one listing for the map and the check
+    DependencyMap environment = DependencyMap::from_installed(installed, true);
     if (selection.exclude_path) {
         for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
             environment.remove_package(Package::from_string(name));
         }
     }
+    check_consistency(args, selection.groups, environment, installed);
 
     StdoutWriter out;
     out.line("Generating groups from " + args.resolved_reqs_path.filename().string());

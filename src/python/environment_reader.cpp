@@ -118,6 +118,7 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     MetadataHeaders parsed = parse_metadata_headers(*headers);
     distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
     distribution.key = canonical_name(distribution.name);
+    distribution.version = parsed.version ? std::move(*parsed.version) : std::string();
     distribution.requirement_lines = std::move(parsed.requires_dist);
     // Egg-info metadata keeps its requirements in requires.txt, unless the
     // tool that wrote it put them into PKG-INFO as well.

@@ -259,6 +259,34 @@ std::optional<Version> parse_version(std::string_view text) {
     return v;
 }
 
+std::string normal_form(const Version& version) {
+    std::string text;
+    if (version.epoch != 0) text += std::to_string(version.epoch) + "!";
+    for (std::size_t i = 0; i < version.release.size(); ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(version.release[i]);
+    }
+    if (version.pre) {
+        static constexpr const char* LABELS[] = {"a", "b", "rc"};
+        text += LABELS[static_cast<int>(version.pre->kind)];
+        text += std::to_string(version.pre->number);
+    }
+    if (version.post) text += ".post" + std::to_string(*version.post);
+    if (version.dev) text += ".dev" + std::to_string(*version.dev);
+    for (std::size_t i = 0; i < version.local.size(); ++i) {
+        text += i == 0 ? '+' : '.';
+        // A numeric local segment is a number: "001" is written "1".
+        const std::string& segment = version.local[i];
+        if (all_digits(segment)) {
+            const std::size_t first = segment.find_first_not_of('0');
+            text += first == std::string::npos ? "0" : segment.substr(first);
+        } else {
+            text += segment;
+        }
+    }
+    return text;
+}
+
 int compare_versions(const Version& a, const Version& b) {
     if (int r = compare_numbers(a.epoch, b.epoch)) return r;
     if (int r = compare_release(a.release, b.release)) return r;

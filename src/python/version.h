@@ -40,6 +40,10 @@ struct Version {
 // in 64 bits.
 std::optional<Version> parse_version(std::string_view text);
 
+// The normal form of a version ("1!2.0rc1.post3.dev4+ubuntu.1"): what
+// "===" compares an installed version's text with.
+std::string normal_form(const Version& version);
+
 // PEP 440 ordering: negative, zero or positive like strcmp.
 int compare_versions(const Version& a, const Version& b);
 

@@ -5,6 +5,8 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
+#include "python/listed_environment.h"
+#include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
@@ -54,7 +56,8 @@ std::vector<GroupInput> PackageExtrasManager::compose_groups_from_req_extras(con
 }
 
 PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>& groups,
-                                                  const std::optional<std::filesystem::path>& exclude_txt_path) {
+                                                  const std::optional<std::filesystem::path>& exclude_txt_path,
+                                                  bool strict) {
     std::set<std::filesystem::path> requirement_paths;
     for (const GroupInput& group : groups) requirement_paths.insert(group.requirements_path());
     if (requirement_paths.size() != 1) throw AssertionError();
@@ -62,7 +65,18 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     const auto versions = RequirementGenerator::read_requirements_versions(*requirement_paths.begin());
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
-    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(groups, exclusions);
+    // One listing serves the map and the check.
+    const InstalledEnvironmentReader reader = InstalledEnvironmentReader::current();
+    const ListedEnvironment environment(reader);
+    const std::vector<GroupOutput> outputs =
+        GroupGenerator::generate_groups(DependencyMap::from_installed(environment, true), groups, exclusions);
+    // Before pinning, so that an unpinned package is named before the lookup fails on it.
+    ConsistencyCheck check(environment.distributions(), environment.marker_environment());
+    check.compare_with_pins([&versions] { return versions; }, requirement_paths.begin()->string());
+    for (const GroupOutput& output : outputs) {
+        for (const std::string& requirement : output.reqs) check.check_reached(Package::from_string(requirement).name());
+    }
+    check.enforce(strict, "nothing written");
     return RequirementGenerator::generate_pinned_versions_groups(
         versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, *requirement_paths.begin());
 }

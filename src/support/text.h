@@ -23,6 +23,9 @@ std::string join(const std::vector<std::string>& pieces, std::string_view separa
 
 std::string to_lower_ascii(std::string_view s);
 
+// Equal when ASCII letters are compared without their case.
+bool equals_ignoring_case(std::string_view a, std::string_view b);
+
 bool starts_with(std::string_view s, std::string_view prefix);
 bool ends_with(std::string_view s, std::string_view suffix);
 
