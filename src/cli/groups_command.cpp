@@ -6,7 +6,7 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
-#include "python/listed_environment.h"
+#include "python/environment_reader.h"
 #include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
@@ -85,28 +85,32 @@ private:
 };
 
 // Warns where the installed environment disagrees with the resolved file or
-// with itself, for everything the groups reach; with --strict a warning stops
-// the command before anything is printed. The resolved file matters only
-// here: when it cannot be read that is one warning, and the requirements are
-// still checked.
-void check_consistency(const GroupsArguments& args, const std::vector<GroupInput>& groups,
-                       const DependencyMap& environment, const ListedEnvironment& installed) {
-    if (groups.empty()) return;
-    ConsistencyCheck check(installed.distributions(), installed.marker_environment());
+// with itself, for everything the groups reach. The resolved file matters
+// only here: when it cannot be read that is one warning, and the
+// requirements are still checked.
+void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& args) {
     check.compare_with_pins([&args] { return RequirementGenerator::read_requirements_versions(args.resolved_reqs_path); },
                             args.resolved_reqs_path.string());
+}
+
+// --strict decides before anything is printed: what the groups reach
+// together is what the union of their roots reaches, one traversal however
+// many groups there are. Without it each group is checked as it is printed,
+// on the map that printing builds anyway.
+void check_before_printing(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
+                           const DependencyMap& environment) {
+    std::vector<Package> roots;
     for (const GroupInput& group : groups) {
-        std::vector<Package> roots;
-        try {
-            for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
-        } catch (const ValueError&) {
-            continue;  // fails where the group is printed, after the groups before it
-        }
-        for (const std::vector<Package>& level : environment.first_occurrence_by_depth_of(roots, {})) {
-            for (const Package& package : level) check.check_reached(package.name());
+        for (const std::string& requirement : group.groups()) {
+            try {
+                roots.push_back(Package::from_string(requirement));
+            } catch (const ValueError&) {
+                // fails where its group is printed, after the groups before it
+            }
         }
     }
-    check.enforce(args.strict, "nothing printed");
+    for (const Package& package : environment.extract_from_roots(roots).packages()) check.check_reached(package.name());
+    check.enforce(true, "nothing printed");
 }
 
 void print_title(StdoutWriter& out, const std::string& name) {
@@ -128,15 +132,16 @@ void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::option
 
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
-    const InstalledEnvironmentReader reader = InstalledEnvironmentReader::current();
-    const ListedEnvironment installed(reader);  // one listing for the map and the check
-    DependencyMap environment = DependencyMap::from_installed(installed, true);
+    InstalledRequirements installed;
+    DependencyMap environment = DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed);
     if (selection.exclude_path) {
         for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
             environment.remove_package(Package::from_string(name));
         }
     }
-    check_consistency(args, selection.groups, environment, installed);
+    ConsistencyCheck check(installed);
+    compare_with_resolved_file(check, args);
+    if (args.strict) check_before_printing(check, selection.groups, environment);
 
     StdoutWriter out;
     out.line("Generating groups from " + args.resolved_reqs_path.filename().string());
@@ -146,6 +151,9 @@ void generate_groups(const GroupsArguments& args) {
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
         missing_roots.check(group, roots);
         const DependencyMap group_map = environment.extract_from_roots(roots);
+        if (!args.strict) {
+            for (const Package& package : group_map.packages()) check.check_reached(package.name());
+        }
         print_title(out, group.name());
         if (args.graph) {
             // Written line by line: a tree repeats shared subtrees under every

@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/installed_requirements.h"
 #include "model/package.h"
 #include "support/ordered_map.h"
 
@@ -74,8 +75,11 @@ public:
     // distributions (after the error log "An error happened computing
     // dependency tree"); ValueError for an invalid requirement line, naming
     // the distribution and quoting the line; other reader errors unchanged.
+    // With `requirements`, it also receives every distribution's version and
+    // the specifiers of its requirements (in listing order).
     static DependencyMap from_installed(bool fetch_extras = false);
-    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false);
+    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false,
+                                        InstalledRequirements* requirements = nullptr);
 
     // The extras of the installed distribution named like `package`: the
     // key package[X] is made at the first requirement line whose marker

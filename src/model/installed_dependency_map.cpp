@@ -25,11 +25,23 @@ struct DeclaredRequirement {
     std::unique_ptr<const Marker> marker;  // null when the line has none
 };
 
-std::vector<DeclaredRequirement> parse_all(const Distribution& distribution) {
+// Where a requirement was declared and what versions it admits.
+struct LineSpecifier {
+    std::size_t line;       // index in the distribution's requirement lines
+    std::string specifier;
+};
+
+// With `specifiers`, it also receives one LineSpecifier per requirement
+// (replacing what it held).
+std::vector<DeclaredRequirement> parse_all(const Distribution& distribution,
+                                           std::vector<LineSpecifier>* specifiers = nullptr) {
     std::vector<DeclaredRequirement> requirements;
     requirements.reserve(distribution.requirement_lines.size());
-    for (const std::string& line : distribution.requirement_lines) {
-        Requirement parsed = parse_requirement_of(line, distribution.name, distribution.location);
+    if (specifiers) specifiers->clear();
+    for (std::size_t line = 0; line < distribution.requirement_lines.size(); ++line) {
+        Requirement parsed =
+            parse_requirement_of(distribution.requirement_lines[line], distribution.name, distribution.location);
+        if (specifiers) specifiers->push_back({line, std::move(parsed.specifier)});
         requirements.push_back({Package(canonical_name(parsed.name), std::move(parsed.extras)),
                                 parsed.marker ? std::make_unique<const Marker>(std::move(*parsed.marker)) : nullptr});
     }
@@ -72,7 +84,22 @@ struct ParsedEnvironment {
     std::unordered_map<std::string_view, std::size_t> by_key;
 };
 
-ParsedEnvironment read_environment(const EnvironmentReader& reader) {
+// What the checks beyond the map keep of one distribution. Its lines are
+// moved out: the map has parsed them and needs the text no more.
+InstalledDistribution installed_record(Distribution& distribution, std::vector<LineSpecifier>& specifiers,
+                                       const std::vector<DeclaredRequirement>& requirements,
+                                       const MarkerEnvironment& environment) {
+    InstalledDistribution record{distribution.key, std::move(distribution.version), {}};
+    for (std::size_t i = 0; i < requirements.size(); ++i) {
+        const DeclaredRequirement& requirement = requirements[i];
+        if (requirement.marker && !requirement.marker->evaluate(environment, "")) continue;
+        record.requirements.push_back({std::move(distribution.requirement_lines[specifiers[i].line]),
+                                       requirement.dependency.name(), std::move(specifiers[i].specifier)});
+    }
+    return record;
+}
+
+ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledRequirements* installed) {
     ParsedEnvironment parsed;
     try {
         parsed.distributions = reader.list_distributions();
@@ -82,8 +109,14 @@ ParsedEnvironment read_environment(const EnvironmentReader& reader) {
     }
     parsed.requirements.reserve(parsed.distributions.size());
     parsed.by_key.reserve(parsed.distributions.size());
+    if (installed) installed->reserve(parsed.distributions.size());
+    std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        parsed.requirements.push_back(parse_all(parsed.distributions[i]));
+        parsed.requirements.push_back(parse_all(parsed.distributions[i], installed ? &specifiers : nullptr));
+        if (installed) {
+            installed->push_back(installed_record(parsed.distributions[i], specifiers, parsed.requirements.back(),
+                                                  reader.marker_environment()));
+        }
         parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
         parsed.by_key.emplace(parsed.distributions[i].key, i);
     }
@@ -157,8 +190,9 @@ DependencyMap DependencyMap::from_installed(bool fetch_extras) {
     return from_installed(InstalledEnvironmentReader::current(), fetch_extras);
 }
 
-DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, bool fetch_extras) {
-    const ParsedEnvironment parsed = read_environment(reader);
+DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, bool fetch_extras,
+                                           InstalledRequirements* requirements) {
+    const ParsedEnvironment parsed = read_environment(reader, requirements);
     const MarkerEnvironment& environment = reader.marker_environment();
     ExtrasDependencies with_extras;
     DependencyMap map = map_of_direct_dependencies(parsed, environment, with_extras);

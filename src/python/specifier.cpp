@@ -6,8 +6,10 @@
 namespace quorl {
 SpecifierSet SpecifierSet::parse(std::string_view text) {
     SpecifierSet set;
-    for (const std::string& piece : text::split(text, ",")) {
-        const std::string_view clause = text::strip(piece);
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view clause = text::strip(text.substr(0, comma));
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
         if (clause.empty()) continue;
         const SpecifierOperator* found = nullptr;
         for (const SpecifierOperator& known : SPECIFIER_OPERATORS) {
@@ -17,17 +19,24 @@ SpecifierSet SpecifierSet::parse(std::string_view text) {
             }
         }
         const std::string_view version = found ? text::strip(clause.substr(found->text.size())) : std::string_view();
-        const bool valid = found && (found->op ? is_valid_specifier(*found->op, version) : !version.empty());
-        if (!valid) throw ValueError("Invalid version specifier '" + std::string(clause) + "'");
-        set.clauses_.push_back({found->op, std::string(version)});
+        Clause parsed;
+        if (found && found->op) {
+            parsed.ordered = parse_version_clause(*found->op, version);
+        } else if (found) {
+            parsed.arbitrary = std::string(version);
+        }
+        if (!parsed.ordered && parsed.arbitrary.empty()) {
+            throw ValueError("Invalid version specifier '" + std::string(clause) + "'");
+        }
+        set.clauses_.push_back(std::move(parsed));
     }
     return set;
 }
 
 bool SpecifierSet::contains(const Version& version) const {
     for (const Clause& clause : clauses_) {
-        const bool holds = clause.op ? version_satisfies(version, *clause.op, clause.version).value_or(false)
-                                     : text::equals_ignoring_case(normal_form(version), clause.version);
+        const bool holds = clause.ordered ? version_satisfies(version, *clause.ordered)
+                                          : text::equals_ignoring_case(normal_form(version), clause.arbitrary);
         if (!holds) return false;
     }
     return true;
@@ -36,7 +45,7 @@ bool SpecifierSet::contains(const Version& version) const {
 bool SpecifierSet::contains(std::string_view version) const {
     if (const std::optional<Version> parsed = parse_version(version)) return contains(*parsed);
     for (const Clause& clause : clauses_) {
-        if (clause.op || !text::equals_ignoring_case(text::strip(version), clause.version)) return false;
+        if (clause.ordered || !text::equals_ignoring_case(text::strip(version), clause.arbitrary)) return false;
     }
     return true;
 }

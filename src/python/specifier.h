@@ -52,8 +52,8 @@ public:
 
 private:
     struct Clause {
-        std::optional<VersionOperator> op;  // absent for "==="
-        std::string version;
+        std::optional<VersionClause> ordered;  // absent for "==="
+        std::string arbitrary;                 // the text after "==="
     };
     std::vector<Clause> clauses_;
 };

@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "model/package.h"
-#include "python/requirement.h"
 #include "python/specifier.h"
 #include "python/version.h"
 #include "support/errors.h"
@@ -15,6 +14,7 @@ namespace {
 
 // 1.0 and 1.0.0 are one version; texts that are not versions compare as text.
 bool same_version(const std::string& a, const std::string& b) {
+    if (a == b) return true;
     const std::optional<Version> x = parse_version(a), y = parse_version(b);
     if (x && y) return compare_versions(*x, *y) == 0;
     return a == b;
@@ -25,20 +25,32 @@ bool never_pinned(const std::string& key) {
     return std::find(skipped.begin(), skipped.end(), key) != skipped.end();
 }
 
-std::string shown_version(const Distribution& distribution) {
+std::string shown_version(const InstalledDistribution& distribution) {
     return distribution.version.empty() ? "(no version)" : distribution.version;
 }
 
 }  // namespace
 
-ConsistencyCheck::ConsistencyCheck(const std::vector<Distribution>& installed, const MarkerEnvironment& markers)
-    : markers_(markers) {
+ConsistencyCheck::ConsistencyCheck(const InstalledRequirements& installed)
+    : installed_(installed), checked_(installed.size(), 0), versions_(installed.size()) {
     by_key_.reserve(installed.size());
-    for (const Distribution& distribution : installed) by_key_.emplace(distribution.key, &distribution);
+    for (std::size_t i = 0; i < installed.size(); ++i) by_key_.emplace(installed[i].key, i);
+}
+
+const InstalledDistribution* ConsistencyCheck::find(std::string_view name) const {
+    // Names from the dependency map are canonical already: spare the copy.
+    auto found = by_key_.find(name);
+    if (found == by_key_.end()) found = by_key_.find(canonical_name(name));
+    return found == by_key_.end() ? nullptr : &installed_[found->second];
 }
 
 void ConsistencyCheck::compare_with_pins(std::function<VersionsMap()> read_pins, std::string pins_file) {
     read_pins_ = std::move(read_pins);
+    pins_file_ = std::move(pins_file);
+}
+
+void ConsistencyCheck::compare_with_pins(const VersionsMap& pins, std::string pins_file) {
+    pins_ = &pins;
     pins_file_ = std::move(pins_file);
 }
 
@@ -47,53 +59,73 @@ bool ConsistencyCheck::read_pins() {
         const std::function<VersionsMap()> read = std::move(read_pins_);
         read_pins_ = nullptr;
         try {
-            for (const auto& [name, version] : read()) pins_.emplace(canonical_name(name), version);
-            has_pins_ = true;
+            read_ = read();
+            pins_ = &*read_;
         } catch (const QuorlError& unreadable) {
             warn("Installed versions are not compared with pins: " + std::string(unreadable.what()));
         }
     }
-    return has_pins_;
+    return pins_ != nullptr;
+}
+
+const std::string* ConsistencyCheck::pinned_version(const std::string& key) {
+    if (const std::string* version = pins_->find(key)) return version;
+    if (pins_by_canonical_name_.empty()) {
+        for (const auto& [name, version] : *pins_) pins_by_canonical_name_.emplace(canonical_name(name), &version);
+    }
+    const auto found = pins_by_canonical_name_.find(key);
+    return found == pins_by_canonical_name_.end() ? nullptr : found->second;
+}
+
+bool ConsistencyCheck::satisfies(const InstalledDistribution& distribution, const SpecifierSet& specifier) {
+    if (specifier.empty()) return true;
+    std::optional<std::optional<Version>>& version = versions_[static_cast<std::size_t>(&distribution - installed_.data())];
+    if (!version) version = parse_version(distribution.version);
+    return *version ? specifier.contains(**version) : specifier.contains(distribution.version);
 }
 
 void ConsistencyCheck::check_reached(std::string_view name) {
-    std::string key = canonical_name(name);
-    const auto found = by_key_.find(key);
-    if (found == by_key_.end() || !checked_.insert(std::move(key)).second) return;
-    if (read_pins()) check_pin(*found->second);
-    check_requirements(*found->second);
+    const InstalledDistribution* distribution = find(name);
+    if (distribution == nullptr) return;
+    char& checked = checked_[static_cast<std::size_t>(distribution - installed_.data())];
+    if (checked) return;
+    checked = 1;
+    if (read_pins()) check_pin(*distribution);
+    check_requirements(*distribution);
 }
 
-void ConsistencyCheck::check_pin(const Distribution& distribution) {
+void ConsistencyCheck::check_pin(const InstalledDistribution& distribution) {
     if (never_pinned(distribution.key)) return;
-    const auto pinned = pins_.find(distribution.key);
-    if (pinned == pins_.end()) {
+    const std::string* pinned = pinned_version(distribution.key);
+    if (pinned == nullptr) {
         warn(distribution.key + " " + shown_version(distribution) + " is installed, but " + pins_file_ +
              " does not pin it");
-    } else if (!same_version(distribution.version, pinned->second)) {
+    } else if (!same_version(distribution.version, *pinned)) {
         warn(distribution.key + " is installed at " + shown_version(distribution) + ", but " + pins_file_ +
-             " pins " + pinned->second);
+             " pins " + *pinned);
     }
 }
 
-void ConsistencyCheck::check_requirements(const Distribution& distribution) {
-    for (const std::string& line : distribution.requirement_lines) {
-        Requirement requirement;
-        SpecifierSet specifier;
-        try {
-            requirement = parse_requirement(line);
-            specifier = SpecifierSet::parse(requirement.specifier);
-        } catch (const ValueError&) {
-            continue;  // reading the environment's map reports the lines it cannot use
+void ConsistencyCheck::check_requirements(const InstalledDistribution& distribution) {
+    for (const InstalledRequirement& requirement : distribution.requirements) {
+        const auto requirer = [&] {
+            return distribution.key + " " + shown_version(distribution) + " requires " + requirement.line;
+        };
+        const InstalledDistribution* target = find(requirement.target_key);
+        if (target == nullptr) {
+            warn(requirer() + ", which is not installed");
+            continue;
         }
-        // What is installed for the distribution itself, without any extra.
-        if (requirement.marker && !requirement.marker->evaluate(markers_, "")) continue;
-        const std::string requirer = distribution.key + " " + shown_version(distribution) + " requires " + line;
-        const auto target = by_key_.find(canonical_name(requirement.name));
-        if (target == by_key_.end()) {
-            warn(requirer + ", which is not installed");
-        } else if (!specifier.contains(target->second->version)) {
-            warn(requirer + ", but " + target->second->key + " " + shown_version(*target->second) + " is installed");
+        auto specifier = specifiers_.find(requirement.specifier);
+        if (specifier == specifiers_.end()) {
+            try {
+                specifier = specifiers_.emplace(requirement.specifier, SpecifierSet::parse(requirement.specifier)).first;
+            } catch (const ValueError&) {
+                continue;  // the requirement parser admits only valid clauses
+            }
+        }
+        if (!satisfies(*target, specifier->second)) {
+            warn(requirer() + ", but " + target->key + " " + shown_version(*target) + " is installed");
         }
     }
 }

@@ -15,22 +15,25 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
-#include "python/environment_reader.h"
+#include "model/installed_requirements.h"
+#include "python/specifier.h"
 #include "resolution/requirement_generator.h"
 
 namespace quorl {
 
 class ConsistencyCheck {
 public:
-    // `installed` and `markers` are the environment the groups were computed
-    // from; both must outlive the check.
-    ConsistencyCheck(const std::vector<Distribution>& installed, const MarkerEnvironment& markers);
+    // `installed` is the environment the groups were computed from (as
+    // DependencyMap::from_installed hands it out); it must outlive the check.
+    explicit ConsistencyCheck(const InstalledRequirements& installed);
+    ConsistencyCheck(const ConsistencyCheck&) = delete;  // it points into itself once pins are read
+    ConsistencyCheck& operator=(const ConsistencyCheck&) = delete;
 
     // Compares installed versions with the pins `read_pins` returns, the
     // versions of `pins_file` (named in the warnings). They are read when the
@@ -39,6 +42,8 @@ public:
     // and installed versions are then not compared. Without this call only
     // the requirements are checked.
     void compare_with_pins(std::function<VersionsMap()> read_pins, std::string pins_file);
+    // The same with pins read already; `pins` must outlive the check.
+    void compare_with_pins(const VersionsMap& pins, std::string pins_file);
 
     // Checks the distribution a group reaches under `name` (any spelling;
     // extras are not part of it), unless it was checked already. A name that
@@ -53,16 +58,28 @@ public:
 
 private:
     bool read_pins();
-    void check_pin(const Distribution& distribution);
-    void check_requirements(const Distribution& distribution);
+    const std::string* pinned_version(const std::string& key);
+    void check_pin(const InstalledDistribution& distribution);
+    void check_requirements(const InstalledDistribution& distribution);
     void warn(const std::string& message);
 
-    const MarkerEnvironment& markers_;
-    std::unordered_map<std::string_view, const Distribution*> by_key_;
-    std::unordered_set<std::string> checked_;
+    const InstalledDistribution* find(std::string_view name) const;
+    // Whether `distribution`'s installed version satisfies `specifier`; each
+    // installed version is parsed once.
+    bool satisfies(const InstalledDistribution& distribution, const SpecifierSet& specifier);
+
+    const InstalledRequirements& installed_;
+    std::unordered_map<std::string_view, std::size_t> by_key_;  // key -> index in installed_
+    std::vector<char> checked_;                                 // per index of installed_
+    std::vector<std::optional<std::optional<Version>>> versions_;  // per index, once parsed
     std::function<VersionsMap()> read_pins_;  // until the pins are read
-    bool has_pins_ = false;
-    std::unordered_map<std::string, std::string> pins_;  // canonical name -> pinned version
+    std::optional<VersionsMap> read_;         // what read_pins_ gave
+    const VersionsMap* pins_ = nullptr;       // lower-case name -> pinned version
+    // Canonical name -> pinned version, built on the first name that is not
+    // spelt canonically in the file.
+    std::unordered_map<std::string, const std::string*> pins_by_canonical_name_;
+    // Each specifier text parsed once: environments repeat the same ones.
+    std::unordered_map<std::string_view, SpecifierSet> specifiers_;
     std::string pins_file_;
     std::size_t warnings_ = 0;
 };

@@ -5,7 +5,7 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
-#include "python/listed_environment.h"
+#include "python/environment_reader.h"
 #include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
@@ -65,16 +65,15 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     const auto versions = RequirementGenerator::read_requirements_versions(*requirement_paths.begin());
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
-    // One listing serves the map and the check.
-    const InstalledEnvironmentReader reader = InstalledEnvironmentReader::current();
-    const ListedEnvironment environment(reader);
-    const std::vector<GroupOutput> outputs =
-        GroupGenerator::generate_groups(DependencyMap::from_installed(environment, true), groups, exclusions);
+    InstalledRequirements installed;
+    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(
+        DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed), groups, exclusions);
     // Before pinning, so that an unpinned package is named before the lookup fails on it.
-    ConsistencyCheck check(environment.distributions(), environment.marker_environment());
-    check.compare_with_pins([&versions] { return versions; }, requirement_paths.begin()->string());
+    ConsistencyCheck check(installed);
+    check.compare_with_pins(versions, requirement_paths.begin()->string());
     for (const GroupOutput& output : outputs) {
-        for (const std::string& requirement : output.reqs) check.check_reached(Package::from_string(requirement).name());
+        // Text forms of packages: the name ends where the extras begin.
+        for (const std::string& requirement : output.reqs) check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
     }
     check.enforce(strict, "nothing written");
     return RequirementGenerator::generate_pinned_versions_groups(

@@ -77,6 +77,22 @@ TEST(InstalledDependencyMapTest, DirectRequirementsWithUninstalledOnesAsEmptyKey
     EXPECT_EQ(reader.lookups, 0);
 }
 
+// What the consistency checks receive: versions, and the requirements that
+// hold without an extra with their specifiers and lines as written.
+TEST(InstalledDependencyMapTest, HandsOutVersionsAndTheSpecifiersOfDirectRequirements) {
+    FakeReader reader(Installed{{"A_pp", {"Lib (>=1,<2)", "win ; sys_platform == 'win32'", "t ; extra == 'test'",
+                                          "u @ https://example.invalid/u.whl"}}});
+    InstalledRequirements installed;
+    DependencyMap::from_installed(reader, true, &installed);
+    ASSERT_EQ(installed.size(), 1u);
+    EXPECT_EQ(installed[0].key, "a-pp");
+    ASSERT_EQ(installed[0].requirements.size(), 2u);
+    EXPECT_EQ(installed[0].requirements[0].line, "Lib (>=1,<2)");
+    EXPECT_EQ(installed[0].requirements[0].target_key, "lib");
+    EXPECT_EQ(installed[0].requirements[0].specifier, ">=1,<2");
+    EXPECT_EQ(installed[0].requirements[1].specifier, "");
+}
+
 TEST(InstalledDependencyMapTest, ExtrasFromMarkersJoinTheirExtraWhenTheMarkerHolds) {
     const Installed installed = {
         {"scipy",
