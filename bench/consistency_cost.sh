@@ -24,9 +24,13 @@ build() {  # source dir, build dir
   cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORL_TESTS=OFF >/dev/null
   ninja -C "$2" -j2 quorl-python-dependencies >/dev/null
 }
-rm -rf "$work/cost-base-src"
-mkdir -p "$work/cost-base-src"
-git -C "$repo" archive "$base_rev" | tar -x -C "$work/cost-base-src"
+base_commit=$(git -C "$repo" rev-parse "$base_rev")
+if [ "$(cat "$work/cost-base-src/.revision" 2>/dev/null)" != "$base_commit" ]; then
+  rm -rf "$work/cost-base-src" "$work/cost-base-build"
+  mkdir -p "$work/cost-base-src"
+  git -C "$repo" archive "$base_commit" | tar -x -C "$work/cost-base-src"
+  echo "$base_commit" > "$work/cost-base-src/.revision"
+fi
 build "$work/cost-base-src" "$work/cost-base-build"
 build "$repo" "$work/cost-new-build"
 

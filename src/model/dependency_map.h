@@ -76,7 +76,7 @@ public:
     // dependency tree"); ValueError for an invalid requirement line, naming
     // the distribution and quoting the line; other reader errors unchanged.
     // With `requirements`, it also receives every distribution's version and
-    // the specifiers of its requirements (in listing order).
+    // the requirements the environment does not meet (in listing order).
     static DependencyMap from_installed(bool fetch_extras = false);
     static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false,
                                         InstalledRequirements* requirements = nullptr);

@@ -84,19 +84,20 @@ struct ParsedEnvironment {
     std::unordered_map<std::string_view, std::size_t> by_key;
 };
 
-// What the checks beyond the map keep of one distribution. Its lines are
-// moved out: the map has parsed them and needs the text no more.
-InstalledDistribution installed_record(Distribution& distribution, std::vector<LineSpecifier>& specifiers,
-                                       const std::vector<DeclaredRequirement>& requirements,
-                                       const MarkerEnvironment& environment) {
-    InstalledDistribution record{distribution.key, std::move(distribution.version), {}};
+// The requirements of one distribution that the environment does not meet.
+// Their lines are moved out: the map has parsed them and needs the text no more.
+std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, const std::vector<LineSpecifier>& specifiers,
+                                                 const std::vector<DeclaredRequirement>& requirements,
+                                                 const MarkerEnvironment& environment, RequirementJudge& judge) {
+    std::vector<UnmetRequirement> unmet;
     for (std::size_t i = 0; i < requirements.size(); ++i) {
         const DeclaredRequirement& requirement = requirements[i];
         if (requirement.marker && !requirement.marker->evaluate(environment, "")) continue;
-        record.requirements.push_back({std::move(distribution.requirement_lines[specifiers[i].line]),
-                                       requirement.dependency.name(), std::move(specifiers[i].specifier)});
+        if (const std::optional<std::size_t> target = judge.unmet(requirement.dependency.name(), specifiers[i].specifier)) {
+            unmet.push_back({std::move(distribution.requirement_lines[specifiers[i].line]), *target});
+        }
     }
-    return record;
+    return unmet;
 }
 
 ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledRequirements* installed) {
@@ -109,16 +110,24 @@ ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledReq
     }
     parsed.requirements.reserve(parsed.distributions.size());
     parsed.by_key.reserve(parsed.distributions.size());
-    if (installed) installed->reserve(parsed.distributions.size());
+    for (std::size_t i = 0; i < parsed.distributions.size(); ++i) parsed.by_key.emplace(parsed.distributions[i].key, i);
+    if (installed) {
+        // Every version is known before the first requirement is judged.
+        installed->reserve(parsed.distributions.size());
+        for (Distribution& distribution : parsed.distributions) {
+            installed->push_back({distribution.key, std::move(distribution.version), {}});
+        }
+    }
+    std::optional<RequirementJudge> judge;
+    if (installed) judge.emplace(*installed, parsed.by_key);
     std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
         parsed.requirements.push_back(parse_all(parsed.distributions[i], installed ? &specifiers : nullptr));
         if (installed) {
-            installed->push_back(installed_record(parsed.distributions[i], specifiers, parsed.requirements.back(),
-                                                  reader.marker_environment()));
+            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, parsed.requirements.back(),
+                                                       reader.marker_environment(), *judge);
         }
         parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
-        parsed.by_key.emplace(parsed.distributions[i].key, i);
     }
     return parsed;
 }

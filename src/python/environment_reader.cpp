@@ -191,16 +191,31 @@ std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() c
         }
         return false;
     });
-    // Sorted through their positions: moving whole records around took a
-    // fifth of reading a large environment.
+    // Sorted through their positions, then each record moved once into its
+    // place: swapping whole records while sorting took a fifth of reading a
+    // large environment, and a sorted copy would double its peak.
     std::vector<std::size_t> order(distributions.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(),
               [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; });
-    std::vector<Distribution> sorted;
-    sorted.reserve(distributions.size());
-    for (std::size_t i : order) sorted.push_back(std::move(distributions[i]));
-    return sorted;
+    std::vector<bool> placed(order.size(), false);
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (placed[start]) continue;
+        // Position j receives the record at order[j], around each cycle.
+        Distribution first = std::move(distributions[start]);
+        std::size_t j = start;
+        while (true) {
+            placed[j] = true;
+            const std::size_t from = order[j];
+            if (from == start) {
+                distributions[j] = std::move(first);
+                break;
+            }
+            distributions[j] = std::move(distributions[from]);
+            j = from;
+        }
+    }
+    return distributions;
 }
 
 std::optional<Distribution> InstalledEnvironmentReader::find_distribution(std::string_view name) const {

@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "model/package.h"
-#include "python/specifier.h"
 #include "python/version.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -32,7 +31,7 @@ std::string shown_version(const InstalledDistribution& distribution) {
 }  // namespace
 
 ConsistencyCheck::ConsistencyCheck(const InstalledRequirements& installed)
-    : installed_(installed), checked_(installed.size(), 0), versions_(installed.size()) {
+    : installed_(installed), checked_(installed.size(), 0) {
     by_key_.reserve(installed.size());
     for (std::size_t i = 0; i < installed.size(); ++i) by_key_.emplace(installed[i].key, i);
 }
@@ -77,13 +76,6 @@ const std::string* ConsistencyCheck::pinned_version(const std::string& key) {
     return found == pins_by_canonical_name_.end() ? nullptr : found->second;
 }
 
-bool ConsistencyCheck::satisfies(const InstalledDistribution& distribution, const SpecifierSet& specifier) {
-    if (specifier.empty()) return true;
-    std::optional<std::optional<Version>>& version = versions_[static_cast<std::size_t>(&distribution - installed_.data())];
-    if (!version) version = parse_version(distribution.version);
-    return *version ? specifier.contains(**version) : specifier.contains(distribution.version);
-}
-
 void ConsistencyCheck::check_reached(std::string_view name) {
     const InstalledDistribution* distribution = find(name);
     if (distribution == nullptr) return;
@@ -107,26 +99,15 @@ void ConsistencyCheck::check_pin(const InstalledDistribution& distribution) {
 }
 
 void ConsistencyCheck::check_requirements(const InstalledDistribution& distribution) {
-    for (const InstalledRequirement& requirement : distribution.requirements) {
-        const auto requirer = [&] {
-            return distribution.key + " " + shown_version(distribution) + " requires " + requirement.line;
-        };
-        const InstalledDistribution* target = find(requirement.target_key);
-        if (target == nullptr) {
-            warn(requirer() + ", which is not installed");
-            continue;
+    for (const UnmetRequirement& requirement : distribution.unmet) {
+        std::string message = distribution.key + " " + shown_version(distribution) + " requires " + requirement.line;
+        if (requirement.target == UnmetRequirement::NOT_INSTALLED) {
+            message += ", which is not installed";
+        } else {
+            const InstalledDistribution& target = installed_[requirement.target];
+            message += ", but " + target.key + " " + shown_version(target) + " is installed";
         }
-        auto specifier = specifiers_.find(requirement.specifier);
-        if (specifier == specifiers_.end()) {
-            try {
-                specifier = specifiers_.emplace(requirement.specifier, SpecifierSet::parse(requirement.specifier)).first;
-            } catch (const ValueError&) {
-                continue;  // the requirement parser admits only valid clauses
-            }
-        }
-        if (!satisfies(*target, specifier->second)) {
-            warn(requirer() + ", but " + target->key + " " + shown_version(*target) + " is installed");
-        }
+        warn(message);
     }
 }
 

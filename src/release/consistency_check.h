@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "model/installed_requirements.h"
-#include "python/specifier.h"
 #include "resolution/requirement_generator.h"
 
 namespace quorl {
@@ -64,22 +63,16 @@ private:
     void warn(const std::string& message);
 
     const InstalledDistribution* find(std::string_view name) const;
-    // Whether `distribution`'s installed version satisfies `specifier`; each
-    // installed version is parsed once.
-    bool satisfies(const InstalledDistribution& distribution, const SpecifierSet& specifier);
 
     const InstalledRequirements& installed_;
     std::unordered_map<std::string_view, std::size_t> by_key_;  // key -> index in installed_
     std::vector<char> checked_;                                 // per index of installed_
-    std::vector<std::optional<std::optional<Version>>> versions_;  // per index, once parsed
     std::function<VersionsMap()> read_pins_;  // until the pins are read
     std::optional<VersionsMap> read_;         // what read_pins_ gave
     const VersionsMap* pins_ = nullptr;       // lower-case name -> pinned version
     // Canonical name -> pinned version, built on the first name that is not
     // spelt canonically in the file.
     std::unordered_map<std::string, const std::string*> pins_by_canonical_name_;
-    // Each specifier text parsed once: environments repeat the same ones.
-    std::unordered_map<std::string_view, SpecifierSet> specifiers_;
     std::string pins_file_;
     std::size_t warnings_ = 0;
 };
