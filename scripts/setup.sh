@@ -8,6 +8,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
   python3 python3-venv python3-pip-whl python3-setuptools-whl python3-pytest
+  python3-packaging  # the judge of the version specifier unit test
   "$@"
 )
 

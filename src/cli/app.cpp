@@ -28,6 +28,10 @@ constexpr const char* GROUPS_HELP =
 constexpr const char* RELEASE_HELP =
     "Runs the group process in release mode, generating the same groups expected in a given release.";
 
+constexpr const char* STRICT_HELP =
+    "Fails (exit status 1) before printing or writing anything when the installed environment and the "
+    "resolved file disagree.";
+
 void add_resolve(CLI::App& app, ResolveArguments& args) {
     CLI::App* resolve = app.add_subcommand("resolve", RESOLVE_HELP);
     resolve->add_option("requirements_in", args.requirements_in);
@@ -55,6 +59,7 @@ void add_groups(CLI::App& app, GroupsArguments& args) {
                        "Path to a text file containing the name of packages to exclude when generating groups.");
     groups->add_flag("--graph", args.graph);
     groups->add_option("-d,--depth", args.depth);
+    groups->add_flag("--strict", args.strict, STRICT_HELP);
     groups->callback([&args] { generate_groups(args); });
 }
 
@@ -63,6 +68,7 @@ void add_release(CLI::App& app, ReleaseArguments& args) {
     release_command->add_option("resolved_reqs_path", args.resolved_reqs_path)->required();
     release_command->add_option("release_out", args.release_out)->required();
     release_command->add_option("-x,--exclude", args.excluded_packages_path);
+    release_command->add_flag("--strict", args.strict, STRICT_HELP);
     release_command->callback([&args] { release(args); });
 }
 

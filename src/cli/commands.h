@@ -27,12 +27,14 @@ struct GroupsArguments {
     std::optional<std::filesystem::path> excluded_packages_path;
     bool graph = false;
     std::optional<int> depth;
+    bool strict = false;  // a consistency warning fails the command
 };
 
 struct ReleaseArguments {
     std::filesystem::path resolved_reqs_path;
     std::filesystem::path release_out;
     std::optional<std::filesystem::path> excluded_packages_path;
+    bool strict = false;  // a consistency warning fails the command
 };
 
 // `resolve`: pin every transitive dependency of `requirements_in`.

@@ -6,7 +6,10 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
+#include "python/environment_reader.h"
+#include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
+#include "resolution/requirement_generator.h"
 #include "support/errors.h"
 #include "support/logging.h"
 #include "support/output.h"
@@ -94,6 +97,35 @@ private:
     std::unordered_map<std::string, const Package*> by_canonical_name_;
 };
 
+// Warns where the installed environment disagrees with the resolved file or
+// with itself, for everything the groups reach. The resolved file matters
+// only here: when it cannot be read that is one warning, and the
+// requirements are still checked.
+void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& args) {
+    check.compare_with_pins([&args] { return RequirementGenerator::read_requirements_versions(args.resolved_reqs_path); },
+                            args.resolved_reqs_path.string());
+}
+
+// --strict decides before anything is printed: what the groups reach
+// together is what the union of their roots reaches, one traversal however
+// many groups there are. Without it each group is checked as it is printed,
+// on the map that printing builds anyway.
+void check_before_printing(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
+                           const DependencyMap& environment) {
+    std::vector<Package> roots;
+    for (const GroupInput& group : groups) {
+        for (const std::string& requirement : group.groups()) {
+            try {
+                roots.push_back(Package::from_string(requirement));
+            } catch (const ValueError&) {
+                // fails where its group is printed, after the groups before it
+            }
+        }
+    }
+    for (const Package& package : environment.extract_from_roots(roots).packages()) check.check_reached(package.name());
+    check.enforce(true, "nothing printed");
+}
+
 void print_title(StdoutWriter& out, const std::string& name) {
     out.line(name);
     out.line(std::string(text::count_code_points(name), '='));
@@ -113,7 +145,8 @@ void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::option
 
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
-    DependencyMap environment = DependencyMap::from_installed(true);
+    InstalledRequirements installed;
+    DependencyMap environment = DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed);
     // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
     // Names of the installed packages the exclude file removed.
     std::unordered_set<std::string> excluded;
@@ -124,6 +157,9 @@ void generate_groups(const GroupsArguments& args) {
             environment.remove_package(package);
         }
     }
+    ConsistencyCheck check(installed);
+    compare_with_resolved_file(check, args);
+    if (args.strict) check_before_printing(check, selection.groups, environment);
 
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
@@ -133,6 +169,9 @@ void generate_groups(const GroupsArguments& args) {
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
         missing_roots.check(group, roots);
         const DependencyMap group_map = environment.extract_from_roots(roots);
+        if (!args.strict) {
+            for (const Package& package : group_map.packages()) check.check_reached(package.name());
+        }
         print_title(out, group.name());
         if (args.graph) {
             // Written line by line: a tree repeats shared subtrees under every

@@ -30,7 +30,7 @@ void reject_names_the_json_cannot_tell_apart(const std::vector<GroupInput>& grou
 void release(const ReleaseArguments& args) {
     const auto groups = PackageExtrasManager::release_groups(args.resolved_reqs_path);
     reject_names_the_json_cannot_tell_apart(groups);
-    const PinnedGroups pinned = PackageExtrasManager::process_groups(groups, args.excluded_packages_path);
+    const PinnedGroups pinned = PackageExtrasManager::process_groups(groups, args.excluded_packages_path, args.strict);
     // Written only now, after everything was computed, and atomically, so a
     // failure never leaves a half-written or lost file.
     files::replace_atomically(args.release_out, release_json_text(pinned));

@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/installed_requirements.h"
 #include "model/package.h"
 #include "support/ordered_map.h"
 
@@ -175,8 +176,11 @@ public:
     // dependency tree"); other reader errors unchanged. A requirement line
     // that does not parse is skipped with a warning naming the distribution,
     // its metadata location and the line.
+    // With `requirements`, it also receives every distribution's version and
+    // the requirements the environment does not meet (in listing order).
     static DependencyMap from_installed(bool fetch_extras = false);
-    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false);
+    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false,
+                                        InstalledRequirements* requirements = nullptr);
 
     // The extras of the installed distribution named like `package`: the
     // key package[X] is made at the first requirement line whose marker

@@ -25,6 +25,12 @@ struct DeclaredRequirement {
     std::unique_ptr<const Marker> marker;  // null when the line has none
 };
 
+// Where a requirement was declared and what versions it admits.
+struct LineSpecifier {
+    std::size_t line;       // index in the distribution's requirement lines
+    std::string specifier;
+};
+
 // The extras of one distribution may be read twice in a run (a release reads
 // those of its model library, then the whole environment).
 void warn_once_of_skipped_line(const Distribution& distribution, const std::string& line, const ValueError& error) {
@@ -37,18 +43,23 @@ void warn_once_of_skipped_line(const Distribution& distribution, const std::stri
 // still count, as pip treats installed metadata: real distributions carry
 // legacy lines (Send2Trash 1.8.1b0 declares `sys-platform (=="darwin") ;
 // extra == 'objc'`), and failing on one would make every environment that
-// holds it unreadable.
-std::vector<DeclaredRequirement> parse_all(const Distribution& distribution) {
+// holds it unreadable. With `specifiers`, it also receives one LineSpecifier
+// per requirement kept (replacing what it held).
+std::vector<DeclaredRequirement> parse_all(const Distribution& distribution,
+                                           std::vector<LineSpecifier>* specifiers = nullptr) {
     std::vector<DeclaredRequirement> requirements;
     requirements.reserve(distribution.requirement_lines.size());
-    for (const std::string& line : distribution.requirement_lines) {
+    if (specifiers) specifiers->clear();
+    for (std::size_t line = 0; line < distribution.requirement_lines.size(); ++line) {
         Requirement parsed;
         try {
-            parsed = parse_requirement_of(line, distribution.name, distribution.location);
+            parsed = parse_requirement_of(distribution.requirement_lines[line], distribution.name,
+                                          distribution.location);
         } catch (const ValueError& error) {
-            warn_once_of_skipped_line(distribution, line, error);
+            warn_once_of_skipped_line(distribution, distribution.requirement_lines[line], error);
             continue;
         }
+        if (specifiers) specifiers->push_back({line, std::move(parsed.specifier)});
         requirements.push_back({Package(canonical_name(parsed.name), std::move(parsed.extras)),
                                 parsed.marker ? std::make_unique<const Marker>(std::move(*parsed.marker)) : nullptr});
     }
@@ -91,7 +102,23 @@ struct ParsedEnvironment {
     std::unordered_map<std::string_view, std::size_t> by_key;
 };
 
-ParsedEnvironment read_environment(const EnvironmentReader& reader) {
+// The requirements of one distribution that the environment does not meet.
+// Their lines are moved out: the map has parsed them and needs the text no more.
+std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, const std::vector<LineSpecifier>& specifiers,
+                                                 const std::vector<DeclaredRequirement>& requirements,
+                                                 const MarkerEnvironment& environment, RequirementJudge& judge) {
+    std::vector<UnmetRequirement> unmet;
+    for (std::size_t i = 0; i < requirements.size(); ++i) {
+        const DeclaredRequirement& requirement = requirements[i];
+        if (requirement.marker && !requirement.marker->evaluate(environment, "")) continue;
+        if (const std::optional<std::size_t> target = judge.unmet(requirement.dependency.name(), specifiers[i].specifier)) {
+            unmet.push_back({std::move(distribution.requirement_lines[specifiers[i].line]), *target});
+        }
+    }
+    return unmet;
+}
+
+ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledRequirements* installed) {
     ParsedEnvironment parsed;
     try {
         parsed.distributions = reader.list_distributions();
@@ -101,10 +128,24 @@ ParsedEnvironment read_environment(const EnvironmentReader& reader) {
     }
     parsed.requirements.reserve(parsed.distributions.size());
     parsed.by_key.reserve(parsed.distributions.size());
+    for (std::size_t i = 0; i < parsed.distributions.size(); ++i) parsed.by_key.emplace(parsed.distributions[i].key, i);
+    if (installed) {
+        // Every version is known before the first requirement is judged.
+        installed->reserve(parsed.distributions.size());
+        for (Distribution& distribution : parsed.distributions) {
+            installed->push_back({distribution.key, std::move(distribution.version), {}});
+        }
+    }
+    std::optional<RequirementJudge> judge;
+    if (installed) judge.emplace(*installed, parsed.by_key);
+    std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        parsed.requirements.push_back(parse_all(parsed.distributions[i]));
+        parsed.requirements.push_back(parse_all(parsed.distributions[i], installed ? &specifiers : nullptr));
+        if (installed) {
+            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, parsed.requirements.back(),
+                                                       reader.marker_environment(), *judge);
+        }
         parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
-        parsed.by_key.emplace(parsed.distributions[i].key, i);
     }
     return parsed;
 }
@@ -176,8 +217,9 @@ DependencyMap DependencyMap::from_installed(bool fetch_extras) {
     return from_installed(InstalledEnvironmentReader::current(), fetch_extras);
 }
 
-DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, bool fetch_extras) {
-    const ParsedEnvironment parsed = read_environment(reader);
+DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, bool fetch_extras,
+                                           InstalledRequirements* requirements) {
+    const ParsedEnvironment parsed = read_environment(reader, requirements);
     const MarkerEnvironment& environment = reader.marker_environment();
     ExtrasDependencies with_extras;
     DependencyMap map = map_of_direct_dependencies(parsed, environment, with_extras);

@@ -118,6 +118,7 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     MetadataHeaders parsed = parse_metadata_headers(*headers);
     distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
     distribution.key = canonical_name(distribution.name);
+    distribution.version = parsed.version ? std::move(*parsed.version) : std::string();
     distribution.requirement_lines = std::move(parsed.requires_dist);
     // Egg-info metadata keeps its requirements in requires.txt, unless the
     // tool that wrote it put them into PKG-INFO as well.
@@ -190,8 +191,30 @@ std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() c
         }
         return false;
     });
-    std::sort(distributions.begin(), distributions.end(),
-              [](const Distribution& a, const Distribution& b) { return a.key < b.key; });
+    // Sorted through their positions, then each record moved once into its
+    // place: swapping whole records while sorting took a fifth of reading a
+    // large environment, and a sorted copy would double its peak.
+    std::vector<std::size_t> order(distributions.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; });
+    std::vector<bool> placed(order.size(), false);
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (placed[start]) continue;
+        // Position j receives the record at order[j], around each cycle.
+        Distribution first = std::move(distributions[start]);
+        std::size_t j = start;
+        while (true) {
+            placed[j] = true;
+            const std::size_t from = order[j];
+            if (from == start) {
+                distributions[j] = std::move(first);
+                break;
+            }
+            distributions[j] = std::move(distributions[from]);
+            j = from;
+        }
+    }
     return distributions;
 }
 

@@ -20,6 +20,7 @@ struct Distribution {
     // Requires-Dist lines in declaration order (for egg-info, converted from
     // requires.txt when the metadata holds none).
     std::vector<std::string> requirement_lines;
+    std::string version;  // the Version of its metadata, as written; empty when absent
 };
 
 class EnvironmentReader {

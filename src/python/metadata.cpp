@@ -25,17 +25,6 @@ constexpr std::size_t CHUNK = 4096;
 // sparse file of gigabytes without a blank line) must not be read whole.
 constexpr std::size_t MAX_READ = std::size_t{4} << 20;
 
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 [[noreturn]] void throw_read_error(std::string_view shown_path, int error) {
     throw OsError("Cannot read " + std::string(shown_path) + ": " + std::strerror(error));
 }
@@ -119,10 +108,12 @@ std::optional<std::string> read_until(int directory_fd, const char* relative_pat
 }
 
 void add_header(MetadataHeaders& headers, std::string_view name, std::string value) {
-    if (equals_ignoring_case(name, "Requires-Dist")) {
+    if (text::equals_ignoring_case(name, "Requires-Dist")) {
         headers.requires_dist.push_back(std::move(value));
-    } else if (equals_ignoring_case(name, "Name") && !headers.name) {
+    } else if (text::equals_ignoring_case(name, "Name") && !headers.name) {
         headers.name = std::move(value);
+    } else if (text::equals_ignoring_case(name, "Version") && !headers.version) {
+        headers.version = std::move(value);
     }
 }
 

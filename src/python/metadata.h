@@ -1,5 +1,5 @@
 // The parts of installed-distribution metadata the tool reads: the header
-// block of METADATA / PKG-INFO (Name, Requires-Dist) and the requires.txt of
+// block of METADATA / PKG-INFO (Name, Version, Requires-Dist) and the requires.txt of
 // an egg-info directory.
 #pragma once
 
@@ -12,6 +12,7 @@ namespace quorl {
 
 struct MetadataHeaders {
     std::optional<std::string> name;          // the first Name header
+    std::optional<std::string> version;       // the first Version header
     std::vector<std::string> requires_dist;  // every Requires-Dist, in order
 };
 

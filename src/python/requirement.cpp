@@ -1,28 +1,12 @@
 #include "python/requirement.h"
 
 #include "python/scanner.h"
+#include "python/specifier.h"
 #include "python/version.h"
 #include "support/errors.h"
 
 namespace quorl {
 namespace {
-
-struct SpecifierOperator {
-    std::string_view text;
-    std::optional<VersionOperator> op;  // absent for "===", which takes any text
-};
-
-// Longest first, so "===" is not read as "==".
-constexpr SpecifierOperator SPECIFIER_OPERATORS[] = {
-    {"===", std::nullopt},
-    {"==", VersionOperator::Equal},
-    {"~=", VersionOperator::Compatible},
-    {"!=", VersionOperator::NotEqual},
-    {"<=", VersionOperator::LessEqual},
-    {">=", VersionOperator::GreaterEqual},
-    {"<", VersionOperator::Less},
-    {">", VersionOperator::Greater},
-};
 
 const SpecifierOperator* take_specifier_operator(Scanner& s) {
     for (const SpecifierOperator& known : SPECIFIER_OPERATORS) {

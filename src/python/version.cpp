@@ -259,6 +259,34 @@ std::optional<Version> parse_version(std::string_view text) {
     return v;
 }
 
+std::string normal_form(const Version& version) {
+    std::string text;
+    if (version.epoch != 0) text += std::to_string(version.epoch) + "!";
+    for (std::size_t i = 0; i < version.release.size(); ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(version.release[i]);
+    }
+    if (version.pre) {
+        static constexpr const char* LABELS[] = {"a", "b", "rc"};
+        text += LABELS[static_cast<int>(version.pre->kind)];
+        text += std::to_string(version.pre->number);
+    }
+    if (version.post) text += ".post" + std::to_string(*version.post);
+    if (version.dev) text += ".dev" + std::to_string(*version.dev);
+    for (std::size_t i = 0; i < version.local.size(); ++i) {
+        text += i == 0 ? '+' : '.';
+        // A numeric local segment is a number: "001" is written "1".
+        const std::string& segment = version.local[i];
+        if (all_digits(segment)) {
+            const std::size_t first = segment.find_first_not_of('0');
+            text += first == std::string::npos ? "0" : segment.substr(first);
+        } else {
+            text += segment;
+        }
+    }
+    return text;
+}
+
 int compare_versions(const Version& a, const Version& b) {
     if (int r = compare_numbers(a.epoch, b.epoch)) return r;
     if (int r = compare_release(a.release, b.release)) return r;
@@ -268,39 +296,55 @@ int compare_versions(const Version& a, const Version& b) {
     return compare_local(a.local, b.local);
 }
 
-bool is_valid_specifier(VersionOperator op, std::string_view spec) {
+std::optional<VersionClause> parse_version_clause(VersionOperator op, std::string_view spec) {
     spec = text::strip(spec);
     const bool equality = op == VersionOperator::Equal || op == VersionOperator::NotEqual;
-    if (ends_with_wildcard(spec)) return equality && parse_wildcard_prefix(spec).has_value();
-    const std::optional<Version> version = parse_version(spec);
-    if (!version) return false;
-    if (!version->local.empty() && !equality) return false;
-    return op != VersionOperator::Compatible || version->release.size() >= 2;
+    if (ends_with_wildcard(spec)) {
+        if (!equality) return std::nullopt;
+        std::optional<Version> prefix = parse_wildcard_prefix(spec);
+        if (!prefix) return std::nullopt;
+        return VersionClause{op, std::move(*prefix), true};
+    }
+    std::optional<Version> bound = parse_version(spec);
+    if (!bound) return std::nullopt;
+    if (!bound->local.empty() && !equality) return std::nullopt;
+    if (op == VersionOperator::Compatible && bound->release.size() < 2) return std::nullopt;
+    return VersionClause{op, std::move(*bound), false};
 }
 
+bool is_valid_specifier(VersionOperator op, std::string_view spec) { return parse_version_clause(op, spec).has_value(); }
+
 std::optional<bool> version_satisfies(const Version& version, VersionOperator op, std::string_view spec) {
-    spec = text::strip(spec);
-    if (!is_valid_specifier(op, spec)) return std::nullopt;
-    if (ends_with_wildcard(spec)) {
-        const bool match = matches_prefix(version, *parse_wildcard_prefix(spec));
-        return op == VersionOperator::Equal ? match : !match;
+    const std::optional<VersionClause> clause = parse_version_clause(op, spec);
+    if (!clause) return std::nullopt;
+    return version_satisfies(version, *clause);
+}
+
+bool version_satisfies(const Version& version, const VersionClause& clause) {
+    const Version& bound = clause.bound;
+    if (clause.wildcard) {
+        const bool match = matches_prefix(version, bound);
+        return clause.op == VersionOperator::Equal ? match : !match;
     }
-    const Version bound = *parse_version(spec);
-    const Version candidate = bound.local.empty() ? version.public_version() : version;
-    switch (op) {
-        case VersionOperator::Equal: return compare_versions(candidate, bound) == 0;
-        case VersionOperator::NotEqual: return compare_versions(candidate, bound) != 0;
-        case VersionOperator::LessEqual: return compare_versions(candidate, bound) <= 0;
-        case VersionOperator::GreaterEqual: return compare_versions(candidate, bound) >= 0;
+    // Only a bound with a local label compares local labels.
+    const auto compare = [&] {
+        return bound.local.empty() && !version.local.empty() ? compare_versions(version.public_version(), bound)
+                                                              : compare_versions(version, bound);
+    };
+    switch (clause.op) {
+        case VersionOperator::Equal: return compare() == 0;
+        case VersionOperator::NotEqual: return compare() != 0;
+        case VersionOperator::LessEqual: return compare() <= 0;
+        case VersionOperator::GreaterEqual: return compare() >= 0;
         case VersionOperator::Less: return less_than(version, bound);
         case VersionOperator::Greater: return greater_than(version, bound);
         case VersionOperator::Compatible: {
             Version prefix = bound.base_version();
             prefix.release.pop_back();
-            return compare_versions(candidate, bound) >= 0 && matches_prefix(candidate, prefix);
+            return compare() >= 0 && matches_prefix(version, prefix);
         }
     }
-    return std::nullopt;
+    return false;
 }
 
 }  // namespace quorl

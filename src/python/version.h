@@ -40,6 +40,10 @@ struct Version {
 // in 64 bits.
 std::optional<Version> parse_version(std::string_view text);
 
+// The normal form of a version ("1!2.0rc1.post3.dev4+ubuntu.1"): what
+// "===" compares an installed version's text with.
+std::string normal_form(const Version& version);
+
 // PEP 440 ordering: negative, zero or positive like strcmp.
 int compare_versions(const Version& a, const Version& b);
 
@@ -55,5 +59,18 @@ std::optional<bool> version_satisfies(const Version& version, VersionOperator op
 
 // Whether `op spec` is a valid specifier clause (see version_satisfies).
 bool is_valid_specifier(VersionOperator op, std::string_view spec);
+
+// A specifier clause parsed once, for judging many versions against it.
+struct VersionClause {
+    VersionOperator op;
+    Version bound;          // for a wildcard, the prefix before ".*"
+    bool wildcard = false;  // "==1.2.*" or "!=1.2.*"
+};
+
+// The clause `op spec`; nothing when it is not valid (see version_satisfies).
+std::optional<VersionClause> parse_version_clause(VersionOperator op, std::string_view spec);
+
+// Whether `version` satisfies `clause`, pre-releases included.
+bool version_satisfies(const Version& version, const VersionClause& clause);
 
 }  // namespace quorl

@@ -87,9 +87,12 @@ public:
     // requirements must be installed. All groups must share one requirements
     // file (AssertionError otherwise, before any file is read); its pins are
     // read before the environment. Without `exclude_txt_path` nothing is
-    // excluded.
+    // excluded. Before pinning, every distribution the groups reach is
+    // checked against the pins and the environment (ConsistencyCheck); with
+    // `strict` a warning of that check throws QuorlError.
     static PinnedGroups process_groups(const std::vector<GroupInput>& groups,
-                                       const std::optional<std::filesystem::path>& exclude_txt_path = std::nullopt);
+                                       const std::optional<std::filesystem::path>& exclude_txt_path = std::nullopt,
+                                       bool strict = false);
 
     // The whole release flow: resolve, install, compute the release groups
     // against the fresh pins. Writes only the pinned file. No command calls

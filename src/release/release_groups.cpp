@@ -7,6 +7,8 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
+#include "python/environment_reader.h"
+#include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
@@ -50,7 +52,8 @@ std::vector<GroupInput> PackageExtrasManager::compose_groups_from_req_extras(con
 }
 
 PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>& groups,
-                                                  const std::optional<std::filesystem::path>& exclude_txt_path) {
+                                                  const std::optional<std::filesystem::path>& exclude_txt_path,
+                                                  bool strict) {
     std::set<std::filesystem::path> requirement_paths;
     for (const GroupInput& group : groups) requirement_paths.insert(group.requirements_path());
     if (requirement_paths.size() != 1) throw AssertionError();
@@ -58,7 +61,17 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     const auto versions = RequirementGenerator::read_requirements_versions(*requirement_paths.begin());
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
-    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(groups, exclusions);
+    InstalledRequirements installed;
+    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(
+        DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed), groups, exclusions);
+    // Before pinning, so that an unpinned package is named before the lookup fails on it.
+    ConsistencyCheck check(installed);
+    check.compare_with_pins(versions, requirement_paths.begin()->string());
+    for (const GroupOutput& output : outputs) {
+        // Text forms of packages: the name ends where the extras begin.
+        for (const std::string& requirement : output.reqs) check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
+    }
+    check.enforce(strict, "nothing written");
     return RequirementGenerator::generate_pinned_versions_groups(
         versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, *requirement_paths.begin());
 }

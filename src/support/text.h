@@ -23,6 +23,19 @@ std::string join(const std::vector<std::string>& pieces, std::string_view separa
 
 std::string to_lower_ascii(std::string_view s);
 
+// Equal when ASCII letters are compared without their case. Inline: the
+// metadata reader compares every header name with it.
+inline bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 bool ends_with(std::string_view s, std::string_view suffix);
 
 // Replaces every occurrence of `from` by `to`.

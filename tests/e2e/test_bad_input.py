@@ -22,6 +22,7 @@ def plant_venv(root):
     venv = FakeVenv(root)
     venv.plant("good", GOOD)
     venv.plant("helper", HELPER)
+    (venv.path / "pins.txt").write_text("good==1.0\nhelper==1.0\n")  # what `groups` compares with
     return venv
 
 

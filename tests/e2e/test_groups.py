@@ -27,8 +27,12 @@ def venv(tmp_path_factory):
 
 @pytest.fixture
 def groups(run_tool, venv, tmp_path):
+    pins = tmp_path / "dir" / "pins.txt"
+    pins.parent.mkdir()
+    pins.write_text("".join(f"{name}==1.0\n" for name, _, _ in WHEELS))
+
     def run(*args, status=0):
-        result = run_tool(["groups", tmp_path / "dir" / "pins.txt", *args], env=venv.env(), cwd=tmp_path)
+        result = run_tool(["groups", pins, *args], env=venv.env(), cwd=tmp_path)
         assert result.returncode == status, result.stderr
         return result
     return run

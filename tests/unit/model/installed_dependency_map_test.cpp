@@ -38,6 +38,11 @@ public:
     const MarkerEnvironment& marker_environment() const override { return markers_; }
 
     void fail_with(std::function<void()> failure) { failure_ = std::move(failure); }
+    void set_version(const std::string& key, std::string version) {
+        for (Distribution& d : distributions_) {
+            if (d.key == key) d.version = std::move(version);
+        }
+    }
 
     mutable int lookups = 0;
 
@@ -75,6 +80,28 @@ TEST(InstalledDependencyMapTest, DirectRequirementsWithUninstalledOnesAsEmptyKey
     EXPECT_EQ(texts(map.roots()), (Texts{"a", "c"}));
     EXPECT_EQ(texts(map.get(p("c"))), (Texts{"b", "d"}));
     EXPECT_EQ(reader.lookups, 0);
+}
+
+// What the consistency checks receive: versions, and the requirements that
+// hold without an extra and are not met, judged as an environment check
+// judges them (pre-releases admitted; a URL requirement admits any version).
+TEST(InstalledDependencyMapTest, HandsOutVersionsAndTheUnmetRequirements) {
+    FakeReader reader(Installed{{"A_pp", {"Lib (>=1,<2)", "pre>=1", "gone", "win>=9 ; sys_platform == 'win32'",
+                                          "t>=9 ; extra == 'test'", "u @ https://example.invalid/u.whl"}},
+                                {"lib", {}}, {"pre", {}}, {"t", {}}, {"u", {}}, {"win", {}}});
+    for (const auto& [name, version] : {std::pair{"lib", "2.0"}, {"pre", "1.1rc1"}, {"t", "1"}, {"u", "0"}, {"win", "1"}}) {
+        reader.set_version(name, version);
+    }
+    InstalledRequirements installed;
+    DependencyMap::from_installed(reader, true, &installed);
+    ASSERT_EQ(installed.size(), 6u);
+    EXPECT_EQ(installed[0].key, "a-pp");
+    EXPECT_EQ(installed[1].version, "2.0");
+    ASSERT_EQ(installed[0].unmet.size(), 2u);
+    EXPECT_EQ(installed[0].unmet[0].line, "Lib (>=1,<2)");
+    EXPECT_EQ(installed[0].unmet[0].target, 1u);
+    EXPECT_EQ(installed[0].unmet[1].line, "gone");
+    EXPECT_EQ(installed[0].unmet[1].target, UnmetRequirement::NOT_INSTALLED);
 }
 
 TEST(InstalledDependencyMapTest, ExtrasFromMarkersJoinTheirExtraWhenTheMarkerHolds) {
