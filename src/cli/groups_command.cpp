@@ -6,6 +6,7 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
+#include "python/canonical_name.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/logging.h"

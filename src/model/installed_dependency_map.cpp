@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "model/dependency_map.h"
+#include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "python/requirement.h"
 #include "support/errors.h"

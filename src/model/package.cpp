@@ -63,20 +63,4 @@ std::ostream& operator<<(std::ostream& out, const Package& package) {
     return out << package.to_string();
 }
 
-std::string canonical_name(std::string_view name) {
-    std::string out;
-    out.reserve(name.size());
-    bool in_separator_run = false;
-    for (char c : name) {
-        if (c == '-' || c == '_' || c == '.') {
-            if (!in_separator_run) out += '-';
-            in_separator_run = true;
-            continue;
-        }
-        in_separator_run = false;
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return out;
-}
-
 }  // namespace quorl

@@ -57,10 +57,6 @@ private:
 
 std::ostream& operator<<(std::ostream& out, const Package& package);
 
-// Canonical name of a distribution: lower case, runs of "-", "_" and "."
-// become one "-".
-std::string canonical_name(std::string_view name);
-
 }  // namespace quorl
 
 template <>

@@ -11,11 +11,12 @@
 #include <unordered_map>
 #include <utility>
 
-#include "model/package.h"
+#include "python/canonical_name.h"
 #include "python/metadata.h"
 #include "python/python_environment.h"
 #include "support/errors.h"
 #include "support/logging.h"
+#include "support/text.h"
 
 namespace quorl {
 namespace {
@@ -27,19 +28,9 @@ struct Entry {
     MetadataKind kind;
 };
 
-bool ends_with_ignoring_case(std::string_view s, std::string_view suffix) {
-    if (s.size() < suffix.size()) return false;
-    const std::string_view tail = s.substr(s.size() - suffix.size());
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const char c = tail[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != suffix[i]) return false;
-    }
-    return true;
-}
-
 std::optional<MetadataKind> metadata_kind(std::string_view file_name) {
-    if (ends_with_ignoring_case(file_name, ".dist-info")) return MetadataKind::DistInfo;
-    if (ends_with_ignoring_case(file_name, ".egg-info")) return MetadataKind::EggInfo;
+    if (text::ends_with_ignoring_case(file_name, ".dist-info")) return MetadataKind::DistInfo;
+    if (text::ends_with_ignoring_case(file_name, ".egg-info")) return MetadataKind::EggInfo;
     return std::nullopt;
 }
 

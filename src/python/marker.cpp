@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "model/package.h"
+#include "python/canonical_name.h"
 #include "python/scanner.h"
 #include "python/version.h"
 #include "support/errors.h"

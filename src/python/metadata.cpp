@@ -16,17 +16,6 @@ namespace {
 // Large enough for the header block of almost every METADATA file in one read.
 constexpr std::size_t CHUNK = 4096;
 
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // Closes the descriptor on every path out of a reader.
 class FileDescriptor {
 public:
@@ -108,11 +97,21 @@ std::optional<std::string> read_until(int directory_fd, const char* relative_pat
     }
 }
 
-void add_header(MetadataHeaders& headers, std::string_view name, std::string value) {
-    if (equals_ignoring_case(name, "Requires-Dist")) {
-        headers.requires_dist.push_back(std::move(value));
-    } else if (equals_ignoring_case(name, "Name") && !headers.name) {
-        headers.name = std::move(value);
+// The headers the tool keeps; every other header is skipped without copying
+// its value (a METADATA header block is mostly Classifier and Summary lines).
+enum class KeptHeader { None, Name, RequiresDist };
+
+KeptHeader kept_header(std::string_view name, const MetadataHeaders& headers) {
+    if (text::equals_ignoring_case(name, "Requires-Dist")) return KeptHeader::RequiresDist;
+    if (text::equals_ignoring_case(name, "Name") && !headers.name) return KeptHeader::Name;
+    return KeptHeader::None;
+}
+
+void add_header(MetadataHeaders& headers, KeptHeader kind, std::string_view value) {
+    if (kind == KeptHeader::RequiresDist) {
+        headers.requires_dist.emplace_back(text::strip(value));
+    } else if (kind == KeptHeader::Name) {
+        headers.name.emplace(text::strip(value));
     }
 }
 
@@ -140,9 +139,8 @@ std::string with_section_marker(std::string_view line, std::string_view section)
 
 MetadataHeaders parse_metadata_headers(std::string_view text) {
     MetadataHeaders headers;
-    std::string_view name;
+    KeptHeader kind = KeptHeader::None;  // of the open header
     std::string value;
-    bool open = false;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -152,17 +150,15 @@ MetadataHeaders parse_metadata_headers(std::string_view text) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) break;
         if (line.front() == ' ' || line.front() == '\t') {
-            if (open) value += line;
+            if (kind != KeptHeader::None) value += line;
             continue;
         }
-        if (open) add_header(headers, name, std::string(text::strip(value)));
+        add_header(headers, kind, value);
         const std::size_t colon = line.find(':');
-        open = colon != std::string_view::npos;
-        if (!open) continue;
-        name = line.substr(0, colon);
-        value.assign(line.substr(colon + 1));
+        kind = colon == std::string_view::npos ? KeptHeader::None : kept_header(line.substr(0, colon), headers);
+        if (kind != KeptHeader::None) value.assign(line.substr(colon + 1));
     }
-    if (open) add_header(headers, name, std::string(text::strip(value)));
+    add_header(headers, kind, value);
     return headers;
 }
 

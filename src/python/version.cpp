@@ -9,7 +9,6 @@ namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_alnum_lower(char c) { return is_digit(c) || (c >= 'a' && c <= 'z'); }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool is_separator(char c) { return c == '-' || c == '_' || c == '.'; }
 
 // A cursor over the version text that backtracks by resetting `pos`.
@@ -19,7 +18,9 @@ struct Cursor {
     bool overflow = false;
 
     bool at_end() const { return pos >= text.size(); }
-    char peek(std::size_t ahead = 0) const { return pos + ahead < text.size() ? lower(text[pos + ahead]) : '\0'; }
+    char peek(std::size_t ahead = 0) const {
+        return pos + ahead < text.size() ? text::to_lower_ascii(text[pos + ahead]) : '\0';
+    }
 
     bool take(char c) {
         if (peek() != c) return false;

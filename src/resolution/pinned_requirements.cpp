@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "model/package.h"
+#include "python/canonical_name.h"
 #include "resolution/requirement_generator.h"
 #include "resolution/requirement_line.h"
 #include "support/errors.h"

@@ -21,6 +21,12 @@ std::vector<std::string> split(std::string_view s, std::string_view separator);
 
 std::string join(const std::vector<std::string>& pieces, std::string_view separator);
 
+// ASCII case folding: names, header names and file name suffixes of the
+// formats read here are ASCII, and other bytes (UTF-8) pass unchanged.
+constexpr char to_lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool equals_ignoring_case(std::string_view a, std::string_view b);
+bool ends_with_ignoring_case(std::string_view s, std::string_view suffix);
+
 std::string to_lower_ascii(std::string_view s);
 
 bool starts_with(std::string_view s, std::string_view prefix);

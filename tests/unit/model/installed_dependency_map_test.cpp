@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "model/dependency_map.h"
+#include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "support/errors.h"
 

@@ -76,10 +76,5 @@ TEST(PackageTest, IncludedInIsExtrasSubsetOfSameName) {
     EXPECT_FALSE(Package("scipy").included_in(Package("numpy")));
 }
 
-TEST(PackageTest, CanonicalNameFoldsCaseAndSeparatorRuns) {
-    EXPECT_EQ(canonical_name("Foo.Bar__baz-_-qux"), "foo-bar-baz-qux");
-    EXPECT_EQ(canonical_name("PyYAML"), "pyyaml");
-}
-
 }  // namespace
 }  // namespace quorl
