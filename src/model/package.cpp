@@ -22,13 +22,13 @@ Package::Package(std::string_view name, std::vector<std::string> extras)
 
 Package::Package(std::string name, std::vector<std::string> extras, Normalised)
     : name_(std::move(name)), extras_(std::move(extras)) {
-    text_ = name_;
     if (!extras_.empty()) {
+        text_ = name_;
         text_ += '[';
         text_ += text::join(extras_, ",");
         text_ += ']';
     }
-    hash_ = std::hash<std::string>{}(text_);
+    hash_ = std::hash<std::string>{}(to_string());
 }
 
 Package Package::from_string(std::string_view text) {

@@ -29,7 +29,7 @@ public:
     bool has_extras() const { return !extras_.empty(); }
 
     // The name, then "[extras joined by ,]" when there are extras.
-    const std::string& to_string() const { return text_; }
+    const std::string& to_string() const { return extras_.empty() ? name_ : text_; }
 
     // The package without extras of the same name.
     Package base() const { return Package(name_, {}, Normalised{}); }
@@ -51,7 +51,7 @@ private:
 
     std::string name_;
     std::vector<std::string> extras_;
-    std::string text_;
+    std::string text_;  // with extras only: the text form is the name otherwise
     std::size_t hash_;
 };
 

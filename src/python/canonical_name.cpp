@@ -5,18 +5,20 @@
 namespace quorl {
 
 std::string canonical_name(std::string_view name) {
-    std::string out;
-    out.reserve(name.size());
+    // Written in place: this runs for every name of every requirement line.
+    std::string out(name.size(), '\0');
+    std::size_t size = 0;
     bool in_separator_run = false;
     for (char c : name) {
-        if (c == '-' || c == '_' || c == '.') {
-            if (!in_separator_run) out += '-';
-            in_separator_run = true;
-            continue;
+        const bool separator = c == '-' || c == '_' || c == '.';
+        if (!separator) {
+            out[size++] = text::to_lower_ascii(c);
+        } else if (!in_separator_run) {
+            out[size++] = '-';
         }
-        in_separator_run = false;
-        out += text::to_lower_ascii(c);
+        in_separator_run = separator;
     }
+    out.resize(size);
     return out;
 }
 

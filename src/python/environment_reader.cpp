@@ -118,6 +118,19 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     return distribution;
 }
 
+// Sorts positions rather than the distributions themselves: each move of a
+// distribution moves three strings and a vector.
+std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
+    std::vector<std::size_t> order(distributions.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; });
+    std::vector<Distribution> sorted;
+    sorted.reserve(order.size());
+    for (const std::size_t i : order) sorted.push_back(std::move(distributions[i]));
+    return sorted;
+}
+
 // A search-path entry that exists but cannot be listed (no permission, a
 // symlink loop) hides what is installed there: say so rather than leave it
 // out silently. Missing entries and zip files are normal and stay silent.
@@ -181,9 +194,7 @@ std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() c
         }
         return false;
     });
-    std::sort(distributions.begin(), distributions.end(),
-              [](const Distribution& a, const Distribution& b) { return a.key < b.key; });
-    return distributions;
+    return sorted_by_key(std::move(distributions));
 }
 
 std::optional<Distribution> InstalledEnvironmentReader::find_distribution(std::string_view name) const {

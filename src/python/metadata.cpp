@@ -73,20 +73,23 @@ std::optional<std::string> read_until(int directory_fd, const char* relative_pat
     if (file.get() < 0) return std::nullopt;
     std::string buffer;
     std::size_t scanned = 0;
+    char chunk[CHUNK];
     while (true) {
-        const std::size_t old_size = buffer.size();
-        buffer.resize(old_size + CHUNK);
-        const ssize_t got = ::read(file.get(), buffer.data() + old_size, CHUNK);
+        const ssize_t got = ::read(file.get(), chunk, CHUNK);
         if (got < 0) {
-            if (errno == EINTR) {
-                buffer.resize(old_size);
-                continue;
-            }
+            if (errno == EINTR) continue;
             if (errno == EISDIR) return std::nullopt;
             throw_read_error(shown_path, errno);
         }
-        buffer.resize(old_size + static_cast<std::size_t>(got));
         if (got == 0) return buffer;
+        // Most header blocks end within the first chunk: keep only them,
+        // rather than a chunk-sized string per file.
+        if (buffer.empty()) {
+            const std::string_view first(chunk, static_cast<std::size_t>(got));
+            const std::size_t end = stop(first, 0);
+            if (end != std::string_view::npos) return std::string(first.substr(0, end));
+        }
+        buffer.append(chunk, static_cast<std::size_t>(got));
         const std::size_t end = stop(std::string_view(buffer), scanned);
         if (end != std::string_view::npos) {
             buffer.resize(end);

@@ -133,6 +133,7 @@ bool parse_release(Cursor& c, Version& v) {
         first = c.take_number();
         if (!first) return false;
     }
+    v.release.reserve(4);  // most versions have at most four numbers: one allocation
     v.release.push_back(*first);
     while (c.peek() == '.' && is_digit(c.peek(1))) {
         ++c.pos;
