@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "python/environment_query.h"
 #include "python/interpreter.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -12,37 +13,8 @@
 namespace quorl {
 namespace {
 
+// The first field of the answer of environment_query.py.
 constexpr std::string_view ANSWER_TAG = "quorl-environment-1";
-
-// Prints NUL-separated fields: the tag, sys.executable, the marker values in
-// the order of MARKER_FIELDS, then the sys.path entries. NUL cannot occur in
-// paths or in these values, and bytes pass unchanged (no JSON escaping of
-// undecodable file names). The marker values are computed as PEP 508 says;
-// on POSIX the platform values come from os.uname() and sys.version, which is
-// what the platform module answers there, without its import time.
-constexpr const char* QUERY_PROGRAM = R"(import os, sys
-def full(v):
-    s = "%d.%d.%d" % (v.major, v.minor, v.micro)
-    if v.releaselevel != "final":
-        s += v.releaselevel[0] + str(v.serial)
-    return s
-names = {"cpython": "CPython", "pypy": "PyPy", "ironpython": "IronPython", "jython": "Jython"}
-impl = sys.implementation.name
-if hasattr(os, "uname") and impl in names:
-    u = os.uname()
-    machine, release, system, version = u.machine, u.release, u.sysname, u.version
-    implementation, python = names[impl], sys.version.split()[0]
-else:
-    import platform
-    machine, release, system, version = platform.machine(), platform.release(), platform.system(), platform.version()
-    implementation, python = platform.python_implementation(), platform.python_version()
-path = sys.path[1:] if sys.path[:1] == [""] else sys.path
-fields = [sys.executable or "", impl, full(sys.implementation.version), os.name, machine, implementation,
-          release, system, version, python, ".".join(python.split(".")[:2]), sys.platform] + list(path)
-out = getattr(sys.stdout, "buffer", sys.stdout)
-out.write(b"\0".join([b"quorl-environment-1"] + [os.fsencode(f) for f in fields]) + b"\0")
-out.flush()
-)";
 
 constexpr std::array<MarkerVariable, 11> MARKER_FIELDS = {
     MarkerVariable::ImplementationName, MarkerVariable::ImplementationVersion,
@@ -89,7 +61,7 @@ PythonEnvironment query_python_environment(const std::filesystem::path& interpre
     const std::string shown = interpreter.string();
     ProcessResult result;
     try {
-        result = run_process({shown, "-c", QUERY_PROGRAM},
+        result = run_process({shown, "-c", ENVIRONMENT_QUERY_PROGRAM},
                              {StreamMode::Capture, StreamMode::Capture});
     } catch (const OsError& error) {
         throw QuorlError("Cannot run the Python interpreter " + shown + ": " + error.what());
