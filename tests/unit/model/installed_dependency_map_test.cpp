@@ -7,6 +7,7 @@
 #include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -50,11 +51,7 @@ private:
 
 Package p(const char* text) { return Package::from_string(text); }
 
-std::vector<std::string> texts(const std::vector<Package>& packages) {
-    std::vector<std::string> out;
-    for (const Package& package : packages) out.push_back(package.to_string());
-    return out;
-}
+using test::texts;
 
 using Texts = std::vector<std::string>;
 using ExtrasTexts = std::vector<std::pair<std::string, Texts>>;
@@ -171,14 +168,9 @@ TEST(InstalledDependencyMapTest, ReaderFailures) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     const FakeReader bad(Installed{{"Broken", {"ok", "bad >= ; extra == 'x'"}}});
-    try {
-        DependencyMap::from_installed(bad, false);
-        FAIL();
-    } catch (const ValueError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "Invalid requirement 'bad >= ; extra == 'x'' of distribution Broken (/site/Broken.dist-info): "
-                  "Expected a valid version after '>=' at position 7");
-    }
+    EXPECT_EQ(test::expect_error_message<ValueError>([&] { DependencyMap::from_installed(bad, false); }),
+              "Invalid requirement 'bad >= ; extra == 'x'' of distribution Broken (/site/Broken.dist-info): "
+              "Expected a valid version after '>=' at position 7");
 }
 
 }  // namespace

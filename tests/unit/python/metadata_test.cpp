@@ -1,4 +1,5 @@
 #include "python/metadata.h"
+#include "test_support.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -60,8 +61,7 @@ TEST(MetadataTest, EggInfoRequiresBecomeLinesWithMarkers) {
 // A FIFO where METADATA or requires.txt belongs would block a plain open()
 // for ever: it is skipped like a missing file.
 TEST(MetadataTest, ReadersSkipFifosAndDirectories) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("quorl-metadata-" + std::to_string(::getpid()));
+    const test::TemporaryDirectory dir;
     std::filesystem::create_directories(dir / "METADATA");
     const std::string fifo = (dir / "requires.txt").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -69,7 +69,6 @@ TEST(MetadataTest, ReadersSkipFifosAndDirectories) {
     EXPECT_FALSE(read_small_file(AT_FDCWD, fifo.c_str(), fifo).has_value());
     const std::string directory = (dir / "METADATA").string();
     EXPECT_FALSE(read_metadata_headers(AT_FDCWD, directory.c_str(), directory).has_value());
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
