@@ -254,9 +254,12 @@ std::optional<Version> parse_version(std::string_view text) {
     Version v;
     c.take('v');
     if (!parse_release(c, v)) return std::nullopt;
-    parse_pre(c, v);
-    parse_post(c, v);
-    parse_dev(c, v);
+    // Most versions are release numbers only: nothing more to look for.
+    if (!c.at_end()) {
+        parse_pre(c, v);
+        parse_post(c, v);
+        parse_dev(c, v);
+    }
     if (!parse_local(c, v) || !c.at_end() || c.overflow) return std::nullopt;
     return v;
 }
