@@ -31,7 +31,8 @@ std::vector<DeclaredRequirement> parse_all(const Distribution& distribution) {
     requirements.reserve(distribution.requirement_lines.size());
     for (const std::string& line : distribution.requirement_lines) {
         Requirement parsed = parse_requirement_of(line, distribution.name, distribution.location);
-        requirements.push_back({Package(canonical_name(parsed.name), std::move(parsed.extras)),
+        make_canonical(parsed.name);
+        requirements.push_back({Package::from_canonical_name(std::move(parsed.name), std::move(parsed.extras)),
                                 parsed.marker ? std::make_unique<const Marker>(std::move(*parsed.marker)) : nullptr});
     }
     return requirements;

@@ -24,6 +24,12 @@ public:
     // or the extras hold another bracket.
     static Package from_string(std::string_view text);
 
+    // A package whose name is canonical already (python/canonical_name.h), so
+    // normalising it would change nothing: takes the name without a copy.
+    static Package from_canonical_name(std::string name, std::vector<std::string> extras = {}) {
+        return Package(std::move(name), std::move(extras), Normalised{});
+    }
+
     const std::string& name() const { return name_; }
     const std::vector<std::string>& extras() const { return extras_; }
     bool has_extras() const { return !extras_.empty(); }

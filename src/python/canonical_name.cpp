@@ -4,21 +4,24 @@
 
 namespace quorl {
 
-std::string canonical_name(std::string_view name) {
-    // Written in place: this runs for every name of every requirement line.
-    std::string out(name.size(), '\0');
+void make_canonical(std::string& name) {
     std::size_t size = 0;
     bool in_separator_run = false;
-    for (char c : name) {
+    for (const char c : name) {
         const bool separator = c == '-' || c == '_' || c == '.';
         if (!separator) {
-            out[size++] = text::to_lower_ascii(c);
+            name[size++] = text::to_lower_ascii(c);
         } else if (!in_separator_run) {
-            out[size++] = '-';
+            name[size++] = '-';
         }
         in_separator_run = separator;
     }
-    out.resize(size);
+    name.resize(size);
+}
+
+std::string canonical_name(std::string_view name) {
+    std::string out(name);
+    make_canonical(out);
     return out;
 }
 

@@ -11,4 +11,7 @@ namespace quorl {
 // "foo-bar-baz").
 std::string canonical_name(std::string_view name);
 
+// The same, in place (a canonical name is never longer than the name).
+void make_canonical(std::string& name);
+
 }  // namespace quorl
