@@ -8,6 +8,9 @@ namespace {
 TEST(CanonicalNameTest, FoldsCaseAndSeparatorRuns) {
     EXPECT_EQ(canonical_name("Foo.Bar__baz-_-qux"), "foo-bar-baz-qux");
     EXPECT_EQ(canonical_name("PyYAML"), "pyyaml");
+    std::string in_place = "zz_Mixed..Name-1";
+    make_canonical(in_place);
+    EXPECT_EQ(in_place, "zz-mixed-name-1");
 }
 
 }  // namespace

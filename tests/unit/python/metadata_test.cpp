@@ -1,5 +1,4 @@
 #include "python/metadata.h"
-#include "test_support.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -56,6 +57,19 @@ TEST(MetadataTest, EggInfoRequiresBecomeLinesWithMarkers) {
                   "pkg @ https://example.org/pkg.whl ; (sys_platform == \"win32\") and extra == \"socks\"",
                   "sphinx; extra == \"docs\"",
               }));
+}
+
+// The first read is 4 KB: an empty line right at its end, or split by it,
+// still ends the block there.
+TEST(MetadataTest, HeaderBlockEndsAtTheEmptyLineWhereverTheReadsSplitIt) {
+    const test::TemporaryDirectory dir;
+    for (const std::size_t header_size : {4094u, 4095u, 4096u}) {
+        SCOPED_TRACE(header_size);
+        std::string header = "Name: x\nSummary: ";
+        header += std::string(header_size - header.size() - 1, 's') + "\n";
+        const std::string path = dir.write("METADATA", header + "\nRequires-Dist: body\n").string();
+        EXPECT_EQ(read_metadata_headers(AT_FDCWD, path.c_str(), path), header);
+    }
 }
 
 // A FIFO where METADATA or requires.txt belongs would block a plain open()
