@@ -13,7 +13,9 @@
 # changes), and times on each environment, in one hyperfine run:
 #   - groups with one group, with 50 groups, with 50 groups and --graph, and
 #     release on the environment's pinned file;
-#   - the floor: the tool's interpreter query alone, and `cat` of every METADATA;
+#   - the floor: the tool's interpreter query alone, bench/metadata_floor.c
+#     (one listing, each METADATA header block read once, nothing parsed), and
+#     `cat` of every METADATA;
 # then one run of the peer (it takes seconds): Debian's pipdeptree run by the
 # venv's interpreter (--json, and text). That is one round; three rounds make
 # the measurement, so that load from other work on the machine falls on all
@@ -77,13 +79,10 @@ for module in pipdeptree pip; do
   ln -sfn "$location" "$peer/$(basename "$location")"
 done
 
-# --- the floor: the interpreter query the tool sends, taken from its source -----
-"$python" - "$repo/src/python/python_environment.cpp" "$work/query.py" <<'EOF'
-import re, sys
-source = open(sys.argv[1]).read()
-program = re.search(r'QUERY_PROGRAM = R"\((.*?)\)";', source, re.S).group(1)
-open(sys.argv[2], "w").write(program)
-EOF
+# --- the floor: the interpreter query the tool sends, and the least reader ------
+query=$repo/src/python/environment_query.py
+reader=$build/metadata_floor
+cc -O2 -o "$reader" "$repo/bench/metadata_floor.c"
 
 machine_state() {  # label: load and what used the processors over half a second, for the report
   {
@@ -112,13 +111,14 @@ measure_environment() {
   first_root=$(head -1 "$venv/roots.txt")
   export VIRTUAL_ENV=$venv PATH=$venv/bin:$PATH_BEFORE
 
-  local -a names=(groups-1 groups-50 groups-50-graph release query cat)
+  local -a names=(groups-1 groups-50 groups-50-graph release query reader cat)
   local -a commands=(
     "$tool groups $pinned -g one:$first_root"
     "$tool groups $pinned$groups_50"
     "$tool groups $pinned$groups_50 --graph"
     "$tool release $pinned $results/$env-release.json"
-    "$venv/bin/python $work/query.py"
+    "$venv/bin/python $query"
+    "$reader $site"
     "cat $site/*/METADATA"
   )
   local -a named=()
@@ -156,7 +156,7 @@ measure_diamonds() {
     -n listing "$tool groups $venv/pinned.txt -g chain:top" \
     -n graph "$tool groups $venv/pinned.txt -g chain:top --graph" \
     -n release "$tool release $venv/pinned.txt $results/diamonds-release.json" \
-    -n query "$venv/bin/python $work/query.py" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
+    -n query "$venv/bin/python $query" 2>/dev/null | grep -E '^(Benchmark|  Time)' || true
   peak_kb listing "$results/diamonds-rss.txt" "$tool groups $venv/pinned.txt -g chain:top"
   peak_kb graph "$results/diamonds-rss.txt" "$tool groups $venv/pinned.txt -g chain:top --graph"
   peak_kb release "$results/diamonds-rss.txt" "$tool release $venv/pinned.txt $results/diamonds-release.json"

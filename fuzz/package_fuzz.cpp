@@ -2,6 +2,7 @@
 // Package::from_string, the text form and the canonical name.
 #include "fuzz_support.h"
 #include "model/package.h"
+#include "python/canonical_name.h"
 #include "support/errors.h"
 
 using namespace quorl;

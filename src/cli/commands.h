@@ -10,10 +10,13 @@
 
 namespace quorl::cli {
 
+// Where `resolve` writes the pinned file when no path is given (or an empty one).
+inline constexpr const char* DEFAULT_RESOLVED_OUT = "resolved.txt";
+
 struct ResolveArguments {
     // Absent on the command line: the product's runtime requirements file.
     std::optional<std::filesystem::path> requirements_in;
-    std::filesystem::path resolved_out = "resolved.txt";
+    std::filesystem::path resolved_out = DEFAULT_RESOLVED_OUT;
     std::vector<std::string> extra_index_urls;  // empty: the default indexes
     std::vector<std::string> trusted_domains;   // empty: the default host
     bool install = false;

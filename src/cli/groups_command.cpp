@@ -6,6 +6,7 @@
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
+#include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "release/consistency_check.h"
 #include "release/package_extras_manager.h"

@@ -36,7 +36,7 @@ void resolve_dependencies(const ResolveArguments& arguments) {
         arguments.trusted_domains.empty() ? defaults.DEFAULT_TRUSTED_DOMAINS : arguments.trusted_domains;
     const std::filesystem::path requirements_in = arguments.requirements_in.value_or(defaults.RUNTIME_REQUIREMENTS);
     const std::filesystem::path resolved_out =
-        arguments.resolved_out.empty() ? std::filesystem::path("resolved.txt") : arguments.resolved_out;
+        arguments.resolved_out.empty() ? std::filesystem::path(DEFAULT_RESOLVED_OUT) : arguments.resolved_out;
 
     // "out/x/" is the file x in out, as the user would read it.
     const std::string output_name = pure_path::name(resolved_out);

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "model/dependency_map.h"
+#include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "python/requirement.h"
 #include "support/errors.h"
@@ -60,7 +61,8 @@ std::vector<DeclaredRequirement> parse_all(const Distribution& distribution,
             continue;
         }
         if (specifiers) specifiers->push_back({line, std::move(parsed.specifier)});
-        requirements.push_back({Package(canonical_name(parsed.name), std::move(parsed.extras)),
+        make_canonical(parsed.name);
+        requirements.push_back({Package::from_canonical_name(std::move(parsed.name), std::move(parsed.extras)),
                                 parsed.marker ? std::make_unique<const Marker>(std::move(*parsed.marker)) : nullptr});
     }
     return requirements;

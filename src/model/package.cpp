@@ -22,13 +22,13 @@ Package::Package(std::string_view name, std::vector<std::string> extras)
 
 Package::Package(std::string name, std::vector<std::string> extras, Normalised)
     : name_(std::move(name)), extras_(std::move(extras)) {
-    text_ = name_;
     if (!extras_.empty()) {
+        text_ = name_;
         text_ += '[';
         text_ += text::join(extras_, ",");
         text_ += ']';
     }
-    hash_ = std::hash<std::string>{}(text_);
+    hash_ = std::hash<std::string>{}(to_string());
 }
 
 Package Package::from_string(std::string_view text) {
@@ -61,22 +61,6 @@ bool Package::included_in(const Package& other) const {
 
 std::ostream& operator<<(std::ostream& out, const Package& package) {
     return out << package.to_string();
-}
-
-std::string canonical_name(std::string_view name) {
-    std::string out;
-    out.reserve(name.size());
-    bool in_separator_run = false;
-    for (char c : name) {
-        if (c == '-' || c == '_' || c == '.') {
-            if (!in_separator_run) out += '-';
-            in_separator_run = true;
-            continue;
-        }
-        in_separator_run = false;
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return out;
 }
 
 }  // namespace quorl

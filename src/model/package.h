@@ -24,12 +24,18 @@ public:
     // or the extras hold another bracket.
     static Package from_string(std::string_view text);
 
+    // A package whose name is canonical already (python/canonical_name.h), so
+    // normalising it would change nothing: takes the name without a copy.
+    static Package from_canonical_name(std::string name, std::vector<std::string> extras = {}) {
+        return Package(std::move(name), std::move(extras), Normalised{});
+    }
+
     const std::string& name() const { return name_; }
     const std::vector<std::string>& extras() const { return extras_; }
     bool has_extras() const { return !extras_.empty(); }
 
     // The name, then "[extras joined by ,]" when there are extras.
-    const std::string& to_string() const { return text_; }
+    const std::string& to_string() const { return extras_.empty() ? name_ : text_; }
 
     // The package without extras of the same name.
     Package base() const { return Package(name_, {}, Normalised{}); }
@@ -51,15 +57,11 @@ private:
 
     std::string name_;
     std::vector<std::string> extras_;
-    std::string text_;
+    std::string text_;  // with extras only: the text form is the name otherwise
     std::size_t hash_;
 };
 
 std::ostream& operator<<(std::ostream& out, const Package& package);
-
-// Canonical name of a distribution: lower case, runs of "-", "_" and "."
-// become one "-".
-std::string canonical_name(std::string_view name);
 
 }  // namespace quorl
 

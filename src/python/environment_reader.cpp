@@ -11,11 +11,12 @@
 #include <unordered_map>
 #include <utility>
 
-#include "model/package.h"
+#include "python/canonical_name.h"
 #include "python/metadata.h"
 #include "python/python_environment.h"
 #include "support/errors.h"
 #include "support/logging.h"
+#include "support/text.h"
 
 namespace quorl {
 namespace {
@@ -27,19 +28,9 @@ struct Entry {
     MetadataKind kind;
 };
 
-bool ends_with_ignoring_case(std::string_view s, std::string_view suffix) {
-    if (s.size() < suffix.size()) return false;
-    const std::string_view tail = s.substr(s.size() - suffix.size());
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const char c = tail[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != suffix[i]) return false;
-    }
-    return true;
-}
-
 std::optional<MetadataKind> metadata_kind(std::string_view file_name) {
-    if (ends_with_ignoring_case(file_name, ".dist-info")) return MetadataKind::DistInfo;
-    if (ends_with_ignoring_case(file_name, ".egg-info")) return MetadataKind::EggInfo;
+    if (text::ends_with_ignoring_case(file_name, ".dist-info")) return MetadataKind::DistInfo;
+    if (text::ends_with_ignoring_case(file_name, ".egg-info")) return MetadataKind::EggInfo;
     return std::nullopt;
 }
 
@@ -128,6 +119,19 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     return distribution;
 }
 
+// Sorts positions rather than the distributions themselves: each move of a
+// distribution moves three strings and a vector.
+std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
+    std::vector<std::size_t> order(distributions.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; });
+    std::vector<Distribution> sorted;
+    sorted.reserve(order.size());
+    for (const std::size_t i : order) sorted.push_back(std::move(distributions[i]));
+    return sorted;
+}
+
 // A search-path entry that exists but cannot be listed (no permission, a
 // symlink loop) hides what is installed there: say so rather than leave it
 // out silently. Missing entries and zip files are normal and stay silent.
@@ -191,31 +195,7 @@ std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() c
         }
         return false;
     });
-    // Sorted through their positions, then each record moved once into its
-    // place: swapping whole records while sorting took a fifth of reading a
-    // large environment, and a sorted copy would double its peak.
-    std::vector<std::size_t> order(distributions.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; });
-    std::vector<bool> placed(order.size(), false);
-    for (std::size_t start = 0; start < order.size(); ++start) {
-        if (placed[start]) continue;
-        // Position j receives the record at order[j], around each cycle.
-        Distribution first = std::move(distributions[start]);
-        std::size_t j = start;
-        while (true) {
-            placed[j] = true;
-            const std::size_t from = order[j];
-            if (from == start) {
-                distributions[j] = std::move(first);
-                break;
-            }
-            distributions[j] = std::move(distributions[from]);
-            j = from;
-        }
-    }
-    return distributions;
+    return sorted_by_key(std::move(distributions));
 }
 
 std::optional<Distribution> InstalledEnvironmentReader::find_distribution(std::string_view name) const {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "model/package.h"
+#include "python/canonical_name.h"
 #include "python/scanner.h"
 #include "python/version.h"
 #include "support/errors.h"
@@ -197,11 +197,11 @@ bool compare_strings(std::string_view lhs, MarkerOperator op, std::string_view r
 }
 
 bool compare_values(std::string_view lhs, MarkerOperator op, std::string_view rhs) {
+    // Compared as versions when the left side is a version and the right a
+    // valid clause (version_satisfies says which); as text otherwise.
     if (const std::optional<VersionOperator> version_op = as_version_operator(op)) {
-        if (is_valid_specifier(*version_op, rhs)) {
-            if (const std::optional<Version> version = parse_version(lhs)) {
-                return *version_satisfies(*version, *version_op, rhs);
-            }
+        if (const std::optional<Version> version = parse_version(lhs)) {
+            if (const std::optional<bool> holds = version_satisfies(*version, *version_op, rhs)) return *holds;
         }
     }
     return compare_strings(lhs, op, rhs);

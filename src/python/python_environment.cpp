@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "python/environment_query.h"
 #include "python/interpreter_discovery.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -21,38 +22,6 @@ constexpr std::string_view ANSWER_END = "quorl-environment-end";
 // Far more than any real answer; an interpreter that floods its output is
 // stopped there rather than read without end.
 constexpr std::size_t MAX_ANSWER = std::size_t{8} << 20;
-
-// Prints NUL-separated fields after a NUL: the tag, sys.executable, the
-// marker values in the order of MARKER_FIELDS, the sys.path entries, then
-// the end tag. NUL cannot occur in paths or in these values, and bytes pass
-// unchanged (no JSON escaping of undecodable file names). The marker values
-// are computed as PEP 508 says; on POSIX the platform values come from
-// os.uname() and sys.version, which is what the platform module answers
-// there, without its import time.
-constexpr const char* QUERY_PROGRAM = R"(import os, sys
-sys.stdout.flush()
-def full(v):
-    s = "%d.%d.%d" % (v.major, v.minor, v.micro)
-    if v.releaselevel != "final":
-        s += v.releaselevel[0] + str(v.serial)
-    return s
-names = {"cpython": "CPython", "pypy": "PyPy", "ironpython": "IronPython", "jython": "Jython"}
-impl = sys.implementation.name
-if hasattr(os, "uname") and impl in names:
-    u = os.uname()
-    machine, release, system, version = u.machine, u.release, u.sysname, u.version
-    implementation, python = names[impl], sys.version.split()[0]
-else:
-    import platform
-    machine, release, system, version = platform.machine(), platform.release(), platform.system(), platform.version()
-    implementation, python = platform.python_implementation(), platform.python_version()
-path = sys.path[1:] if sys.path[:1] == [""] else sys.path
-fields = [sys.executable or "", impl, full(sys.implementation.version), os.name, machine, implementation,
-          release, system, version, python, ".".join(python.split(".")[:2]), sys.platform] + list(path)
-out = getattr(sys.stdout, "buffer", sys.stdout)
-out.write(b"\0" + b"\0".join([b"quorl-environment-1"] + [os.fsencode(f) for f in fields] + [b"quorl-environment-end"]) + b"\0")
-out.flush()
-)";
 
 constexpr std::array<MarkerVariable, 11> MARKER_FIELDS = {
     MarkerVariable::ImplementationName, MarkerVariable::ImplementationVersion,
@@ -112,7 +81,7 @@ PythonEnvironment query_python_environment(const std::filesystem::path& interpre
     const std::string shown = interpreter.string();
     ProcessResult result;
     try {
-        result = run_process({shown, "-c", QUERY_PROGRAM}, {.stdout_mode = StreamMode::Capture,
+        result = run_process({shown, "-c", ENVIRONMENT_QUERY_PROGRAM}, {.stdout_mode = StreamMode::Capture,
                                                              .stderr_mode = StreamMode::Capture,
                                                              .capture_limit = MAX_ANSWER});
     } catch (const OsError& error) {

@@ -9,6 +9,8 @@ namespace quorl {
 namespace {
 
 const SpecifierOperator* take_specifier_operator(Scanner& s) {
+    // Most clauses end a name or a list: no operator to try there.
+    if (std::string_view("=~!<>").find(s.peek()) == std::string_view::npos) return nullptr;
     for (const SpecifierOperator& known : SPECIFIER_OPERATORS) {
         if (s.take(known.text)) return &known;
     }

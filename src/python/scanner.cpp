@@ -9,24 +9,6 @@ bool is_alnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') 
 
 bool is_word_char(char c) { return is_alnum(c) || c == '_'; }
 
-bool Scanner::skip_space() {
-    const std::size_t start = pos_;
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
-    return pos_ != start;
-}
-
-bool Scanner::take(char c) {
-    if (peek() != c || at_end()) return false;
-    ++pos_;
-    return true;
-}
-
-bool Scanner::take(std::string_view literal) {
-    if (text_.substr(pos_, literal.size()) != literal) return false;
-    pos_ += literal.size();
-    return true;
-}
-
 bool Scanner::take_keyword(std::string_view keyword) {
     if (text_.substr(pos_, keyword.size()) != keyword) return false;
     const std::size_t end = pos_ + keyword.size();

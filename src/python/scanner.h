@@ -24,12 +24,25 @@ public:
     bool at_end() const { return pos_ >= text_.size(); }
     char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
 
-    // Spaces and tabs, the white space of requirement lines.
-    bool skip_space();
+    // Spaces and tabs, the white space of requirement lines. Defined here,
+    // with the two takes: the parsers call them at every token.
+    bool skip_space() {
+        const std::size_t start = pos_;
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+        return pos_ != start;
+    }
 
-    bool take(char c);
+    bool take(char c) {
+        if (at_end() || text_[pos_] != c) return false;
+        ++pos_;
+        return true;
+    }
     // `literal` exactly.
-    bool take(std::string_view literal);
+    bool take(std::string_view literal) {
+        if (text_.substr(pos_, literal.size()) != literal) return false;
+        pos_ += literal.size();
+        return true;
+    }
     // A keyword such as "and": the letters followed by a non-word character.
     bool take_keyword(std::string_view keyword);
     // A run of [A-Za-z0-9_.] characters; empty when none.

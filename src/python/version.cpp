@@ -9,7 +9,6 @@ namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_alnum_lower(char c) { return is_digit(c) || (c >= 'a' && c <= 'z'); }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool is_separator(char c) { return c == '-' || c == '_' || c == '.'; }
 
 // A cursor over the version text that backtracks by resetting `pos`.
@@ -19,7 +18,9 @@ struct Cursor {
     bool overflow = false;
 
     bool at_end() const { return pos >= text.size(); }
-    char peek(std::size_t ahead = 0) const { return pos + ahead < text.size() ? lower(text[pos + ahead]) : '\0'; }
+    char peek(std::size_t ahead = 0) const {
+        return pos + ahead < text.size() ? text::to_lower_ascii(text[pos + ahead]) : '\0';
+    }
 
     bool take(char c) {
         if (peek() != c) return false;
@@ -132,6 +133,7 @@ bool parse_release(Cursor& c, Version& v) {
         first = c.take_number();
         if (!first) return false;
     }
+    v.release.reserve(4);  // most versions have at most four numbers: one allocation
     v.release.push_back(*first);
     while (c.peek() == '.' && is_digit(c.peek(1))) {
         ++c.pos;
@@ -252,9 +254,12 @@ std::optional<Version> parse_version(std::string_view text) {
     Version v;
     c.take('v');
     if (!parse_release(c, v)) return std::nullopt;
-    parse_pre(c, v);
-    parse_post(c, v);
-    parse_dev(c, v);
+    // Most versions are release numbers only: nothing more to look for.
+    if (!c.at_end()) {
+        parse_pre(c, v);
+        parse_post(c, v);
+        parse_dev(c, v);
+    }
     if (!parse_local(c, v) || !c.at_end() || c.overflow) return std::nullopt;
     return v;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "model/package.h"
+#include "python/canonical_name.h"
 #include "python/version.h"
 #include "support/errors.h"
 #include "support/logging.h"

@@ -10,8 +10,10 @@
 #include "support/errors.h"
 #include "support/url_credentials.h"
 
+// The build names the private index host (CMake's QUORL_INDEX_HOST cache
+// variable), so that there is one place to change it.
 #ifndef QUORL_INDEX_HOST
-#define QUORL_INDEX_HOST "pypi.corvaneth.internal"
+#error "QUORL_INDEX_HOST must name the private index host"
 #endif
 
 namespace quorl {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "groups/group_input.h"
+#include "resolution/generator_input.h"
 #include "resolution/generator_output.h"
 #include "resolution/requirement_generator.h"
 
@@ -51,7 +52,8 @@ public:
     // for its defaults, so that every later use sees the same values.
     static const PackageExtrasManagerConstants& constants();
 
-    static constexpr const char* DEFAULT_TXT_NAME = "quorl_runtime_pinned_versions.txt";
+    // The pinned file a resolver run writes unless told otherwise.
+    static constexpr const char* DEFAULT_TXT_NAME = GeneratorInput::DEFAULT_TXT_NAME.data();
 
     // Resolves `input_in_file_path` with the environment's resolver into
     // `output_req_txt_path`/`output_txt_name` and returns the pins read back.

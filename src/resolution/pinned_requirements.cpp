@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "model/package.h"
+#include "python/canonical_name.h"
 #include "resolution/requirement_generator.h"
 #include "resolution/requirement_line.h"
 #include "support/errors.h"

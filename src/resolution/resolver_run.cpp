@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "model/package.h"
+#include "python/canonical_name.h"
 #include "python/interpreter.h"
 #include "support/errors.h"
 #include "support/files.h"

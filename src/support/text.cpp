@@ -44,11 +44,21 @@ std::string join(const std::vector<std::string>& pieces, std::string_view separa
     return out;
 }
 
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (to_lower_ascii(a[i]) != to_lower_ascii(b[i])) return false;
+    }
+    return true;
+}
+
+bool ends_with_ignoring_case(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && equals_ignoring_case(s.substr(s.size() - suffix.size()), suffix);
+}
+
 std::string to_lower_ascii(std::string_view s) {
     std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : out) c = to_lower_ascii(c);
     return out;
 }
 

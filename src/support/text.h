@@ -21,20 +21,13 @@ std::vector<std::string> split(std::string_view s, std::string_view separator);
 
 std::string join(const std::vector<std::string>& pieces, std::string_view separator);
 
-std::string to_lower_ascii(std::string_view s);
+// ASCII case folding: names, header names and file name suffixes of the
+// formats read here are ASCII, and other bytes (UTF-8) pass unchanged.
+constexpr char to_lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool equals_ignoring_case(std::string_view a, std::string_view b);
+bool ends_with_ignoring_case(std::string_view s, std::string_view suffix);
 
-// Equal when ASCII letters are compared without their case. Inline: the
-// metadata reader compares every header name with it.
-inline bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
+std::string to_lower_ascii(std::string_view s);
 
 bool ends_with(std::string_view s, std::string_view suffix);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl::cli {
 namespace {
@@ -27,12 +28,8 @@ TEST(GroupStringTest, NeedsExactlyOneColon) {
     for (const Case& c : {Case{"web", "not enough values to unpack (expected 2, got 1)"},
                           Case{"a:b:c", "too many values to unpack (expected 2)"},
                           Case{"a::", "too many values to unpack (expected 2)"}}) {
-        try {
-            parse_group_str("p", c.input);
-            FAIL() << c.input;
-        } catch (const ValueError& e) {
-            EXPECT_STREQ(e.what(), c.message) << c.input;
-        }
+        EXPECT_EQ(test::expect_error_message<ValueError>([&] { parse_group_str("p", c.input); }), c.message)
+            << c.input;
     }
 }
 

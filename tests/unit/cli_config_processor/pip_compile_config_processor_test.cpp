@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -62,12 +63,10 @@ TEST(CliConfigProcessorTest, RendersFlagsBeforePairsKeepingInputOrder) {
 TEST(CliConfigProcessorTest, ElementWithUnknownTypeFailsWholeCallWithoutMessage) {
     Flag odd(Key::QUIET);
     odd.type = static_cast<CliConfigType>(7);
-    try {
-        PipCompileConfigProcessor::process_config({Flag(Key::NO_HEADER), odd});
-        FAIL() << "expected an error";
-    } catch (const QuorlError& error) {
-        EXPECT_STREQ(error.what(), "");
-    }
+    const std::optional<QuorlError> error =
+        test::expect_error<QuorlError>([&] { PipCompileConfigProcessor::process_config({Flag(Key::NO_HEADER), odd}); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_STREQ(error->what(), "");
 }
 
 TEST(CliConfigElementTest, ValidatesTypeTextAndKeyMembership) {
@@ -75,18 +74,10 @@ TEST(CliConfigElementTest, ValidatesTypeTextAndKeyMembership) {
     EXPECT_EQ(cli_config_type_from_text("ARGUMENT"), CliConfigType::ARGUMENT);
     EXPECT_TRUE(CliConfigType::ARGUMENT == "ARGUMENT");
     EXPECT_EQ(Pair(Key::QUIET, "x").get_type(), CliConfigType::ARGUMENT);
-    try {
-        cli_config_type_from_text("option");
-        FAIL() << "expected a validation error";
-    } catch (const ValidationError& error) {
-        EXPECT_EQ(error.field(), "type");
-    }
-    try {
-        Flag bad(static_cast<Key>(99));
-        FAIL() << "expected a validation error";
-    } catch (const ValidationError& error) {
-        EXPECT_EQ(error.field(), "key");
-    }
+    const auto type_error = test::expect_error<ValidationError>([] { cli_config_type_from_text("option"); });
+    EXPECT_EQ(type_error ? type_error->field() : "", "type");
+    const auto key_error = test::expect_error<ValidationError>([] { Flag bad(static_cast<Key>(99)); });
+    EXPECT_EQ(key_error ? key_error->field() : "", "key");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "model/dependency_map.h"
 #include "model/dependency_map_examples.h"
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -17,15 +18,11 @@ using Texts = std::vector<std::string>;
 
 class ExcludeFileTest : public testing::Test {
 protected:
-    void SetUp() override {
-        path_ = std::filesystem::temp_directory_path() / ("quorl-exclude-" + std::to_string(::getpid()) + ".txt");
-    }
-    void TearDown() override { std::filesystem::remove(path_); }
     std::vector<std::string> parse(const std::string& content) {
-        std::ofstream(path_, std::ios::binary) << content;
-        return GroupGenerator::parse_exclude_txt(path_);
+        return GroupGenerator::parse_exclude_txt(dir_.write("exclude.txt", content));
     }
-    std::filesystem::path path_;
+    test::TemporaryDirectory dir_;
+    const std::filesystem::path path_ = dir_ / "exclude.txt";
 };
 
 TEST_F(ExcludeFileTest, LinesAreStrippedAndBlankOnesKept) {
@@ -37,7 +34,7 @@ TEST_F(ExcludeFileTest, LinesAreStrippedAndBlankOnesKept) {
 
 TEST_F(ExcludeFileTest, MissingFileIsEmptyButUnreadableOrUndecodableFails) {
     EXPECT_EQ(GroupGenerator::parse_exclude_txt(path_), Texts{});
-    EXPECT_THROW(GroupGenerator::parse_exclude_txt(std::filesystem::temp_directory_path()), OsError);
+    EXPECT_THROW(GroupGenerator::parse_exclude_txt(dir_.path()), OsError);
     EXPECT_THROW(parse("numpy\n\xFF\xFE\n"), ValueError);
 }
 

@@ -9,17 +9,14 @@
 
 #include "model/dependency_map_examples.h"
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
 
 using Texts = std::vector<std::string>;
 
-Texts texts(const std::vector<Package>& packages) {
-    Texts out;
-    for (const Package& p : packages) out.push_back(p.to_string());
-    return out;
-}
+using test::texts;
 
 std::vector<Texts> texts(const std::vector<std::vector<Package>>& layers) {
     std::vector<Texts> out;
@@ -143,12 +140,8 @@ TEST(DependencyMapTest, ConstructionFailuresAndTheirMessages) {
             EXPECT_NO_THROW(DependencyMap::from_string_mapping(c.mapping));
             continue;
         }
-        try {
-            DependencyMap::from_string_mapping(c.mapping);
-            ADD_FAILURE() << "expected failure: " << c.message;
-        } catch (const ValueError& error) {
-            EXPECT_STREQ(error.what(), c.message);
-        }
+        EXPECT_EQ(test::expect_error_message<ValueError>([&] { DependencyMap::from_string_mapping(c.mapping); }),
+                  c.message);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "model/dependency_map.h"
 #include "model/dependency_map_examples.h"
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -53,12 +54,8 @@ TEST(DependencyTreeTextTest, CyclesAreClosedOnceAndCycleOnlyMapsFail) {
               "A\n└── B\n    └── C\n        └── B");
     for (const DependencyMap& map :
          {DependencyMap::from_string_mapping({{"a", {"b"}}, {"b", {"a"}}}), DependencyMap()}) {
-        try {
-            (void)map.to_string();
-            ADD_FAILURE() << "expected failure";
-        } catch (const ValueError& error) {
-            EXPECT_STREQ(error.what(), "Dependency map only contains cycles.");
-        }
+        EXPECT_EQ(test::expect_error_message<ValueError>([&] { (void)map.to_string(); }),
+                  "Dependency map only contains cycles.");
     }
 }
 

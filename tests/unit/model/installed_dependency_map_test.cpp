@@ -4,8 +4,10 @@
 #include <functional>
 
 #include "model/dependency_map.h"
+#include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -54,11 +56,7 @@ private:
 
 Package p(const char* text) { return Package::from_string(text); }
 
-std::vector<std::string> texts(const std::vector<Package>& packages) {
-    std::vector<std::string> out;
-    for (const Package& package : packages) out.push_back(package.to_string());
-    return out;
-}
+using test::texts;
 
 using Texts = std::vector<std::string>;
 using ExtrasTexts = std::vector<std::pair<std::string, Texts>>;

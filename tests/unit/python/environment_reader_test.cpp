@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -15,20 +16,7 @@ namespace fs = std::filesystem;
 
 class EnvironmentReaderTest : public testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / ("quorl-reader-" + std::to_string(::getpid()) + "-" +
-                                             testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
-    fs::path write(const std::string& relative, const std::string& content) {
-        const fs::path path = root_ / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
+    fs::path write(const std::string& relative, const std::string& content) { return root_.write(relative, content); }
     std::string dir(const std::string& relative) {
         fs::create_directories(root_ / relative);
         return (root_ / relative).string();
@@ -41,7 +29,7 @@ protected:
         return out;
     }
 
-    fs::path root_;
+    test::TemporaryDirectory root_;
 };
 
 TEST_F(EnvironmentReaderTest, ReadsDistInfoAndEggInfoSortedByKey) {
@@ -124,14 +112,10 @@ TEST_F(EnvironmentReaderTest, FindsOneDistributionByAnySpellingOfItsName) {
 TEST_F(EnvironmentReaderTest, UnreadableMetadataStopsTheListingNamingTheFile) {
     dir("site/loop-1.0.dist-info");
     fs::create_symlink("METADATA", root_ / "site/loop-1.0.dist-info/METADATA");
-    try {
-        reader({dir("site")}).list_distributions();
-        FAIL();
-    } catch (const PipDepTreeProcessingException& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "Cannot read " + (root_ / "site/loop-1.0.dist-info/METADATA").string() +
-                      ": Too many levels of symbolic links");
-    }
+    EXPECT_EQ(test::expect_error_message<PipDepTreeProcessingException>(
+                  [&] { reader({dir("site")}).list_distributions(); }),
+              "Cannot read " + (root_ / "site/loop-1.0.dist-info/METADATA").string() +
+                  ": Too many levels of symbolic links");
 }
 
 TEST_F(EnvironmentReaderTest, ADirectoryThatCannotBeListedIsLeftOutWithAWarning) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -106,13 +107,10 @@ TEST(MarkerTest, RejectsInvalidMarkersNamingThePosition) {
         {std::string(101, '(') + "os_name == 'nt'" + std::string(101, ')'), "at most 100 nested parentheses"},
     };
     for (const auto& [input, message] : cases) {
-        try {
-            Marker::parse(input);
-            ADD_FAILURE() << "no error for " << input;
-        } catch (const ValueError& error) {
-            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-            EXPECT_NE(std::string(error.what()).find("'" + input + "'"), std::string::npos) << error.what();
-        }
+        SCOPED_TRACE(input);
+        const std::string error = test::expect_error_message<ValueError>([&] { Marker::parse(input); });
+        EXPECT_NE(error.find(message), std::string::npos) << error;
+        EXPECT_NE(error.find("'" + input + "'"), std::string::npos) << error;
     }
 }
 

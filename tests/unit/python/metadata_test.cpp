@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+#include "test_support.h"
+
 namespace quorl {
 namespace {
 
@@ -57,11 +59,23 @@ TEST(MetadataTest, EggInfoRequiresBecomeLinesWithMarkers) {
               }));
 }
 
+// The first read is 4 KB: an empty line right at its end, or split by it,
+// still ends the block there.
+TEST(MetadataTest, HeaderBlockEndsAtTheEmptyLineWhereverTheReadsSplitIt) {
+    const test::TemporaryDirectory dir;
+    for (const std::size_t header_size : {4094u, 4095u, 4096u}) {
+        SCOPED_TRACE(header_size);
+        std::string header = "Name: x\nSummary: ";
+        header += std::string(header_size - header.size() - 1, 's') + "\n";
+        const std::string path = dir.write("METADATA", header + "\nRequires-Dist: body\n").string();
+        EXPECT_EQ(read_metadata_headers(AT_FDCWD, path.c_str(), path), header);
+    }
+}
+
 // A FIFO where METADATA or requires.txt belongs would block a plain open()
 // for ever: it is skipped like a missing file.
 TEST(MetadataTest, ReadersSkipFifosAndDirectories) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("quorl-metadata-" + std::to_string(::getpid()));
+    const test::TemporaryDirectory dir;
     std::filesystem::create_directories(dir / "METADATA");
     const std::string fifo = (dir / "requires.txt").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -69,7 +83,6 @@ TEST(MetadataTest, ReadersSkipFifosAndDirectories) {
     EXPECT_FALSE(read_small_file(AT_FDCWD, fifo.c_str(), fifo).has_value());
     const std::string directory = (dir / "METADATA").string();
     EXPECT_FALSE(read_metadata_headers(AT_FDCWD, directory.c_str(), directory).has_value());
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

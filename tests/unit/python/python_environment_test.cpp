@@ -8,6 +8,7 @@
 
 #include "python/environment_reader.h"
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -37,11 +38,8 @@ class RealInterpreterTest : public testing::Test {
 protected:
     void SetUp() override {
         if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "needs /usr/bin/python3";
-        dir_ = fs::temp_directory_path() / ("quorl-python-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    test::TemporaryDirectory dir_;
 };
 
 TEST_F(RealInterpreterTest, AsksTheInterpreterAndLeavesTheWorkingDirectoryOut) {
@@ -49,7 +47,7 @@ TEST_F(RealInterpreterTest, AsksTheInterpreterAndLeavesTheWorkingDirectoryOut) {
     fs::create_directories(dir_ / "stray-1.0.dist-info");
     std::ofstream(dir_ / "stray-1.0.dist-info" / "METADATA") << "Name: stray\n";
     const fs::path previous = fs::current_path();
-    fs::current_path(dir_);
+    fs::current_path(dir_.path());
     const PythonEnvironment env = query_python_environment("/usr/bin/python3");
     const std::vector<Distribution> found =
         InstalledEnvironmentReader(env.sys_path, env.markers).list_distributions();
@@ -66,22 +64,13 @@ TEST_F(RealInterpreterTest, ABrokenOrMissingInterpreterIsOneClearError) {
     const fs::path broken = dir_ / "python";
     std::ofstream(broken) << "#!/bin/sh\necho 'Traceback (most recent call last):' >&2\necho 'ImportError: boom' >&2\nexit 3\n";
     fs::permissions(broken, fs::perms::owner_all);
-    try {
-        query_python_environment(broken);
-        FAIL();
-    } catch (const QuorlError& error) {
-        EXPECT_EQ(std::string(error.what()), "The Python interpreter " + broken.string() +
-                                                 " failed with exit status 3 while reading its environment: "
-                                                 "ImportError: boom");
-    }
-    try {
-        query_python_environment(dir_ / "absent");
-        FAIL();
-    } catch (const QuorlError& error) {
-        EXPECT_NE(std::string(error.what()).find("Cannot run the Python interpreter " + (dir_ / "absent").string()),
-                  std::string::npos)
-            << error.what();
-    }
+    EXPECT_EQ(test::expect_error_message<QuorlError>([&] { query_python_environment(broken); }),
+              "The Python interpreter " + broken.string() +
+                  " failed with exit status 3 while reading its environment: ImportError: boom");
+    const std::string absent =
+        test::expect_error_message<QuorlError>([&] { query_python_environment(dir_ / "absent"); });
+    EXPECT_NE(absent.find("Cannot run the Python interpreter " + (dir_ / "absent").string()), std::string::npos)
+        << absent;
 }
 
 }  // namespace

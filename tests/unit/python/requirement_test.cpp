@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/errors.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -62,24 +63,17 @@ TEST(RequirementTest, RejectsInvalidLines) {
         {"foo ; python_version < '3' junk", "Expected end of marker"},
     };
     for (const auto& [line, message] : cases) {
-        try {
-            parse_requirement(line);
-            ADD_FAILURE() << "no error for " << line;
-        } catch (const ValueError& error) {
-            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-        }
+        SCOPED_TRACE(line);
+        const std::string error = test::expect_error_message<ValueError>([&] { parse_requirement(line); });
+        EXPECT_NE(error.find(message), std::string::npos) << error;
     }
 }
 
 TEST(RequirementTest, ErrorOfADistributionLineNamesTheDistributionAndQuotesTheLine) {
-    try {
-        parse_requirement_of("foo >=", "Bar", "/site/bar-1.0.dist-info");
-        FAIL();
-    } catch (const ValueError& error) {
-        EXPECT_STREQ(error.what(),
-                     "Invalid requirement 'foo >=' of distribution Bar (/site/bar-1.0.dist-info): "
-                     "Expected a valid version after '>=' at position 6");
-    }
+    EXPECT_EQ(test::expect_error_message<ValueError>(
+                  [] { parse_requirement_of("foo >=", "Bar", "/site/bar-1.0.dist-info"); }),
+              "Invalid requirement 'foo >=' of distribution Bar (/site/bar-1.0.dist-info): "
+              "Expected a valid version after '>=' at position 6");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "resolution/requirement_line.h"
 #include "support/errors.h"
 #include "support/files.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -15,22 +16,9 @@ using Strings = std::vector<std::string>;
 
 class PinnedFileTest : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("quorl-pinned-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::filesystem::path write(const std::string& content) { return dir_.write("pins.txt", content); }
 
-    std::filesystem::path write(const std::string& content) {
-        const auto path = dir_ / "pins.txt";
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
-
-    std::filesystem::path dir_;
+    test::TemporaryDirectory dir_;
 };
 
 TEST(RequirementLineTest, NormalisesRequirementShapes) {
@@ -94,17 +82,14 @@ TEST_F(PinnedFileTest, RejectsUnpinnedDoublyPinnedAndOptionLines) {
         {"-r base.txt\n", nullptr},
     };
     for (const Case& c : cases) {
-        try {
-            RequirementGenerator::read_requirements_versions(write(c.content));
-            ADD_FAILURE() << "expected an error for " << c.content;
-        } catch (const ValueError& error) {
-            const std::string message = error.what();
-            if (c.message != nullptr) {
-                EXPECT_EQ(message, c.message);
-            } else {
-                EXPECT_NE(message.find("pins.txt, line"), std::string::npos) << message;
-                EXPECT_EQ(message.find("secret"), std::string::npos) << message;
-            }
+        SCOPED_TRACE(c.content);
+        const std::string message = test::expect_error_message<ValueError>(
+            [&] { RequirementGenerator::read_requirements_versions(write(c.content)); });
+        if (c.message != nullptr) {
+            EXPECT_EQ(message, c.message);
+        } else {
+            EXPECT_NE(message.find("pins.txt, line"), std::string::npos) << message;
+            EXPECT_EQ(message.find("secret"), std::string::npos) << message;
         }
     }
     EXPECT_THROW(RequirementGenerator::read_requirements(dir_ / "missing.txt"), OsError);
@@ -150,13 +135,11 @@ TEST(PinnedGroupsTest, LooksUpByCanonicalNameAndNamesWhatIsMissing) {
               (Strings{"pyyaml==6.0", "Zope-Interface==6.1"}));
 
     groups.set("g", {"flask[async]"});
-    try {
+    const std::string error = test::expect_error_message<KeyError>([&] {
         RequirementGenerator::generate_pinned_versions_groups(versions, groups, true, std::filesystem::path("p.txt"));
-        FAIL() << "expected a missing-key error";
-    } catch (const KeyError& error) {
-        EXPECT_NE(std::string(error.what()).find("'flask[async]'"), std::string::npos) << error.what();
-        EXPECT_NE(std::string(error.what()).find("p.txt"), std::string::npos) << error.what();
-    }
+    });
+    EXPECT_NE(error.find("'flask[async]'"), std::string::npos) << error;
+    EXPECT_NE(error.find("p.txt"), std::string::npos) << error;
 }
 
 TEST_F(PinnedFileTest, RemoveEntriesComparesThePackagePartExactly) {

@@ -11,6 +11,7 @@
 #include "support/process.h"
 #include "support/redact.h"
 #include "support/url_credentials.h"
+#include "test_support.h"
 
 namespace quorl {
 namespace {
@@ -68,18 +69,7 @@ TEST(UrlCredentialsTest, SplitsUserInfoAsPipReadsIt) {
 
 class FilesTest : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("quorl-files-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
-        std::filesystem::remove_all(dir_);
-    }
-    std::filesystem::path dir_;
+    test::TemporaryDirectory dir_;
 };
 
 TEST_F(FilesTest, ReplaceAtomicallyWritesAndLeavesNoTemporaryFile) {
@@ -87,14 +77,14 @@ TEST_F(FilesTest, ReplaceAtomicallyWritesAndLeavesNoTemporaryFile) {
     files::replace_atomically(target, "old");
     files::replace_atomically(target, "new");
     EXPECT_EQ(files::read(target), "new");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
 }
 
 TEST_F(FilesTest, FailedReplaceKeepsThePreviousFile) {
     const auto target = dir_ / "out.json";
     files::replace_atomically(target, "previous");
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_THROW(files::replace_atomically(target, "next"), OsError);
     EXPECT_EQ(files::read(target), "previous");
 }
@@ -102,7 +92,7 @@ TEST_F(FilesTest, FailedReplaceKeepsThePreviousFile) {
 TEST_F(FilesTest, MissingParentDirectoryIsAnOsError) {
     EXPECT_THROW(files::replace_atomically(dir_ / "missing" / "out.json", "x"), OsError);
     EXPECT_THROW(files::read(dir_ / "missing.txt"), OsError);
-    EXPECT_THROW(files::read(dir_), OsError);
+    EXPECT_THROW(files::read(dir_.path()), OsError);
 }
 
 TEST_F(FilesTest, ReplaceThroughADanglingSymlinkCreatesItsTarget) {

@@ -45,5 +45,14 @@ TEST(TextTest, StripUnicodeSpaceStripsWhatPythonStrips) {
     }
 }
 
+TEST(TextTest, CaseIsFoldedForAsciiLettersOnly) {
+    EXPECT_TRUE(equals_ignoring_case("Requires-DIST", "requires-dist"));
+    EXPECT_FALSE(equals_ignoring_case("Name", "Names"));
+    EXPECT_FALSE(equals_ignoring_case("\xC3\x84", "\xC3\xA4"));  // not Unicode case folding
+    EXPECT_TRUE(ends_with_ignoring_case("Foo-1.0.DIST-INFO", ".dist-info"));
+    EXPECT_FALSE(ends_with_ignoring_case("info", ".dist-info"));
+    EXPECT_EQ(to_lower_ascii("PyYAML-\xC3\x84"), "pyyaml-\xC3\x84");
+}
+
 }  // namespace
 }  // namespace quorl::text
