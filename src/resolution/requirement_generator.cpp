@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "cli_config_processor/pip_compile_config_processor.h"
 #include "python/interpreter_discovery.h"
@@ -89,6 +90,28 @@ std::vector<std::string> lines_with_ends(std::string_view content) {
     return lines;
 }
 
+// Rewrites the file without the entries; the error that stopped it, if any,
+// after the line that the callers of the cleaning step expect.
+std::optional<std::string> remove_entries(const std::filesystem::path& file_path,
+                                          const std::vector<std::string>& entries_to_remove) {
+    try {
+        std::string kept;
+        for (const std::string& line : lines_with_ends(files::read(file_path))) {
+            const std::size_t pinned = line.find("==");
+            const std::string package = pinned == std::string::npos ? line : line.substr(0, pinned);
+            if (std::find(entries_to_remove.begin(), entries_to_remove.end(), package) == entries_to_remove.end()) {
+                kept += line;
+            }
+        }
+        // Written aside and renamed: a failure leaves the resolved file whole.
+        files::replace_atomically(file_path, kept);
+        return std::nullopt;
+    } catch (const OsError& error) {
+        std::cout << "Oops! something error" << std::endl;
+        return error.what();
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> RequirementGenerator::pip_install_command(const std::filesystem::path& python,
@@ -149,27 +172,18 @@ GeneratorOutput RequirementGenerator::generate_requirement_file(const GeneratorI
         log::error("An error happened processing the input .in file " + input_path.string());
         throw ResolverExit(status);
     }
-    remove_entries_from_file(txt_path, REMOVED_ENTRIES);
+    // Going on after a failed cleaning would report success with the removed
+    // entries still pinned (and installed).
+    if (const std::optional<std::string> error = remove_entries(txt_path, REMOVED_ENTRIES)) {
+        throw QuorlError("The resolved file " + txt_path.string() + " could not be cleaned: " + *error);
+    }
     return GeneratorOutput(input_path, txt_path, read_requirements_versions(txt_path));
 }
 
 void RequirementGenerator::remove_entries_from_file(const std::filesystem::path& file_path,
                                                     const std::vector<std::string>& entries_to_remove) {
     if (entries_to_remove.empty()) return;
-    try {
-        std::string kept;
-        for (const std::string& line : lines_with_ends(files::read(file_path))) {
-            const std::size_t pinned = line.find("==");
-            const std::string package = pinned == std::string::npos ? line : line.substr(0, pinned);
-            if (std::find(entries_to_remove.begin(), entries_to_remove.end(), package) == entries_to_remove.end()) {
-                kept += line;
-            }
-        }
-        // Written aside and renamed: a failure leaves the resolved file whole.
-        files::replace_atomically(file_path, kept);
-    } catch (const OsError&) {
-        std::cout << "Oops! something error" << std::endl;
-    }
+    remove_entries(file_path, entries_to_remove);
 }
 
 }  // namespace quorl
