@@ -4,13 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
 
 #include "resolution/netrc_file.h"
 #include "support/errors.h"
+#include "support/file_descriptor.h"
 #include "support/logging.h"
 #include "support/redact.h"
 #include "support/url_credentials.h"
@@ -20,17 +20,10 @@ namespace {
 
 // Creates `path` (it must not exist) readable by its owner only.
 void write_private_file(const std::filesystem::path& path, std::string_view content) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) throw OsError("cannot write '" + path.string() + "': " + std::strerror(errno));
-    std::FILE* file = ::fdopen(fd, "w");
-    if (file == nullptr) {
-        const int error = errno;
-        ::close(fd);
-        throw OsError("cannot write '" + path.string() + "': " + std::strerror(error));
-    }
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) throw OsError("cannot write '" + path.string() + "': " + std::strerror(errno));
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    int error = file.is_open() ? write_all(file.get(), content) : errno;
+    if (error == 0) error = file.close();
+    if (error != 0) throw OsError("cannot write '" + path.string() + "': " + std::strerror(error));
 }
 
 // Adds the credentials of one URL, unless its host has some already. A URL
