@@ -69,52 +69,94 @@ std::string cut_at_bound(std::string buffer, std::string_view shown_path) {
     return buffer;
 }
 
-// Reads until `stop(buffer, scanned)` finds the end, the file ends, or
-// MAX_READ bytes were read.
-template <typename StopAt>
-std::optional<std::string> read_until(int directory_fd, const char* relative_path, std::string_view shown_path,
-                                      StopAt stop) {
-    const FileDescriptor file(open_if_present(directory_fd, relative_path, shown_path));
-    if (file.get() < 0) return std::nullopt;
-    std::string buffer;
-    std::size_t scanned = 0;
+// Reads up to `size` bytes into `into`, retrying interrupted reads. Nothing
+// when `fd` turns out to be a directory; throws OsError on other failures.
+std::optional<std::size_t> read_some(int fd, char* into, std::size_t size, std::string_view shown_path) {
     while (true) {
+        const ssize_t got = ::read(fd, into, size);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno == EISDIR) return std::nullopt;
+        if (errno != EINTR) throw_read_error(shown_path, errno);
+        signals::throw_if_interrupted();
+    }
+}
+
+// Reads on after a first chunk, `buffer`, in which `stop` found no end.
+template <typename StopAt>
+std::optional<std::string> read_rest(int fd, std::string buffer, std::string_view shown_path, StopAt stop) {
+    while (true) {
+        // The next scan steps back over a line end split between two chunks.
+        const std::size_t scanned = buffer.size() > 2 ? buffer.size() - 2 : 0;
         const std::size_t old_size = buffer.size();
         // One byte past the bound tells a file of exactly MAX_READ bytes,
         // read whole, from a longer one.
         if (old_size > MAX_READ) return cut_at_bound(std::move(buffer), shown_path);
         const std::size_t chunk = std::min(CHUNK, MAX_READ + 1 - old_size);
         buffer.resize(old_size + chunk);
-        const ssize_t got = ::read(file.get(), buffer.data() + old_size, chunk);
-        if (got < 0) {
-            if (errno == EINTR) {
-                buffer.resize(old_size);
-                signals::throw_if_interrupted();
-                continue;
-            }
-            if (errno == EISDIR) return std::nullopt;
-            throw_read_error(shown_path, errno);
-        }
-        buffer.resize(old_size + static_cast<std::size_t>(got));
-        if (got == 0) return buffer;
+        const std::optional<std::size_t> got = read_some(fd, buffer.data() + old_size, chunk, shown_path);
+        if (!got) return std::nullopt;
+        buffer.resize(old_size + *got);
+        if (*got == 0) return buffer;
         const std::size_t end = stop(std::string_view(buffer), scanned);
         if (end != std::string_view::npos) {
             buffer.resize(end);
             return buffer;
         }
-        // The next scan steps back over a line end split between two chunks.
-        scanned = buffer.size() > 2 ? buffer.size() - 2 : 0;
     }
 }
 
-void add_header(MetadataHeaders& headers, std::string_view name, std::string value) {
-    if (text::equals_ignoring_case(name, "Requires-Dist")) {
-        headers.requires_dist.push_back(std::move(value));
-    } else if (text::equals_ignoring_case(name, "Name") && !headers.name) {
-        headers.name = std::move(value);
-    } else if (text::equals_ignoring_case(name, "Version") && !headers.version) {
-        headers.version = std::move(value);
+// Reads until `stop(text, scanned)` finds the end, the file ends, or
+// MAX_READ bytes were read.
+template <typename StopAt>
+std::optional<std::string> read_until(int directory_fd, const char* relative_path, std::string_view shown_path,
+                                      StopAt stop) {
+    const FileDescriptor file(open_if_present(directory_fd, relative_path, shown_path));
+    if (file.get() < 0) return std::nullopt;
+    // Most header blocks end within the first chunk: read it onto the stack
+    // and copy out only the block, at its own size. A zero-filled 4 KB string
+    // cut down afterwards cost more than the parsing of the block.
+    char first[CHUNK];
+    const std::optional<std::size_t> got = read_some(file.get(), first, CHUNK, shown_path);
+    if (!got) return std::nullopt;
+    const std::string_view head(first, *got);
+    if (head.empty()) return std::string();
+    const std::size_t end = stop(head, 0);
+    if (end != std::string_view::npos) return std::string(head.substr(0, end));
+    return read_rest(file.get(), std::string(head), shown_path, stop);
+}
+
+// The lines of a header block, each without the CR before its line feed.
+class HeaderLines {
+public:
+    explicit HeaderLines(std::string_view text) : text_(text) {}
+
+    // Takes the next line; false at the empty line that ends the block and
+    // at the end of the text.
+    bool next(std::string_view& line) {
+        if (start_ >= text_.size()) return false;
+        std::size_t end = text_.find('\n', start_);
+        if (end == std::string_view::npos) end = text_.size();
+        line = text_.substr(start_, end - start_);
+        start_ = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return !line.empty();
     }
+
+    // Whether the next line continues the header before it.
+    bool continues() const { return start_ < text_.size() && (text_[start_] == ' ' || text_[start_] == '\t'); }
+
+private:
+    std::string_view text_;
+    std::size_t start_ = 0;
+};
+
+// Where the value of header `name` goes; nothing for the headers the tool
+// does not use (Classifier, Summary, ...), whose values are never copied.
+std::string* destination_of(MetadataHeaders& headers, std::string_view name) {
+    if (text::equals_ignoring_case(name, "Requires-Dist")) return &headers.requires_dist.emplace_back();
+    if (!headers.name && text::equals_ignoring_case(name, "Name")) return &headers.name.emplace();
+    if (!headers.version && text::equals_ignoring_case(name, "Version")) return &headers.version.emplace();
+    return nullptr;
 }
 
 // One requires.txt line with the marker its section gives it.
@@ -141,29 +183,26 @@ std::string with_section_marker(std::string_view line, std::string_view section)
 
 MetadataHeaders parse_metadata_headers(std::string_view text) {
     MetadataHeaders headers;
-    std::string_view name;
-    std::string value;
-    bool open = false;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty()) break;
-        if (line.front() == ' ' || line.front() == '\t') {
-            if (open) value += line;
+    HeaderLines lines(text);
+    std::string_view line;
+    while (lines.next(line)) {
+        // A continuation line here follows a line without ":" (or opens the
+        // block): it belongs to no header.
+        const std::size_t colon = line.find(':');
+        if (line.front() == ' ' || line.front() == '\t' || colon == std::string_view::npos) continue;
+        std::string* const value = destination_of(headers, line.substr(0, colon));
+        const std::string_view first = line.substr(colon + 1);
+        if (!lines.continues()) {
+            if (value) value->assign(text::strip(first));
             continue;
         }
-        if (open) add_header(headers, name, std::string(text::strip(value)));
-        const std::size_t colon = line.find(':');
-        open = colon != std::string_view::npos;
-        if (!open) continue;
-        name = line.substr(0, colon);
-        value.assign(line.substr(colon + 1));
+        // Folded over several lines: the line breaks are dropped.
+        std::string folded(value ? first : std::string_view());
+        while (lines.continues() && lines.next(line)) {
+            if (value) folded += line;
+        }
+        if (value) value->assign(text::strip(folded));
     }
-    if (open) add_header(headers, name, std::string(text::strip(value)));
     return headers;
 }
 
