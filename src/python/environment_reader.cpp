@@ -74,36 +74,57 @@ private:
     int error_;
 };
 
-std::string join_path(const std::string& directory, const std::string& file_name) {
-    if (!directory.empty() && directory.back() == '/') return directory + file_name;
-    return directory + "/" + file_name;
+// Longest name of a file read inside a metadata directory, with its "/".
+constexpr std::size_t LONGEST_INSIDE = sizeof("/requires.txt") - 1;
+
+std::string entry_location(const std::string& directory, const std::string& file_name) {
+    std::string location;
+    location.reserve(directory.size() + 1 + file_name.size() + LONGEST_INSIDE);
+    location.append(directory);
+    if (location.empty() || location.back() != '/') location += '/';
+    return location.append(file_name);
 }
 
-// The header block of `file` inside the metadata directory `entry`.
-std::optional<std::string> read_headers_below(int dir_fd, const Entry& entry, const std::string& location,
-                                              const char* file) {
-    const std::string relative = entry.file_name + "/" + file;
-    return read_metadata_headers(dir_fd, relative.c_str(), location + "/" + file);
+// Calls `read(relative_path, shown_path)` for `file` inside the metadata
+// directory `entry`, whose path is `location`. The file's name is appended
+// to `location` for the call and taken off again, so that one string (made
+// with room for it) serves the open (its tail is the path relative to the
+// search-path directory), the messages and the distribution's location.
+template <typename Read>
+auto read_inside(std::string& location, const Entry& entry, const char* file, Read read) {
+    const std::size_t size = location.size();
+    location.append("/").append(file);
+    auto result = read(location.c_str() + (size - entry.file_name.size()), std::string_view(location));
+    location.resize(size);
+    return result;
+}
+
+std::optional<std::string> headers_inside(int dir_fd, const Entry& entry, std::string& location, const char* file) {
+    return read_inside(location, entry, file, [&](const char* relative, std::string_view shown) {
+        return read_metadata_headers(dir_fd, relative, shown);
+    });
 }
 
 // The header block of an egg-info entry: its PKG-INFO, or the entry itself
 // when it is a file.
-std::optional<std::string> egg_info_headers(int dir_fd, const Entry& entry, const std::string& location) {
-    if (std::optional<std::string> headers = read_headers_below(dir_fd, entry, location, "PKG-INFO")) return headers;
+std::optional<std::string> egg_info_headers(int dir_fd, const Entry& entry, std::string& location) {
+    if (std::optional<std::string> headers = headers_inside(dir_fd, entry, location, "PKG-INFO")) return headers;
     return read_metadata_headers(dir_fd, entry.file_name.c_str(), location);
 }
 
-std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, const std::string& location) {
-    const std::string relative = entry.file_name + "/requires.txt";
-    const std::optional<std::string> text = read_small_file(dir_fd, relative.c_str(), location + "/requires.txt");
+std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, std::string& location) {
+    const std::optional<std::string> text =
+        read_inside(location, entry, "requires.txt", [&](const char* relative, std::string_view shown) {
+            return read_small_file(dir_fd, relative, shown);
+        });
     return text ? egg_info_requirement_lines(*text) : std::vector<std::string>{};
 }
 
 std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry) {
     Distribution distribution;
-    distribution.location = join_path(directory, entry.file_name);
+    distribution.location = entry_location(directory, entry.file_name);
     const std::optional<std::string> headers =
-        entry.kind == MetadataKind::DistInfo ? read_headers_below(dir_fd, entry, distribution.location, "METADATA")
+        entry.kind == MetadataKind::DistInfo ? headers_inside(dir_fd, entry, distribution.location, "METADATA")
                                              : egg_info_headers(dir_fd, entry, distribution.location);
     if (!headers) return std::nullopt;
     MetadataHeaders parsed = parse_metadata_headers(*headers);

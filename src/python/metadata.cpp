@@ -150,6 +150,18 @@ private:
     std::size_t start_ = 0;
 };
 
+// How many Requires-Dist headers `text` holds as tools write them (the
+// capacity to reserve; the parser also takes other spellings and stops at
+// the end of the block).
+std::size_t count_requirement_headers(std::string_view text) {
+    constexpr std::string_view header = "\nRequires-Dist:";
+    std::size_t count = 0;
+    for (std::size_t at = text.find(header); at != std::string_view::npos; at = text.find(header, at + header.size())) {
+        ++count;
+    }
+    return count;
+}
+
 // Where the value of header `name` goes; nothing for the headers the tool
 // does not use (Classifier, Summary, ...), whose values are never copied.
 std::string* destination_of(MetadataHeaders& headers, std::string_view name) {
@@ -183,6 +195,7 @@ std::string with_section_marker(std::string_view line, std::string_view section)
 
 MetadataHeaders parse_metadata_headers(std::string_view text) {
     MetadataHeaders headers;
+    headers.requires_dist.reserve(count_requirement_headers(text));
     HeaderLines lines(text);
     std::string_view line;
     while (lines.next(line)) {
