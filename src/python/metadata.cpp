@@ -25,19 +25,23 @@ constexpr std::size_t CHUNK = 4096;
 // sparse file of gigabytes without a blank line) must not be read whole.
 constexpr std::size_t MAX_READ = std::size_t{4} << 20;
 
-[[noreturn]] void throw_read_error(std::string_view shown_path, int error) {
-    throw OsError("Cannot read " + std::string(shown_path) + ": " + std::strerror(error));
-}
+// A failed open or read, on its way to the HeaderRead that reports it.
+struct ReadFailure {
+    int error;
+};
 
 // Opens for reading; -1 when the file is absent, is not a regular file, or a
 // path component is not a directory. A FIFO or a device in place of a
 // metadata file would block the open or the reads for ever: O_NONBLOCK lets
-// the open return, and only regular files are read.
-int open_if_present(int directory_fd, const char* relative_path, std::string_view shown_path) {
+// the open return, and only regular files are read. The fstat stays: what
+// read() returns cannot tell a regular file from a FIFO with a writer or a
+// device, and the listing's d_type describes the metadata directory, not
+// the file inside it.
+int open_if_present(int directory_fd, const char* relative_path) {
     const int fd = ::openat(directory_fd, relative_path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) return -1;
-        throw_read_error(shown_path, errno);
+        throw ReadFailure{errno};
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -59,48 +63,52 @@ std::size_t find_header_end(std::string_view data, std::size_t from) {
     return std::string_view::npos;
 }
 
-// Keeps the complete lines of a read that reached MAX_READ, and says so.
-std::string cut_at_bound(std::string buffer, std::string_view shown_path) {
+HeaderRead read_text(std::string text, bool cut = false) {
+    HeaderRead read;
+    read.text = std::move(text);
+    read.cut = cut;
+    return read;
+}
+
+// Keeps the complete lines of a read that reached MAX_READ.
+HeaderRead cut_at_bound(std::string buffer) {
     const std::size_t last_newline = buffer.rfind('\n');
     buffer.resize(last_newline == std::string::npos ? 0 : last_newline + 1);
-    log::warning(std::string(shown_path) + ": more than " + std::to_string(MAX_READ >> 20) +
-                 " MiB to read; only its complete lines within the first " + std::to_string(MAX_READ >> 20) +
-                 " MiB are used");
-    return buffer;
+    return read_text(std::move(buffer), true);
 }
 
 // Reads up to `size` bytes into `into`, retrying interrupted reads. Nothing
-// when `fd` turns out to be a directory; throws OsError on other failures.
-std::optional<std::size_t> read_some(int fd, char* into, std::size_t size, std::string_view shown_path) {
+// when `fd` turns out to be a directory.
+std::optional<std::size_t> read_some(int fd, char* into, std::size_t size) {
     while (true) {
         const ssize_t got = ::read(fd, into, size);
         if (got >= 0) return static_cast<std::size_t>(got);
         if (errno == EISDIR) return std::nullopt;
-        if (errno != EINTR) throw_read_error(shown_path, errno);
+        if (errno != EINTR) throw ReadFailure{errno};
         signals::throw_if_interrupted();
     }
 }
 
 // Reads on after a first chunk, `buffer`, in which `stop` found no end.
 template <typename StopAt>
-std::optional<std::string> read_rest(int fd, std::string buffer, std::string_view shown_path, StopAt stop) {
+HeaderRead read_rest(int fd, std::string buffer, StopAt stop) {
     while (true) {
         // The next scan steps back over a line end split between two chunks.
         const std::size_t scanned = buffer.size() > 2 ? buffer.size() - 2 : 0;
         const std::size_t old_size = buffer.size();
         // One byte past the bound tells a file of exactly MAX_READ bytes,
         // read whole, from a longer one.
-        if (old_size > MAX_READ) return cut_at_bound(std::move(buffer), shown_path);
+        if (old_size > MAX_READ) return cut_at_bound(std::move(buffer));
         const std::size_t chunk = std::min(CHUNK, MAX_READ + 1 - old_size);
         buffer.resize(old_size + chunk);
-        const std::optional<std::size_t> got = read_some(fd, buffer.data() + old_size, chunk, shown_path);
-        if (!got) return std::nullopt;
+        const std::optional<std::size_t> got = read_some(fd, buffer.data() + old_size, chunk);
+        if (!got) return {};
         buffer.resize(old_size + *got);
-        if (*got == 0) return buffer;
+        if (*got == 0) return read_text(std::move(buffer));
         const std::size_t end = stop(std::string_view(buffer), scanned);
         if (end != std::string_view::npos) {
             buffer.resize(end);
-            return buffer;
+            return read_text(std::move(buffer));
         }
     }
 }
@@ -108,21 +116,26 @@ std::optional<std::string> read_rest(int fd, std::string buffer, std::string_vie
 // Reads until `stop(text, scanned)` finds the end, the file ends, or
 // MAX_READ bytes were read.
 template <typename StopAt>
-std::optional<std::string> read_until(int directory_fd, const char* relative_path, std::string_view shown_path,
-                                      StopAt stop) {
-    const FileDescriptor file(open_if_present(directory_fd, relative_path, shown_path));
-    if (file.get() < 0) return std::nullopt;
-    // Most header blocks end within the first chunk: read it onto the stack
-    // and copy out only the block, at its own size. A zero-filled 4 KB string
-    // cut down afterwards cost more than the parsing of the block.
-    char first[CHUNK];
-    const std::optional<std::size_t> got = read_some(file.get(), first, CHUNK, shown_path);
-    if (!got) return std::nullopt;
-    const std::string_view head(first, *got);
-    if (head.empty()) return std::string();
-    const std::size_t end = stop(head, 0);
-    if (end != std::string_view::npos) return std::string(head.substr(0, end));
-    return read_rest(file.get(), std::string(head), shown_path, stop);
+HeaderRead read_until(int directory_fd, const char* relative_path, StopAt stop) {
+    try {
+        const FileDescriptor file(open_if_present(directory_fd, relative_path));
+        if (file.get() < 0) return {};
+        // Most header blocks end within the first chunk: read it onto the
+        // stack and copy out only the block, at its own size. A zero-filled
+        // 4 KB string cut down afterwards cost more than parsing the block.
+        char first[CHUNK];
+        const std::optional<std::size_t> got = read_some(file.get(), first, CHUNK);
+        if (!got) return {};
+        const std::string_view head(first, *got);
+        if (head.empty()) return read_text(std::string());
+        const std::size_t end = stop(head, 0);
+        if (end != std::string_view::npos) return read_text(std::string(head.substr(0, end)));
+        return read_rest(file.get(), std::string(head), stop);
+    } catch (const ReadFailure& failure) {
+        HeaderRead read;
+        read.error = failure.error;
+        return read;
+    }
 }
 
 // The lines of a header block, each without the CR before its line feed.
@@ -219,14 +232,30 @@ MetadataHeaders parse_metadata_headers(std::string_view text) {
     return headers;
 }
 
+HeaderRead read_header_block(int directory_fd, const char* relative_path) {
+    return read_until(directory_fd, relative_path, find_header_end);
+}
+
+std::optional<std::string> use_header_block(HeaderRead read, std::string_view shown_path) {
+    if (read.error != 0) {
+        throw OsError("Cannot read " + std::string(shown_path) + ": " + std::strerror(read.error));
+    }
+    if (read.cut) {
+        log::warning(std::string(shown_path) + ": more than " + std::to_string(MAX_READ >> 20) +
+                     " MiB to read; only its complete lines within the first " + std::to_string(MAX_READ >> 20) +
+                     " MiB are used");
+    }
+    return std::move(read.text);
+}
+
 std::optional<std::string> read_metadata_headers(int directory_fd, const char* relative_path,
                                                  std::string_view shown_path) {
-    return read_until(directory_fd, relative_path, shown_path, find_header_end);
+    return use_header_block(read_header_block(directory_fd, relative_path), shown_path);
 }
 
 std::optional<std::string> read_small_file(int directory_fd, const char* relative_path, std::string_view shown_path) {
-    return read_until(directory_fd, relative_path, shown_path,
-                      [](std::string_view, std::size_t) { return std::string_view::npos; });
+    const auto to_the_end = [](std::string_view, std::size_t) { return std::string_view::npos; };
+    return use_header_block(read_until(directory_fd, relative_path, to_the_end), shown_path);
 }
 
 std::vector<std::string> egg_info_requirement_lines(std::string_view requires_txt) {
