@@ -13,6 +13,7 @@
 
 #include "python/canonical_name.h"
 #include "python/metadata.h"
+#include "python/metadata_prefetch.h"
 #include "python/python_environment.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -105,6 +106,15 @@ std::optional<std::string> headers_inside(int dir_fd, const Entry& entry, std::s
     });
 }
 
+// The header block of a dist-info entry: the METADATA read ahead for it, or
+// read now.
+std::optional<std::string> dist_info_headers(int dir_fd, const Entry& entry, std::string& location,
+                                             std::optional<HeaderRead> prefetched) {
+    return read_inside(location, entry, "METADATA", [&](const char* relative, std::string_view shown) {
+        return use_header_block(prefetched ? std::move(*prefetched) : read_header_block(dir_fd, relative), shown);
+    });
+}
+
 // The header block of an egg-info entry: its PKG-INFO, or the entry itself
 // when it is a file.
 std::optional<std::string> egg_info_headers(int dir_fd, const Entry& entry, std::string& location) {
@@ -120,12 +130,16 @@ std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, std::
     return text ? egg_info_requirement_lines(*text) : std::vector<std::string>{};
 }
 
-std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry) {
+// The distribution of a metadata entry; `prefetched`: the read of its
+// METADATA, when a dist-info one was read ahead.
+std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry,
+                                       std::optional<HeaderRead> prefetched = std::nullopt) {
     Distribution distribution;
     distribution.location = entry_location(directory, entry.file_name);
     const std::optional<std::string> headers =
-        entry.kind == MetadataKind::DistInfo ? headers_inside(dir_fd, entry, distribution.location, "METADATA")
-                                             : egg_info_headers(dir_fd, entry, distribution.location);
+        entry.kind == MetadataKind::DistInfo
+            ? dist_info_headers(dir_fd, entry, distribution.location, std::move(prefetched))
+            : egg_info_headers(dir_fd, entry, distribution.location);
     if (!headers) return std::nullopt;
     MetadataHeaders parsed = parse_metadata_headers(*headers);
     distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
@@ -138,6 +152,15 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
         distribution.requirement_lines = egg_info_requires(dir_fd, entry, distribution.location);
     }
     return distribution;
+}
+
+// The file names of the dist-info entries, whose METADATA can be read ahead.
+std::vector<std::string_view> dist_info_names(const std::vector<Entry>& entries) {
+    std::vector<std::string_view> names;
+    for (const Entry& entry : entries) {
+        if (entry.kind == MetadataKind::DistInfo) names.push_back(entry.file_name);
+    }
+    return names;
 }
 
 // Sorts positions rather than the distributions themselves: each move of a
@@ -201,8 +224,12 @@ std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() c
     std::vector<Distribution> distributions;
     std::unordered_map<std::string, std::size_t> first_by_key;
     for_each_directory(search_path_, true, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
+        MetadataPrefetch prefetch(dir_fd, dist_info_names(entries), "METADATA");
+        std::size_t dist_infos = 0;
         for (const Entry& entry : entries) {
-            std::optional<Distribution> distribution = read_entry(dir_fd, path, entry);
+            std::optional<HeaderRead> prefetched;
+            if (entry.kind == MetadataKind::DistInfo) prefetched = prefetch.take(dist_infos++);
+            std::optional<Distribution> distribution = read_entry(dir_fd, path, entry, std::move(prefetched));
             if (!distribution) continue;
             const auto [first, inserted] = first_by_key.emplace(distribution->key, distributions.size());
             if (!inserted) {
