@@ -85,14 +85,13 @@ void MetadataPrefetch::run() {
 }
 
 HeaderRead MetadataPrefetch::take(std::size_t index) {
-    std::string path;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!slots_[index].ready) {
         if (next_ < names_.size() && held_bytes_ <= MAX_HELD_BYTES) {
             // Read the next file nobody has taken up, rather than wait.
             const std::size_t claimed = next_++;
             lock.unlock();
-            publish(claimed, read_one(claimed, path));
+            publish(claimed, read_one(claimed, caller_path_));
             lock.lock();
             continue;
         }

@@ -58,6 +58,7 @@ private:
     const std::vector<std::string_view> names_;
     const char* const file_;
     std::vector<Slot> slots_;
+    std::string caller_path_;  // the calling thread's path buffer, kept for its capacity
 
     std::mutex mutex_;
     std::condition_variable filled_;   // the slot the caller waits for is ready
