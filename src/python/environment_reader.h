@@ -48,7 +48,9 @@ public:
 // and metadata directories without their metadata file, are skipped. A
 // search-path directory that exists but cannot be listed (no permission, a
 // symlink loop) is left out, with a warning from list_distributions. Only the
-// header block of METADATA / PKG-INFO is read. A read failure other than a
+// header block of METADATA / PKG-INFO is read; list_distributions reads the
+// METADATA files of a large directory on two threads (metadata_prefetch.h),
+// reporting from the calling thread in entry order. A read failure other than a
 // missing file throws PipDepTreeProcessingException from list_distributions
 // and OsError from find_distribution, both naming the file.
 class InstalledEnvironmentReader : public EnvironmentReader {
