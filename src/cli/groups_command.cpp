@@ -1,3 +1,4 @@
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -13,6 +14,7 @@
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
+#include "support/kept_until_exit.h"
 #include "support/logging.h"
 #include "support/output.h"
 #include "support/pure_path.h"
@@ -153,8 +155,10 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
 
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
-    InstalledRequirements installed;
-    DependencyMap environment = DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed);
+    // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
+    InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
+    DependencyMap& environment = keep_until_exit(std::make_unique<DependencyMap>(
+        DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed)));
     // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
     // Names of the installed packages the exclude file removed.
     std::unordered_set<std::string> excluded;
@@ -165,7 +169,7 @@ void generate_groups(const GroupsArguments& args) {
             environment.remove_package(package);
         }
     }
-    ConsistencyCheck check(installed);
+    ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
     compare_with_resolved_file(check, args);
     if (args.strict) check_before_printing(check, selection.groups, environment);
 
