@@ -1,3 +1,4 @@
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -5,6 +6,7 @@
 #include "cli/group_string.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
+#include "model/sub_map_view.h"
 #include "model/package.h"
 #include "python/canonical_name.h"
 #include "python/environment_reader.h"
@@ -12,6 +14,7 @@
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
+#include "support/kept_until_exit.h"
 #include "support/logging.h"
 #include "support/output.h"
 #include "support/pure_path.h"
@@ -107,10 +110,15 @@ void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& 
                             args.resolved_reqs_path.string());
 }
 
+// Checks every package of `reached`, in the order of its packages: the
+// warnings come in that order.
+void check_reached_by(ConsistencyCheck& check, DependencyMap::SubMapView& reached) {
+    reached.for_each_package([&check](const Package& package) { check.check_reached(package.name()); });
+}
+
 // --strict decides before anything is printed: what the groups reach
 // together is what the union of their roots reaches, one traversal however
-// many groups there are. Without it each group is checked as it is printed,
-// on the map that printing builds anyway.
+// many groups there are. Without it each group is checked as it is printed.
 void check_before_printing(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
                            const DependencyMap& environment) {
     std::vector<Package> roots;
@@ -123,7 +131,8 @@ void check_before_printing(ConsistencyCheck& check, const std::vector<GroupInput
             }
         }
     }
-    for (const Package& package : environment.extract_from_roots(roots).packages()) check.check_reached(package.name());
+    DependencyMap::SubMapView reached = environment.view_from_roots(roots);
+    check_reached_by(check, reached);
     check.enforce(true, "nothing printed");
 }
 
@@ -132,7 +141,7 @@ void print_title(StdoutWriter& out, const std::string& name) {
     out.line(std::string(text::count_code_points(name), '='));
 }
 
-void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::optional<int> depth) {
+void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::optional<int> depth) {
     std::string line;
     group_map.for_each_by_depth(depth, [&](std::size_t level, const Package& package) {
         line.assign(2 * level, ' ');
@@ -146,8 +155,10 @@ void print_layers(StdoutWriter& out, const DependencyMap& group_map, std::option
 
 void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
-    InstalledRequirements installed;
-    DependencyMap environment = DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed);
+    // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
+    InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
+    DependencyMap& environment = keep_until_exit(std::make_unique<DependencyMap>(
+        DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed)));
     // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
     // Names of the installed packages the exclude file removed.
     std::unordered_set<std::string> excluded;
@@ -158,7 +169,7 @@ void generate_groups(const GroupsArguments& args) {
             environment.remove_package(package);
         }
     }
-    ConsistencyCheck check(installed);
+    ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
     compare_with_resolved_file(check, args);
     if (args.strict) check_before_printing(check, selection.groups, environment);
 
@@ -169,10 +180,10 @@ void generate_groups(const GroupsArguments& args) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
         missing_roots.check(group, roots);
-        const DependencyMap group_map = environment.extract_from_roots(roots);
-        if (!args.strict) {
-            for (const Package& package : group_map.packages()) check.check_reached(package.name());
-        }
+        // Viewed in place rather than extracted: each group's own sub-map
+        // cost more to build and free than to print.
+        DependencyMap::SubMapView group_map = environment.view_from_roots(roots);
+        if (!args.strict) check_reached_by(check, group_map);
         print_title(out, group.name());
         if (args.graph) {
             // Written line by line: a tree repeats shared subtrees under every

@@ -138,6 +138,14 @@ public:
     void for_each_by_depth(std::optional<int> max_depth,
                            const std::function<void(std::size_t depth, const Package&)>& visit) const;
 
+    // --- One group's sub-map, in place (model/sub_map_view.h) ---------------
+
+    class SubMapView;
+    // What extract_from_roots(roots) would build, answered on this map's own
+    // ids without building it: its packages, its layers and its tree. The
+    // view must not outlive this map, and the map must not change meanwhile.
+    SubMapView view_from_roots(const std::vector<Package>& roots) const;
+
     // --- The tree text (dependency_tree_text.cpp) -------------------------
 
     // The map as text trees, one per root (sorted), joined by "\n", without a
@@ -222,6 +230,8 @@ private:
     void remove_keys(const std::vector<char>& doomed);
 
     DependencyMap rebuilt(SubGraph& view) const;
+    void for_each_by_depth_in(SubGraph& view, std::optional<int> max_depth,
+                              const std::function<void(std::size_t depth, const Package&)>& visit) const;
     std::vector<std::vector<Package>> layers_as_packages(std::vector<std::vector<Id>> layers,
                                                          std::optional<int> max_depth) const;
 

@@ -73,31 +73,26 @@ DependencyMap DependencyMap::extract_from_roots(const std::vector<Package>& root
 // packages. Keys of several extras are left out: they return through their
 // dependents.
 DependencyMap DependencyMap::rebuilt(SubGraph& view) const {
-    const std::vector<Id> keys = view.keys();
+    const std::size_t key_count = view.keys().size();
     DependencyMap result;
-    result.nodes_.reserve(keys.size());
-    result.index_.reserve(keys.size());
-    result.by_name_.reserve(keys.size());
+    result.nodes_.reserve(key_count);
+    result.index_.reserve(key_count);
+    result.by_name_.reserve(key_count);
     std::vector<Id> renumber(nodes_.size(), NO_ID);
     auto intern_copy = [&](Id id) {
         if (renumber[id] == NO_ID) renumber[id] = result.intern(nodes_[id].package);
         return renumber[id];
     };
-    for (const bool with_extras : {false, true}) {
-        for (const Id id : keys) {
-            const Package& package = nodes_[id].package;
-            if (package.has_extras() != with_extras || package.extras().size() > 1) continue;
-            result.check_addable(package);
-            const Id key = intern_copy(id);
-            // The view's set of a single-extra key holds its base's already.
-            const std::span<const Id> sources = view.set_of(id);
-            std::vector<Id> dependencies;
-            dependencies.reserve(sources.size());
-            for (const Id dependency : sources) dependencies.push_back(intern_copy(dependency));
-            // A set of this map, renumbered: still in text order.
-            result.add_to_set(key, std::move(dependencies), std::nullopt, true);
-        }
-    }
+    // The view's set of a single-extra key holds its base's already.
+    view.for_each_entry([&](Id id, std::span<const Id> sources) {
+        result.check_addable(nodes_[id].package);
+        const Id key = intern_copy(id);
+        std::vector<Id> dependencies;
+        dependencies.reserve(sources.size());
+        for (const Id dependency : sources) dependencies.push_back(intern_copy(dependency));
+        // A set of this map, renumbered: still in text order.
+        result.add_to_set(key, std::move(dependencies), std::nullopt, true);
+    });
     result.check_base_packages();
     return result;
 }
@@ -129,7 +124,13 @@ void DependencyMap::for_each_by_depth(
     std::optional<int> max_depth,
     const std::function<void(std::size_t depth, const Package&)>& visit) const {
     SubGraph whole(*this);
-    const std::vector<std::vector<Id>> first = whole.first_occurrence_layers();
+    for_each_by_depth_in(whole, max_depth, visit);
+}
+
+void DependencyMap::for_each_by_depth_in(
+    SubGraph& view, std::optional<int> max_depth,
+    const std::function<void(std::size_t depth, const Package&)>& visit) const {
+    const std::vector<std::vector<Id>> first = view.first_occurrence_layers();
     const std::size_t kept = layers_kept(max_depth, first.size());
     if (kept == 0) return;
 
@@ -146,7 +147,7 @@ void DependencyMap::for_each_by_depth(
         if (depth + 1 == kept) break;
         next.clear();
         for (const Id id : current) {
-            for (const Id dependency : whole.dependencies_of(id)) {
+            for (const Id dependency : view.dependencies_of(id)) {
                 if (depth_of[dependency] == depth + 1) next.push_back(dependency);
             }
         }

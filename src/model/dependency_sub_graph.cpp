@@ -106,15 +106,6 @@ std::vector<DependencyMap::Id> DependencyMap::SubGraph::keys() const {
     return out;
 }
 
-template <typename Visit>
-void DependencyMap::SubGraph::for_each_key(Visit visit) const {
-    if (!member_.empty()) {
-        for (const Id id : member_ids_) visit(id);
-        return;
-    }
-    for (Id id = 0; id < map_.nodes_.size(); ++id) visit(id);
-}
-
 std::optional<DependencyMap::Id> DependencyMap::SubGraph::find(const Package& package) const {
     const std::optional<Id> id = map_.find(package);
     if (id && !contains(*id)) return std::nullopt;

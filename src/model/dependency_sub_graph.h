@@ -55,6 +55,21 @@ public:
     // `get` of any package (a key or not), as a new list.
     std::vector<Id> get(const Package& package);
 
+    // The entries {key: set} that extract_from_roots builds its map from, in
+    // the order it adds them: the keys without extras, then those of one
+    // extra, each in key order, as `visit(key, set)`. Keys of several extras
+    // are no entries: they come back through the sets that list them.
+    template <typename Visit>
+    void for_each_entry(Visit visit) {
+        for (const bool with_extras : {false, true}) {
+            for_each_key([&](Id id) {
+                const Package& package = map_.nodes_[id].package;
+                if (package.has_extras() != with_extras || package.extras().size() > 1) return;
+                visit(id, set_of(id));
+            });
+        }
+    }
+
     // The keys nothing in the view requires, less those included in another
     // key of the same name, in text order.
     std::vector<Id> roots();
@@ -73,7 +88,13 @@ private:
     bool needs_own_copy(Id id, std::optional<Id> base) const;
     std::vector<Id> computed_set(Id id, std::optional<Id> base) const;
     template <typename Visit>
-    void for_each_key(Visit visit) const;
+    void for_each_key(Visit visit) const {
+        if (!member_.empty()) {
+            for (const Id id : member_ids_) visit(id);
+            return;
+        }
+        for (Id id = 0; id < map_.nodes_.size(); ++id) visit(id);
+    }
 
     const DependencyMap& map_;
     std::vector<char> member_;  // per map id; empty for the whole map

@@ -28,11 +28,12 @@ std::string DependencyMap::to_string(bool show_extras_marker) const {
 
 void DependencyMap::for_each_tree_line(bool show_extras_marker,
                                        const std::function<void(std::string_view)>& visit) const {
-    TreeText(*this, show_extras_marker).for_each_line(visit);
+    SubGraph whole(*this);
+    TreeText(*this, whole, show_extras_marker).for_each_line(visit);
 }
 
-DependencyMap::TreeText::TreeText(const DependencyMap& map, bool show_extras_marker)
-    : map_(map), view_(map), show_extras_marker_(show_extras_marker), on_path_(map.nodes_.size(), 0) {}
+DependencyMap::TreeText::TreeText(const DependencyMap& map, SubGraph& view, bool show_extras_marker)
+    : map_(map), view_(view), show_extras_marker_(show_extras_marker), on_path_(map.nodes_.size(), 0) {}
 
 void DependencyMap::TreeText::for_each_line(const std::function<void(std::string_view)>& visit) {
     const std::vector<Id> roots = view_.roots();

@@ -19,7 +19,8 @@ namespace quorl {
 
 class DependencyMap::TreeText {
 public:
-    TreeText(const DependencyMap& map, bool show_extras_marker);
+    // Draws `view`, the whole map or one group's part of it.
+    TreeText(const DependencyMap& map, SubGraph& view, bool show_extras_marker);
 
     // Calls `visit` with every line, without line breaks, in order; the
     // text is valid during the call only. Throws ValueError "Dependency map
@@ -48,7 +49,7 @@ private:
     bool in_set(const std::optional<std::span<const Id>>& set, Id child) const;
 
     const DependencyMap& map_;
-    SubGraph view_;
+    SubGraph& view_;
     bool show_extras_marker_;
     std::string line_;
     std::string indent_;

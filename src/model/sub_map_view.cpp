@@ -1,0 +1,39 @@
+#include "model/sub_map_view.h"
+
+#include "model/dependency_tree_text.h"
+
+namespace quorl {
+
+DependencyMap::SubMapView DependencyMap::view_from_roots(const std::vector<Package>& roots) const {
+    return SubMapView(*this, roots);
+}
+
+DependencyMap::SubMapView::SubMapView(const DependencyMap& map, const std::vector<Package>& roots)
+    : map_(map), view_(map, roots, {}) {}
+
+void DependencyMap::SubMapView::for_each_package(const std::function<void(const Package&)>& visit) {
+    // The extracted map's key order is the order in which its construction
+    // first meets each package: an entry's key, then what its set lists.
+    std::vector<char> listed(map_.nodes_.size(), 0);
+    auto list = [&](Id id) {
+        if (listed[id]) return;
+        listed[id] = 1;
+        visit(map_.nodes_[id].package);
+    };
+    view_.for_each_entry([&](Id key, std::span<const Id> set) {
+        list(key);
+        for (const Id dependency : set) list(dependency);
+    });
+}
+
+void DependencyMap::SubMapView::for_each_by_depth(
+    std::optional<int> max_depth, const std::function<void(std::size_t depth, const Package&)>& visit) {
+    map_.for_each_by_depth_in(view_, max_depth, visit);
+}
+
+void DependencyMap::SubMapView::for_each_tree_line(bool show_extras_marker,
+                                                   const std::function<void(std::string_view)>& visit) {
+    TreeText(map_, view_, show_extras_marker).for_each_line(visit);
+}
+
+}  // namespace quorl

@@ -1,0 +1,44 @@
+// DependencyMap::SubMapView: one group's sub-map, the map that
+// extract_from_roots(roots) builds, answered on the environment map's own
+// ids. Printing a group needs only the sub-map's packages, its layers or its
+// tree; building it copied every reached package into new indexes and freed
+// them again, which cost more than the printing. Each query here equals the
+// same query on the extracted map, output for output (a randomized unit test
+// holds them together).
+//
+// The view must not outlive its map, and the map must not change while the
+// view exists.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "model/dependency_map.h"
+#include "model/dependency_sub_graph.h"
+
+namespace quorl {
+
+class DependencyMap::SubMapView {
+public:
+    SubMapView(const DependencyMap& map, const std::vector<Package>& roots);
+
+    // The packages of extract_from_roots(roots).packages(), in its key order.
+    void for_each_package(const std::function<void(const Package&)>& visit);
+
+    // As for_each_by_depth of the extracted map: the full layers,
+    // duplicates included.
+    void for_each_by_depth(std::optional<int> max_depth,
+                           const std::function<void(std::size_t depth, const Package&)>& visit);
+
+    // As for_each_tree_line of the extracted map (and it throws as that does).
+    void for_each_tree_line(bool show_extras_marker, const std::function<void(std::string_view)>& visit);
+
+private:
+    const DependencyMap& map_;
+    SubGraph view_;
+};
+
+}  // namespace quorl
