@@ -19,12 +19,23 @@ namespace {
 
 // What the map needs of one requirement line: the package it stands for (its
 // canonical name, with the extras it asks for in written order, so that what
-// those extras pull in is kept) and its marker. Kept small: an environment
-// holds tens of thousands of lines.
+// those extras pull in is kept), whether pip installs it for the distribution
+// itself, and the marker when it names extras. Kept small: an environment
+// holds tens of thousands of lines, and most markers matter only once.
 struct DeclaredRequirement {
     Package dependency;
-    std::unique_ptr<const Marker> marker;  // null when the line has none
+    bool direct;                                 // no marker, or one that holds with no extra
+    std::unique_ptr<const Marker> extras_marker;  // null unless the marker names an extra
 };
+
+DeclaredRequirement declared(Requirement parsed, const MarkerEnvironment& environment) {
+    make_canonical(parsed.name);
+    Package dependency = Package::from_canonical_name(std::move(parsed.name), std::move(parsed.extras));
+    if (!parsed.marker) return {std::move(dependency), true, nullptr};
+    const bool direct = parsed.marker->evaluate(environment, "");
+    if (parsed.marker->extra_names().empty()) return {std::move(dependency), direct, nullptr};
+    return {std::move(dependency), direct, std::make_unique<const Marker>(std::move(*parsed.marker))};
+}
 
 // Where a requirement was declared and what versions it admits.
 struct LineSpecifier {
@@ -46,7 +57,7 @@ void warn_once_of_skipped_line(const Distribution& distribution, const std::stri
 // extra == 'objc'`), and failing on one would make every environment that
 // holds it unreadable. With `specifiers`, it also receives one LineSpecifier
 // per requirement kept (replacing what it held).
-std::vector<DeclaredRequirement> parse_all(const Distribution& distribution,
+std::vector<DeclaredRequirement> parse_all(const Distribution& distribution, const MarkerEnvironment& environment,
                                            std::vector<LineSpecifier>* specifiers = nullptr) {
     std::vector<DeclaredRequirement> requirements;
     requirements.reserve(distribution.requirement_lines.size());
@@ -61,22 +72,17 @@ std::vector<DeclaredRequirement> parse_all(const Distribution& distribution,
             continue;
         }
         if (specifiers) specifiers->push_back({line, std::move(parsed.specifier)});
-        make_canonical(parsed.name);
-        requirements.push_back({Package::from_canonical_name(std::move(parsed.name), std::move(parsed.extras)),
-                                parsed.marker ? std::make_unique<const Marker>(std::move(*parsed.marker)) : nullptr});
+        requirements.push_back(declared(std::move(parsed), environment));
     }
     return requirements;
 }
 
 // What pip installs for the distribution itself: requirements without a
 // marker or whose marker holds with no extra. Replaces `dependencies`.
-void direct_dependencies(const std::vector<DeclaredRequirement>& requirements, const MarkerEnvironment& environment,
-                         std::vector<Package>& dependencies) {
+void direct_dependencies(const std::vector<DeclaredRequirement>& requirements, std::vector<Package>& dependencies) {
     dependencies.clear();
     for (const DeclaredRequirement& requirement : requirements) {
-        if (!requirement.marker || requirement.marker->evaluate(environment, "")) {
-            dependencies.push_back(requirement.dependency);
-        }
+        if (requirement.direct) dependencies.push_back(requirement.dependency);
     }
 }
 
@@ -88,10 +94,10 @@ DependencyMap::ExtrasMap extras_of(const Package& package, const std::vector<Dec
                                    const MarkerEnvironment& environment) {
     DependencyMap::ExtrasMap extras;
     for (const DeclaredRequirement& requirement : requirements) {
-        if (!requirement.marker) continue;
-        for (const std::string& extra : requirement.marker->extra_names()) {
+        if (!requirement.extras_marker) continue;
+        for (const std::string& extra : requirement.extras_marker->extra_names()) {
             std::vector<Package>& list = extras[Package(package.name(), {extra})];
-            if (requirement.marker->evaluate(environment, extra)) list.push_back(requirement.dependency);
+            if (requirement.extras_marker->evaluate(environment, extra)) list.push_back(requirement.dependency);
         }
     }
     return extras;
@@ -108,11 +114,11 @@ struct ParsedEnvironment {
 // Their lines are moved out: the map has parsed them and needs the text no more.
 std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, const std::vector<LineSpecifier>& specifiers,
                                                  const std::vector<DeclaredRequirement>& requirements,
-                                                 const MarkerEnvironment& environment, RequirementJudge& judge) {
+                                                 RequirementJudge& judge) {
     std::vector<UnmetRequirement> unmet;
     for (std::size_t i = 0; i < requirements.size(); ++i) {
         const DeclaredRequirement& requirement = requirements[i];
-        if (requirement.marker && !requirement.marker->evaluate(environment, "")) continue;
+        if (!requirement.direct) continue;
         if (const std::optional<std::size_t> target = judge.unmet(requirement.dependency.name(), specifiers[i].specifier)) {
             unmet.push_back({std::move(distribution.requirement_lines[specifiers[i].line]), *target});
         }
@@ -142,10 +148,10 @@ ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledReq
     if (installed) judge.emplace(*installed, parsed.by_key);
     std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        parsed.requirements.push_back(parse_all(parsed.distributions[i], installed ? &specifiers : nullptr));
+        parsed.requirements.push_back(
+            parse_all(parsed.distributions[i], reader.marker_environment(), installed ? &specifiers : nullptr));
         if (installed) {
-            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, parsed.requirements.back(),
-                                                       reader.marker_environment(), *judge);
+            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, parsed.requirements.back(), *judge);
         }
         parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
     }
@@ -164,12 +170,11 @@ void note_extras_dependencies(const std::vector<Package>& dependencies, ExtrasDe
 // Every key is a distinct package without extras, so adding them one by one
 // in order builds what the constructor would build from the same mapping,
 // without holding a second copy of the whole graph while it does.
-DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, const MarkerEnvironment& environment,
-                                         ExtrasDependencies& with_extras) {
+DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
     DependencyMap map;
     std::vector<Package> dependencies;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        direct_dependencies(parsed.requirements[i], environment, dependencies);
+        direct_dependencies(parsed.requirements[i], dependencies);
         note_extras_dependencies(dependencies, with_extras);
         map._add_dependencies(Package(parsed.distributions[i].key), dependencies);
     }
@@ -224,7 +229,7 @@ DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, boo
     const ParsedEnvironment parsed = read_environment(reader, requirements);
     const MarkerEnvironment& environment = reader.marker_environment();
     ExtrasDependencies with_extras;
-    DependencyMap map = map_of_direct_dependencies(parsed, environment, with_extras);
+    DependencyMap map = map_of_direct_dependencies(parsed, with_extras);
     if (fetch_extras) add_installed_extras(map, parsed, environment, with_extras);
     complete_extras_variants(map, with_extras);
     return map;
@@ -241,7 +246,8 @@ DependencyMap::ExtrasMap DependencyMap::fetch_extras_for_installed_package(const
         log::warning("Package " + package.name() + " not found when fetching extras.");
         return {};
     }
-    return extras_of(package, parse_all(*distribution), reader.marker_environment());
+    const MarkerEnvironment& environment = reader.marker_environment();
+    return extras_of(package, parse_all(*distribution, environment), environment);
 }
 
 }  // namespace quorl

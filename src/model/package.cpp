@@ -20,15 +20,18 @@ std::string normalise_name(std::string_view name) {
 Package::Package(std::string_view name, std::vector<std::string> extras)
     : Package(normalise_name(name), std::move(extras), Normalised{}) {}
 
-Package::Package(std::string name, std::vector<std::string> extras, Normalised)
-    : name_(std::move(name)), extras_(std::move(extras)) {
-    if (!extras_.empty()) {
-        text_ = name_;
-        text_ += '[';
-        text_ += text::join(extras_, ",");
-        text_ += ']';
+Package::Package(std::string name, std::vector<std::string> extras, Normalised) {
+    auto parts = std::make_shared<Parts>();
+    parts->name = std::move(name);
+    parts->extras = std::move(extras);
+    if (!parts->extras.empty()) {
+        parts->text = parts->name;
+        parts->text += '[';
+        parts->text += text::join(parts->extras, ",");
+        parts->text += ']';
     }
-    hash_ = std::hash<std::string>{}(to_string());
+    parts->hash = std::hash<std::string>{}(parts->extras.empty() ? parts->name : parts->text);
+    parts_ = std::move(parts);
 }
 
 Package Package::from_string(std::string_view text) {
@@ -53,9 +56,10 @@ Package Package::from_string(std::string_view text) {
 }
 
 bool Package::included_in(const Package& other) const {
-    if (name_ != other.name_) return false;
-    return std::all_of(extras_.begin(), extras_.end(), [&](const std::string& extra) {
-        return std::find(other.extras_.begin(), other.extras_.end(), extra) != other.extras_.end();
+    if (name() != other.name()) return false;
+    const std::vector<std::string>& others = other.extras();
+    return std::all_of(extras().begin(), extras().end(), [&](const std::string& extra) {
+        return std::find(others.begin(), others.end(), extra) != others.end();
     });
 }
 

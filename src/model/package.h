@@ -1,10 +1,13 @@
 // Package: one installable Python package, optionally with extras, in the form
 // requirement strings name it ("scipy[test]"). A small value type: the key and
-// element type of the dependency map.
+// element type of the dependency map. Its parts never change after
+// construction, so copies share them: the maps and lists of an environment
+// hold every package several times, and a copy then costs no allocation.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -30,24 +33,31 @@ public:
         return Package(std::move(name), std::move(extras), Normalised{});
     }
 
-    const std::string& name() const { return name_; }
-    const std::vector<std::string>& extras() const { return extras_; }
-    bool has_extras() const { return !extras_.empty(); }
+    // Copies share the parts; there is no cheaper move, so a package that was
+    // moved from stays whole.
+    Package(const Package&) = default;
+    Package& operator=(const Package&) = default;
+
+    const std::string& name() const { return parts_->name; }
+    const std::vector<std::string>& extras() const { return parts_->extras; }
+    bool has_extras() const { return !parts_->extras.empty(); }
 
     // The name, then "[extras joined by ,]" when there are extras.
-    const std::string& to_string() const { return extras_.empty() ? name_ : text_; }
+    const std::string& to_string() const { return parts_->extras.empty() ? parts_->name : parts_->text; }
 
     // The package without extras of the same name.
-    Package base() const { return Package(name_, {}, Normalised{}); }
+    Package base() const { return Package(parts_->name, {}, Normalised{}); }
 
     // True when the names are equal and every extra of this package is among
     // the extras of `other` (set inclusion).
     bool included_in(const Package& other) const;
 
-    std::size_t hash() const { return hash_; }
+    std::size_t hash() const { return parts_->hash; }
 
     bool operator==(const Package& other) const {
-        return hash_ == other.hash_ && name_ == other.name_ && extras_ == other.extras_;
+        if (parts_ == other.parts_) return true;  // copies of one package
+        return parts_->hash == other.parts_->hash && parts_->name == other.parts_->name &&
+               parts_->extras == other.parts_->extras;
     }
     bool operator!=(const Package& other) const { return !(*this == other); }
 
@@ -55,10 +65,13 @@ private:
     struct Normalised {};
     Package(std::string name, std::vector<std::string> extras, Normalised);
 
-    std::string name_;
-    std::vector<std::string> extras_;
-    std::string text_;  // with extras only: the text form is the name otherwise
-    std::size_t hash_;
+    struct Parts {
+        std::string name;
+        std::vector<std::string> extras;
+        std::string text;  // with extras only: the text form is the name otherwise
+        std::size_t hash;
+    };
+    std::shared_ptr<const Parts> parts_;  // never null
 };
 
 std::ostream& operator<<(std::ostream& out, const Package& package);

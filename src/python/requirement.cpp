@@ -1,5 +1,6 @@
 #include "python/requirement.h"
 
+#include "python/requirement_shortcut.h"
 #include "python/scanner.h"
 #include "python/specifier.h"
 #include "python/version.h"
@@ -116,7 +117,7 @@ Requirement parse(Scanner& s) {
 
 }  // namespace
 
-Requirement parse_requirement(std::string_view line) {
+Requirement parse_requirement_in_full(std::string_view line) {
     Scanner scanner(line);
     try {
         return parse(scanner);
@@ -125,7 +126,13 @@ Requirement parse_requirement(std::string_view line) {
     }
 }
 
+Requirement parse_requirement(std::string_view line) {
+    if (std::optional<Requirement> common = parse_common_requirement(line)) return std::move(*common);
+    return parse_requirement_in_full(line);
+}
+
 Requirement parse_requirement_of(std::string_view line, std::string_view distribution, std::string_view location) {
+    if (std::optional<Requirement> common = parse_common_requirement(line)) return std::move(*common);
     Scanner scanner(line);
     try {
         return parse(scanner);

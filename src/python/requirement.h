@@ -23,6 +23,11 @@ struct Requirement {
 // "Invalid requirement '<line>': Expected ... at position <n>".
 Requirement parse_requirement(std::string_view line);
 
+// The same, always through the general parser: parse_requirement reads the
+// common line shapes through a shortcut first (python/requirement_shortcut.h),
+// and the two must agree.
+Requirement parse_requirement_in_full(std::string_view line);
+
 // The same, for a line declared by an installed distribution: the error
 // names the distribution and where its metadata lies:
 // "Invalid requirement '<line>' of distribution <name> (<location>): ...".

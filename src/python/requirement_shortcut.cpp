@@ -1,0 +1,117 @@
+#include "python/requirement_shortcut.h"
+
+#include "python/scanner.h"
+#include "python/specifier.h"
+
+namespace quorl {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// "<digits>(.<digits>)*" with at least `minimum_numbers` numbers, none so
+// long that it could overflow: a version every operator but "===" accepts
+// as written. Pre-releases, wildcards, local labels and the rest go to the
+// general parser.
+bool is_plain_release(std::string_view version, std::size_t minimum_numbers) {
+    constexpr std::size_t MAX_DIGITS = 18;
+    std::size_t numbers = 0;
+    std::size_t digits = 0;
+    for (const char c : version) {
+        if (is_digit(c)) {
+            if (++digits > MAX_DIGITS) return false;
+        } else if (c == '.' && digits > 0) {
+            ++numbers;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0) return false;  // empty, or ending in "."
+    return numbers + 1 >= minimum_numbers;
+}
+
+// "[a,b]" right after the name.
+bool take_plain_extras(Scanner& s, std::vector<std::string>& extras) {
+    if (!s.take('[')) return true;
+    while (true) {
+        const std::string_view extra = s.take_name();
+        if (extra.empty()) return false;
+        extras.emplace_back(extra);
+        if (s.take(']')) return true;
+        if (!s.take(',')) return false;
+    }
+}
+
+// The operator at the cursor, matched by its characters: trying every
+// spelling in turn costs more than the rest of a common line.
+const SpecifierOperator* take_operator(Scanner& s) {
+    const std::string_view rest = s.text().substr(s.position());
+    for (const SpecifierOperator& known : SPECIFIER_OPERATORS) {
+        const std::string_view text = known.text;
+        if (rest.size() < text.size() || rest[0] != text[0]) continue;
+        if (text.size() > 1 && rest[1] != text[1]) continue;
+        if (text.size() > 2 && rest[2] != text[2]) continue;
+        s.reset(s.position() + text.size());
+        return &known;
+    }
+    return nullptr;
+}
+
+// Where the general parser ends a version: at white space, a comma, a
+// semicolon or a closing parenthesis.
+bool ends_version(char c) {
+    return c == ' ' || c == ',' || c == ';' || c == ')' || (c >= '\t' && c <= '\r') || (c >= '\x1c' && c <= '\x1f');
+}
+
+// One "<op> <version>" clause; the operator must be there.
+bool take_plain_clause(Scanner& s, std::string& specifier) {
+    const SpecifierOperator* found = take_operator(s);
+    if (found == nullptr || !found->op) return false;
+    s.skip_space();
+    const std::size_t start = s.position();
+    std::size_t end = start;
+    while (end < s.text().size() && !ends_version(s.text()[end])) ++end;
+    const std::string_view version = s.text().substr(start, end - start);
+    if (!is_plain_release(version, *found->op == VersionOperator::Compatible ? 2 : 1)) return false;
+    s.reset(end);
+    specifier.reserve(found->text.size() + version.size());
+    specifier += found->text;
+    specifier += version;
+    s.skip_space();
+    return s.peek() != ',';  // several clauses: the general parser joins them
+}
+
+bool take_plain_specifier(Scanner& s, std::string& specifier) {
+    if (s.take('(')) {
+        s.skip_space();
+        if (!take_plain_clause(s, specifier)) return false;
+        return s.take(')');
+    }
+    if (std::string_view("=~!<>").find(s.peek()) == std::string_view::npos) return true;
+    return take_plain_clause(s, specifier);
+}
+
+}  // namespace
+
+std::optional<Requirement> parse_common_requirement(std::string_view line) {
+    Scanner s(line);
+    Requirement requirement;
+    const std::string_view name = s.take_name();
+    if (name.empty()) return std::nullopt;
+    if (!take_plain_extras(s, requirement.extras)) return std::nullopt;
+    s.skip_space();
+    if (!take_plain_specifier(s, requirement.specifier)) return std::nullopt;
+    s.skip_space();
+    if (!s.at_end()) {
+        if (!s.take(';')) return std::nullopt;
+        try {
+            requirement.marker = Marker::parse_rest(s);
+        } catch (const SyntaxFailure&) {
+            return std::nullopt;  // the general parser words the error
+        }
+    }
+    requirement.name = std::string(name);
+    return requirement;
+}
+
+}  // namespace quorl
