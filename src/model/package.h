@@ -30,6 +30,9 @@ public:
         return Package(std::move(name), std::move(extras), Normalised{});
     }
 
+    // The name a package of `name` gets: "_" and "." become "-".
+    static std::string normalise_name(std::string_view name);
+
     const std::string& name() const { return name_; }
     const std::vector<std::string>& extras() const { return extras_; }
     bool has_extras() const { return !extras_.empty(); }
