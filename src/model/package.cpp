@@ -6,16 +6,13 @@
 #include "support/text.h"
 
 namespace quorl {
-namespace {
 
-std::string normalise_name(std::string_view name) {
+std::string Package::normalise_name(std::string_view name) {
     std::string out(name);
     std::replace(out.begin(), out.end(), '_', '-');
     std::replace(out.begin(), out.end(), '.', '-');
     return out;
 }
-
-}  // namespace
 
 Package::Package(std::string_view name, std::vector<std::string> extras)
     : Package(normalise_name(name), std::move(extras), Normalised{}) {}

@@ -42,6 +42,9 @@ public:
     const std::vector<std::string>& extras() const { return parts_->extras; }
     bool has_extras() const { return !parts_->extras.empty(); }
 
+    // The name a package of `name` gets: "_" and "." become "-".
+    static std::string normalise_name(std::string_view name);
+
     // The name, then "[extras joined by ,]" when there are extras.
     const std::string& to_string() const { return parts_->extras.empty() ? parts_->name : parts_->text; }
 

@@ -2,6 +2,8 @@
 #include "resolution/pinned_requirements.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
 
 #include "model/package.h"
 #include "python/canonical_name.h"
@@ -20,6 +22,28 @@ bool has_no_version(const std::string& name) {
     return std::find(skipped.begin(), skipped.end(), name) != skipped.end();
 }
 
+// The normal form of one line that is not a plain pin; the error of a line
+// that is not a requirement names the file and the line.
+std::string normalised_entry(const std::filesystem::path& file, std::string_view line, std::size_t line_number) {
+    try {
+        return normalise_requirement(line);
+    } catch (const ValueError& error) {
+        // Option lines may carry index URLs with credentials.
+        throw ValueError(redact_credentials(file.string() + ", line " + std::to_string(line_number) + ": " +
+                                            error.what()));
+    }
+}
+
+// Sets the version an entry pins under its base name.
+void set_pinned_version(VersionsMap& versions, const std::string& entry) {
+    if (entry.find("==") == std::string::npos) {
+        throw ValueError(redact_credentials("Requirement " + entry + " is not pinned"));
+    }
+    const std::vector<std::string> parts = text::split(entry, "==");
+    if (parts.size() != 2) throw ValueError("too many values to unpack (expected 2)");
+    versions.set(Package::from_string(parts[0]).name(), parts[1]);
+}
+
 }  // namespace
 
 const std::string* PinnedVersionLookup::find(const std::string& name) {
@@ -34,28 +58,34 @@ const std::string* PinnedVersionLookup::find(const std::string& name) {
 std::vector<std::string> RequirementGenerator::read_requirements(const std::filesystem::path& requirements_path) {
     const std::string content = files::read(requirements_path);
     std::vector<std::string> entries;
-    for (const RequirementLine& line : logical_requirement_lines(content)) {
-        try {
-            entries.push_back(normalise_requirement(line.text));
-        } catch (const ValueError& error) {
-            // Option lines may carry index URLs with credentials.
-            throw ValueError(redact_credentials(requirements_path.string() + ", line " +
-                                                std::to_string(line.line_number) + ": " + error.what()));
-        }
-    }
+    for_each_logical_requirement_line(content, [&](std::string_view line, std::size_t line_number) {
+        // A plain pin is its own normal form.
+        entries.push_back(plain_pin(line) ? std::string(line) : normalised_entry(requirements_path, line, line_number));
+    });
     return entries;
 }
 
 VersionsMap RequirementGenerator::read_requirements_versions(const std::filesystem::path& requirements_file) {
+    const std::string content = files::read(requirements_file);
     VersionsMap versions;
-    for (const std::string& entry : read_requirements(requirements_file)) {
-        if (entry.find("==") == std::string::npos) {
-            throw ValueError(redact_credentials("Requirement " + entry + " is not pinned"));
+    // Every line must parse before an entry is judged (a bad line further
+    // down is the error, not an unpinned one above it): the first entry
+    // that fails is kept and thrown once the whole file has parsed.
+    std::exception_ptr entry_failure;
+    for_each_logical_requirement_line(content, [&](std::string_view line, std::size_t line_number) {
+        if (const std::optional<PlainPin> pin = plain_pin(line)) {
+            versions.set(Package::normalise_name(pin->name), std::string(pin->version));
+            return;
         }
-        const std::vector<std::string> parts = text::split(entry, "==");
-        if (parts.size() != 2) throw ValueError("too many values to unpack (expected 2)");
-        versions.set(Package::from_string(parts[0]).name(), parts[1]);
-    }
+        const std::string entry = normalised_entry(requirements_file, line, line_number);
+        if (entry_failure) return;
+        try {
+            set_pinned_version(versions, entry);
+        } catch (const ValueError&) {
+            entry_failure = std::current_exception();
+        }
+    });
+    if (entry_failure) std::rethrow_exception(entry_failure);
     return versions;
 }
 

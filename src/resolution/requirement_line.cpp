@@ -4,25 +4,66 @@
 #include "support/text.h"
 
 namespace quorl {
+namespace {
 
-std::vector<RequirementLine> logical_requirement_lines(std::string_view content) {
-    std::vector<RequirementLine> lines;
+// Whether `name` is a whole PEP 508 name of ASCII letters, digits and inner "._-".
+bool is_plain_name(std::string_view name) {
+    if (name.empty() || !text::is_ascii_alnum(name.front()) || !text::is_ascii_alnum(name.back())) return false;
+    for (const char c : name) {
+        if (!text::is_ascii_alnum(c) && c != '.' && c != '_' && c != '-') return false;
+    }
+    return true;
+}
+
+// Whether `version` is "N(.N)*" with 1 to 19 digits in each N.
+bool is_plain_release(std::string_view version) {
+    constexpr std::size_t MAX_DIGITS = 19;
+    std::size_t digits = 0;
+    for (const char c : version) {
+        if (text::is_ascii_digit(c)) {
+            if (++digits > MAX_DIGITS) return false;
+        } else if (c != '.' || digits == 0) {
+            return false;
+        } else {
+            digits = 0;
+        }
+    }
+    return digits != 0;
+}
+
+}  // namespace
+
+void for_each_logical_requirement_line(std::string_view content,
+                                       const std::function<void(std::string_view, std::size_t)>& visit) {
+    std::string continued;  // the text so far of a line ending with "\\"
+    std::size_t continued_from = 0;
     bool continuing = false;
     std::size_t number = 0;
-    for (const std::string& physical : text::split_lines(content)) {
+    text::for_each_line(content, [&](std::string_view physical) {
         ++number;
         std::string_view raw = text::strip(physical);
-        if (raw.empty() || raw.front() == '#') continue;
+        if (raw.empty() || raw.front() == '#') return;
         raw = text::rstrip(raw.substr(0, raw.find(" #")));
         const bool continues = text::ends_with(raw, "\\");
         if (continues) raw = text::rstrip(raw.substr(0, raw.size() - 1));
-        if (continuing) {
-            lines.back().text += raw;
+        if (!continuing && !continues) return visit(raw, number);
+        if (!continuing) {
+            continued.assign(raw);
+            continued_from = number;
         } else {
-            lines.push_back({std::string(raw), number});
+            continued += raw;
         }
         continuing = continues;
-    }
+        if (!continuing) visit(continued, continued_from);
+    });
+    if (continuing) visit(continued, continued_from);
+}
+
+std::vector<RequirementLine> logical_requirement_lines(std::string_view content) {
+    std::vector<RequirementLine> lines;
+    for_each_logical_requirement_line(content, [&lines](std::string_view text, std::size_t line_number) {
+        lines.push_back({std::string(text), line_number});
+    });
     return lines;
 }
 
@@ -45,6 +86,14 @@ std::string normalise_requirement(std::string_view line) {
         result += requirement.marker->to_string();
     }
     return result;
+}
+
+std::optional<PlainPin> plain_pin(std::string_view line) {
+    const std::size_t equals = line.find("==");
+    if (equals == std::string_view::npos) return std::nullopt;
+    const PlainPin pin{line.substr(0, equals), line.substr(equals + 2)};
+    if (!is_plain_name(pin.name) || !is_plain_release(pin.version)) return std::nullopt;
+    return pin;
 }
 
 }  // namespace quorl

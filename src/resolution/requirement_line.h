@@ -2,6 +2,8 @@
 // requirements files, in one normal form.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,10 @@ struct RequirementLine {
 // comment; a line ending with "\" is continued by the next kept line. Lines
 // end where text::split_lines ends them.
 std::vector<RequirementLine> logical_requirement_lines(std::string_view content);
+// The same lines, handed to `visit(text, line_number)` one by one; `text` is
+// valid only during the call (a view into `content` unless it was continued).
+void for_each_logical_requirement_line(std::string_view content,
+                                       const std::function<void(std::string_view, std::size_t)>& visit);
 
 // The normal form of one requirement specifier: the name as written, the
 // extras as "[a,b]" (none for "[]"), the version clauses without spaces in
@@ -27,5 +33,24 @@ std::vector<RequirementLine> logical_requirement_lines(std::string_view content)
 // that is not a requirement: option lines ("-r x", "--index-url ..."), an
 // invalid name, a bad version clause or a bad marker.
 std::string normalise_requirement(std::string_view line);
+
+// A line that is plainly "name==version", the shape a resolver writes.
+struct PlainPin {
+    std::string_view name;
+    std::string_view version;
+};
+
+// The fast path of reading pinned files: the full parser costs thousands of
+// instructions a line, and almost every line of a resolved file is plainly
+// a pin. Returns the two parts when the whole line is
+//   name: [A-Za-z0-9], optionally [A-Za-z0-9._-]* and a final [A-Za-z0-9];
+//   then "==" (not followed by another "=");
+//   version: runs of 1 to 19 digits [0-9] joined by single "." (19 digits
+//   always fit the 64-bit numbers of a parsed version);
+// with nothing else: no white space, extras, marker, comment or other byte.
+// For such a line normalise_requirement returns the line unchanged, so the
+// caller may skip it. Every other line returns nothing and goes through
+// normalise_requirement, with its results and errors.
+std::optional<PlainPin> plain_pin(std::string_view line);
 
 }  // namespace quorl

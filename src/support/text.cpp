@@ -125,12 +125,11 @@ std::size_t count_code_points(std::string_view s) {
     return count;
 }
 
-std::vector<std::string> split_lines(std::string_view s) {
-    std::vector<std::string> lines;
+void for_each_line(std::string_view s, const std::function<void(std::string_view)>& visit) {
     std::size_t start = 0;
     std::size_t i = 0;
     auto cut = [&](std::size_t end, std::size_t next) {
-        lines.emplace_back(s.substr(start, end - start));
+        visit(s.substr(start, end - start));
         start = next;
         i = next;
     };
@@ -149,7 +148,12 @@ std::vector<std::string> split_lines(std::string_view s) {
             ++i;
         }
     }
-    if (start < s.size()) lines.emplace_back(s.substr(start));
+    if (start < s.size()) visit(s.substr(start));
+}
+
+std::vector<std::string> split_lines(std::string_view s) {
+    std::vector<std::string> lines;
+    for_each_line(s, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 

@@ -1,6 +1,7 @@
 // Small text helpers with the semantics the tool's formats are written in.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ std::string join(const std::vector<std::string>& pieces, std::string_view separa
 // ASCII case folding: names, header names and file name suffixes of the
 // formats read here are ASCII, and other bytes (UTF-8) pass unchanged.
 constexpr char to_lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_ascii_alnum(char c) {
+    return is_ascii_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 bool equals_ignoring_case(std::string_view a, std::string_view b);
 bool ends_with_ignoring_case(std::string_view s, std::string_view suffix);
 
@@ -49,6 +54,8 @@ std::size_t count_code_points(std::string_view s);
 // \r, \v, \f, \x1c-\x1e, U+0085, U+2028 and U+2029. A break at the very end
 // adds no empty line.
 std::vector<std::string> split_lines(std::string_view s);
+// The same lines, handed to `visit` one by one without a copy (a view into `s`).
+void for_each_line(std::string_view s, const std::function<void(std::string_view)>& visit);
 
 // Strips what Python's str.strip() strips from UTF-8 text: every character
 // str.isspace() accepts (the ASCII set of is_space, U+0085, U+00A0, U+1680,
