@@ -2,11 +2,10 @@
 
 #include "python/scanner.h"
 #include "python/specifier.h"
+#include "support/text.h"
 
 namespace quorl {
 namespace {
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // "<digits>(.<digits>)*" with at least `minimum_numbers` numbers, none so
 // long that it could overflow: a version every operator but "===" accepts
@@ -17,7 +16,7 @@ bool is_plain_release(std::string_view version, std::size_t minimum_numbers) {
     std::size_t numbers = 0;
     std::size_t digits = 0;
     for (const char c : version) {
-        if (is_digit(c)) {
+        if (text::is_ascii_digit(c)) {
             if (++digits > MAX_DIGITS) return false;
         } else if (c == '.' && digits > 0) {
             ++numbers;

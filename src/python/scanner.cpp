@@ -1,13 +1,10 @@
 #include "python/scanner.h"
 
+#include "support/text.h"
+
 namespace quorl {
-namespace {
 
-bool is_alnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-}  // namespace
-
-bool is_word_char(char c) { return is_alnum(c) || c == '_'; }
+bool is_word_char(char c) { return text::is_ascii_alnum(c) || c == '_'; }
 
 bool Scanner::take_keyword(std::string_view keyword) {
     if (text_.substr(pos_, keyword.size()) != keyword) return false;
@@ -25,11 +22,11 @@ std::string_view Scanner::take_word() {
 
 std::string_view Scanner::take_name() {
     const std::size_t start = pos_;
-    if (!is_alnum(peek())) return {};
+    if (!text::is_ascii_alnum(peek())) return {};
     std::size_t last_alnum = pos_;
     while (pos_ < text_.size()) {
         const char c = text_[pos_];
-        if (is_alnum(c)) {
+        if (text::is_ascii_alnum(c)) {
             last_alnum = pos_;
         } else if (c != '.' && c != '_' && c != '-') {
             break;

@@ -7,8 +7,7 @@
 namespace quorl {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_alnum_lower(char c) { return is_digit(c) || (c >= 'a' && c <= 'z'); }
+bool is_alnum_lower(char c) { return text::is_ascii_digit(c) || (c >= 'a' && c <= 'z'); }
 bool is_separator(char c) { return c == '-' || c == '_' || c == '.'; }
 
 // A cursor over the version text that backtracks by resetting `pos`.
@@ -41,9 +40,9 @@ struct Cursor {
         return true;
     }
     std::optional<std::uint64_t> take_number() {
-        if (!is_digit(peek())) return std::nullopt;
+        if (!text::is_ascii_digit(peek())) return std::nullopt;
         std::uint64_t value = 0;
-        while (is_digit(peek())) {
+        while (text::is_ascii_digit(peek())) {
             const std::uint64_t digit = static_cast<std::uint64_t>(text[pos] - '0');
             if (value > (UINT64_MAX - digit) / 10) overflow = true;
             value = value * 10 + digit;
@@ -135,7 +134,7 @@ bool parse_release(Cursor& c, Version& v) {
     }
     v.release.reserve(4);  // most versions have at most four numbers: one allocation
     v.release.push_back(*first);
-    while (c.peek() == '.' && is_digit(c.peek(1))) {
+    while (c.peek() == '.' && text::is_ascii_digit(c.peek(1))) {
         ++c.pos;
         v.release.push_back(*c.take_number());
     }
@@ -177,7 +176,7 @@ int compare_optional(const std::optional<std::uint64_t>& a, const std::optional<
     return a ? -absent_rank : absent_rank;
 }
 
-bool all_digits(const std::string& s) { return std::all_of(s.begin(), s.end(), is_digit); }
+bool all_digits(const std::string& s) { return std::all_of(s.begin(), s.end(), text::is_ascii_digit); }
 
 // Local segments: numeric segments sort after alphanumeric ones and compare
 // as numbers; a longer local label sorts after its own prefix.
