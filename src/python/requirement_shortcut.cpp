@@ -2,32 +2,11 @@
 
 #include "python/scanner.h"
 #include "python/specifier.h"
+#include "python/version.h"
 #include "support/text.h"
 
 namespace quorl {
 namespace {
-
-// "<digits>(.<digits>)*" with at least `minimum_numbers` numbers, none so
-// long that it could overflow: a version every operator but "===" accepts
-// as written. Pre-releases, wildcards, local labels and the rest go to the
-// general parser.
-bool is_plain_release(std::string_view version, std::size_t minimum_numbers) {
-    constexpr std::size_t MAX_DIGITS = 18;
-    std::size_t numbers = 0;
-    std::size_t digits = 0;
-    for (const char c : version) {
-        if (text::is_ascii_digit(c)) {
-            if (++digits > MAX_DIGITS) return false;
-        } else if (c == '.' && digits > 0) {
-            ++numbers;
-            digits = 0;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0) return false;  // empty, or ending in "."
-    return numbers + 1 >= minimum_numbers;
-}
 
 // "[a,b]" right after the name.
 bool take_plain_extras(Scanner& s, std::vector<std::string>& extras) {
@@ -71,7 +50,8 @@ bool take_plain_clause(Scanner& s, std::string& specifier) {
     std::size_t end = start;
     while (end < s.text().size() && !ends_version(s.text()[end])) ++end;
     const std::string_view version = s.text().substr(start, end - start);
-    if (!is_plain_release(version, *found->op == VersionOperator::Compatible ? 2 : 1)) return false;
+    const std::size_t minimum_numbers = *found->op == VersionOperator::Compatible ? 2 : 1;
+    if (plain_release_numbers(version) < minimum_numbers) return false;
     s.reset(end);
     specifier.reserve(found->text.size() + version.size());
     specifier += found->text;

@@ -351,4 +351,21 @@ bool version_satisfies(const Version& version, const VersionClause& clause) {
     return false;
 }
 
+std::size_t plain_release_numbers(std::string_view text) {
+    constexpr std::size_t MAX_DIGITS = 19;
+    std::size_t numbers = 0;
+    std::size_t digits = 0;
+    for (const char c : text) {
+        if (text::is_ascii_digit(c)) {
+            if (++digits > MAX_DIGITS) return 0;
+        } else if (c == '.' && digits > 0) {
+            ++numbers;
+            digits = 0;
+        } else {
+            return 0;
+        }
+    }
+    return digits == 0 ? 0 : numbers + 1;  // empty, or ending in "."
+}
+
 }  // namespace quorl

@@ -40,6 +40,12 @@ struct Version {
 // in 64 bits.
 std::optional<Version> parse_version(std::string_view text);
 
+// How many release numbers `text` has when it is exactly "N(.N)*" with at
+// most 19 digits in each N (so that every number fits in 64 bits), else 0.
+// Such a version is accepted as written by every operator but "===", which
+// lets the common cases skip the general parser.
+std::size_t plain_release_numbers(std::string_view text);
+
 // The normal form of a version ("1!2.0rc1.post3.dev4+ubuntu.1"): what
 // "===" compares an installed version's text with.
 std::string normal_form(const Version& version);

@@ -1,6 +1,7 @@
 #include "resolution/requirement_line.h"
 
 #include "python/requirement.h"
+#include "python/version.h"
 #include "support/text.h"
 
 namespace quorl {
@@ -13,22 +14,6 @@ bool is_plain_name(std::string_view name) {
         if (!text::is_ascii_alnum(c) && c != '.' && c != '_' && c != '-') return false;
     }
     return true;
-}
-
-// Whether `version` is "N(.N)*" with 1 to 19 digits in each N.
-bool is_plain_release(std::string_view version) {
-    constexpr std::size_t MAX_DIGITS = 19;
-    std::size_t digits = 0;
-    for (const char c : version) {
-        if (text::is_ascii_digit(c)) {
-            if (++digits > MAX_DIGITS) return false;
-        } else if (c != '.' || digits == 0) {
-            return false;
-        } else {
-            digits = 0;
-        }
-    }
-    return digits != 0;
 }
 
 }  // namespace
@@ -92,7 +77,7 @@ std::optional<PlainPin> plain_pin(std::string_view line) {
     const std::size_t equals = line.find("==");
     if (equals == std::string_view::npos) return std::nullopt;
     const PlainPin pin{line.substr(0, equals), line.substr(equals + 2)};
-    if (!is_plain_name(pin.name) || !is_plain_release(pin.version)) return std::nullopt;
+    if (!is_plain_name(pin.name) || plain_release_numbers(pin.version) == 0) return std::nullopt;
     return pin;
 }
 
