@@ -78,7 +78,8 @@ FileLock::~FileLock() {
 
 std::filesystem::path FileLock::beside(const std::filesystem::path& file) {
     const std::string suffix = ".lock";
-    std::string name = "." + file.filename().string();
+    std::string name(1, '.');
+    name += file.filename().string();
     if (name.size() + suffix.size() > MAX_NAME) name.resize(MAX_NAME - suffix.size());
     return file.parent_path() / (name + suffix);
 }
