@@ -17,13 +17,28 @@ public:
 
     // Inserts or replaces; the key keeps its first position.
     void set(const K& key, V value) {
-        auto found = index_.find(key);
-        if (found != index_.end()) {
+        const auto [found, inserted] = index_.try_emplace(key, entries_.size());
+        if (!inserted) {
             entries_[found->second].second = std::move(value);
             return;
         }
-        index_.emplace(key, entries_.size());
         entries_.emplace_back(key, std::move(value));
+    }
+
+    // The same, moving a new key in: one copy of it fewer.
+    void set(K&& key, V value) {
+        const auto [found, inserted] = index_.try_emplace(key, entries_.size());
+        if (!inserted) {
+            entries_[found->second].second = std::move(value);
+            return;
+        }
+        entries_.emplace_back(std::move(key), std::move(value));
+    }
+
+    // Room for `count` keys without growing (a file's line count, say).
+    void reserve(std::size_t count) {
+        entries_.reserve(count);
+        index_.reserve(count);
     }
 
     // The value of `key`, inserted default-constructed at the end when absent.
