@@ -25,8 +25,8 @@ bool never_pinned(const std::string& key) {
     return std::find(skipped.begin(), skipped.end(), key) != skipped.end();
 }
 
-std::string shown_version(const InstalledDistribution& distribution) {
-    return distribution.version.empty() ? "(no version)" : distribution.version;
+std::string_view shown_version(const InstalledDistribution& distribution) {
+    return distribution.version.empty() ? std::string_view("(no version)") : std::string_view(distribution.version);
 }
 
 }  // namespace
@@ -77,8 +77,21 @@ const std::string* ConsistencyCheck::pinned_version(const std::string& key) {
     return found == pins_by_canonical_name_.end() ? nullptr : found->second;
 }
 
-void ConsistencyCheck::check_reached(std::string_view name) {
-    const InstalledDistribution* distribution = find(name);
+void ConsistencyCheck::check_reached(std::string_view name) { check(find(name)); }
+
+void ConsistencyCheck::check_reached(const Package& package) {
+    // Groups reach tens of thousands of packages, most of them many times:
+    // a package without extras carries the hash of its canonical name, so
+    // the look-up spares hashing it again. Should that hash ever be made
+    // another way, the look-up by name still finds it.
+    if (!package.has_extras()) {
+        const auto found = by_key_.find(HashedKey{package.name(), package.hash()});
+        if (found != by_key_.end()) return check(&installed_[found->second]);
+    }
+    check(find(package.name()));
+}
+
+void ConsistencyCheck::check(const InstalledDistribution* distribution) {
     if (distribution == nullptr) return;
     char& checked = checked_[static_cast<std::size_t>(distribution - installed_.data())];
     if (checked) return;
@@ -91,22 +104,35 @@ void ConsistencyCheck::check_pin(const InstalledDistribution& distribution) {
     if (never_pinned(distribution.key)) return;
     const std::string* pinned = pinned_version(distribution.key);
     if (pinned == nullptr) {
-        warn(distribution.key + " " + shown_version(distribution) + " is installed, but " + pins_file_ +
+        warn(distribution.key + " " + std::string(shown_version(distribution)) + " is installed, but " + pins_file_ +
              " does not pin it");
     } else if (!same_version(distribution.version, *pinned)) {
-        warn(distribution.key + " is installed at " + shown_version(distribution) + ", but " + pins_file_ +
+        warn(distribution.key + " is installed at " + std::string(shown_version(distribution)) + ", but " + pins_file_ +
              " pins " + *pinned);
     }
 }
 
 void ConsistencyCheck::check_requirements(const InstalledDistribution& distribution) {
+    if (distribution.unmet.empty()) return;
+    // Environments with one broken requirement often have thousands: each
+    // message is built in one string rather than from temporaries.
+    std::string head = distribution.key;
+    head += ' ';
+    head += shown_version(distribution);
+    head += " requires ";
+    std::string message;
     for (const UnmetRequirement& requirement : distribution.unmet) {
-        std::string message = distribution.key + " " + shown_version(distribution) + " requires " + requirement.line;
+        message = head;
+        message += requirement.line;
         if (requirement.target == UnmetRequirement::NOT_INSTALLED) {
             message += ", which is not installed";
         } else {
             const InstalledDistribution& target = installed_[requirement.target];
-            message += ", but " + target.key + " " + shown_version(target) + " is installed";
+            message += ", but ";
+            message += target.key;
+            message += ' ';
+            message += shown_version(target);
+            message += " is installed";
         }
         warn(message);
     }
