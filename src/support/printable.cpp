@@ -1,6 +1,8 @@
 #include "support/printable.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "support/redact.h"
 #include "support/text.h"
@@ -113,9 +115,36 @@ std::string escaped_and_cut(std::string_view text, std::string_view source) {
     return out;
 }
 
+// Whether every byte is plain printable ASCII, eight at a time: in each
+// byte of x, one below 0x20 sets the high bit of x - 0x20, 0x7F sets it in
+// x + 0x01, and one of 0x80 or above has it set already. A borrow or carry
+// between bytes starts only at such a byte, so it cannot hide one.
+bool all_plain_printable(std::string_view s) {
+    constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = 0x8080808080808080;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, s.data() + i, 8);
+        if (((x - 0x20 * ONES) | x | (x + ONES)) & HIGH) return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (!is_plain_printable(s[i])) return false;
+    }
+    return true;
+}
+
+// Whether `text` is its own printable form: short enough, plain printable
+// ASCII, and nothing in it to hide.
+bool shown_unchanged(std::string_view text) {
+    return text.size() <= PRINTABLE_LIMIT && all_plain_printable(text) && !may_hold_credentials(text);
+}
+
 }  // namespace
 
 std::string printable_line(std::string_view text) {
+    // Almost every log line is such text: one scan spares the copies that
+    // escaping and hiding credentials make.
+    if (shown_unchanged(text)) return std::string(text);
     // Hidden once more after escaping: escapes can join what white space or a
     // control character kept apart into one URL, and showing a line twice must
     // not change it.
@@ -123,6 +152,7 @@ std::string printable_line(std::string_view text) {
 }
 
 std::string printable_line(std::string_view text, std::string_view source) {
+    if (shown_unchanged(text)) return std::string(text);
     return redact_credentials(escaped_and_cut(text, source));
 }
 
