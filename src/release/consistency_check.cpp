@@ -25,6 +25,9 @@ bool never_pinned(const std::string& key) {
     return std::find(skipped.begin(), skipped.end(), key) != skipped.end();
 }
 
+// The hash a package of the dependency map carries for its name.
+std::size_t key_hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
 std::string_view shown_version(const InstalledDistribution& distribution) {
     return distribution.version.empty() ? std::string_view("(no version)") : std::string_view(distribution.version);
 }
@@ -34,14 +37,19 @@ std::string_view shown_version(const InstalledDistribution& distribution) {
 ConsistencyCheck::ConsistencyCheck(const InstalledRequirements& installed)
     : installed_(installed), checked_(installed.size(), 0) {
     by_key_.reserve(installed.size());
-    for (std::size_t i = 0; i < installed.size(); ++i) by_key_.emplace(installed[i].key, i);
+    for (std::size_t i = 0; i < installed.size(); ++i) by_key_.insert(key_hash(installed[i].key), i);
+}
+
+const InstalledDistribution* ConsistencyCheck::find(std::string_view key, std::size_t hash) const {
+    const auto at = by_key_.find(hash, [&](std::size_t i) { return installed_[i].key == key; });
+    return at ? &installed_[*at] : nullptr;
 }
 
 const InstalledDistribution* ConsistencyCheck::find(std::string_view name) const {
     // Names from the dependency map are canonical already: spare the copy.
-    auto found = by_key_.find(name);
-    if (found == by_key_.end()) found = by_key_.find(canonical_name(name));
-    return found == by_key_.end() ? nullptr : &installed_[found->second];
+    if (const InstalledDistribution* found = find(name, key_hash(name))) return found;
+    const std::string key = canonical_name(name);
+    return find(key, key_hash(key));
 }
 
 void ConsistencyCheck::compare_with_pins(std::function<VersionsMap()> read_pins, std::string pins_file) {
@@ -84,11 +92,8 @@ void ConsistencyCheck::check_reached(const Package& package) {
     // a package without extras carries the hash of its canonical name, so
     // the look-up spares hashing it again. Should that hash ever be made
     // another way, the look-up by name still finds it.
-    if (!package.has_extras()) {
-        const auto found = by_key_.find(HashedKey{package.name(), package.hash()});
-        if (found != by_key_.end()) return check(&installed_[found->second]);
-    }
-    check(find(package.name()));
+    const InstalledDistribution* found = package.has_extras() ? nullptr : find(package.name(), package.hash());
+    check(found ? found : find(package.name()));
 }
 
 void ConsistencyCheck::check(const InstalledDistribution* distribution) {

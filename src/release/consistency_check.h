@@ -24,6 +24,7 @@
 #include "model/installed_requirements.h"
 #include "model/package.h"
 #include "resolution/requirement_generator.h"
+#include "support/hash_index.h"
 
 namespace quorl {
 
@@ -66,31 +67,12 @@ private:
     void check_requirements(const InstalledDistribution& distribution);
     void warn(const std::string& message);
 
-    // A key with its hash computed already.
-    struct HashedKey {
-        std::string_view key;
-        std::size_t hash;
-    };
-    // Looks keys up by their text or by a HashedKey. Not noexcept on
-    // purpose: the standard library then keeps each key's hash in the map,
-    // and a look-up compares hashes before texts.
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
-        std::size_t operator()(const HashedKey& key) const { return key.hash; }
-    };
-    struct KeyEqual {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
-        bool operator()(const HashedKey& a, std::string_view b) const noexcept { return a.key == b; }
-        bool operator()(std::string_view a, const HashedKey& b) const noexcept { return a == b.key; }
-    };
-
     void check(const InstalledDistribution* distribution);
     const InstalledDistribution* find(std::string_view name) const;
+    const InstalledDistribution* find(std::string_view key, std::size_t hash) const;
 
     const InstalledRequirements& installed_;
-    std::unordered_map<std::string_view, std::size_t, KeyHash, KeyEqual> by_key_;  // key -> index in installed_
+    HashIndex by_key_;  // indexes of installed_ by the hash of their key
     std::vector<char> checked_;                                 // per index of installed_
     std::function<VersionsMap()> read_pins_;  // until the pins are read
     std::optional<VersionsMap> read_;         // what read_pins_ gave
