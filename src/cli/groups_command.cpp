@@ -113,7 +113,7 @@ void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& 
 // Checks every package of `reached`, in the order of its packages: the
 // warnings come in that order.
 void check_reached_by(ConsistencyCheck& check, DependencyMap::SubMapView& reached) {
-    reached.for_each_package([&check](const Package& package) { check.check_reached(package.name()); });
+    reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
 }
 
 // --strict decides before anything is printed: what the groups reach

@@ -25,8 +25,11 @@ bool never_pinned(const std::string& key) {
     return std::find(skipped.begin(), skipped.end(), key) != skipped.end();
 }
 
-std::string shown_version(const InstalledDistribution& distribution) {
-    return distribution.version.empty() ? "(no version)" : distribution.version;
+// The hash a package of the dependency map carries for its name.
+std::size_t key_hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
+std::string_view shown_version(const InstalledDistribution& distribution) {
+    return distribution.version.empty() ? std::string_view("(no version)") : std::string_view(distribution.version);
 }
 
 }  // namespace
@@ -34,14 +37,19 @@ std::string shown_version(const InstalledDistribution& distribution) {
 ConsistencyCheck::ConsistencyCheck(const InstalledRequirements& installed)
     : installed_(installed), checked_(installed.size(), 0) {
     by_key_.reserve(installed.size());
-    for (std::size_t i = 0; i < installed.size(); ++i) by_key_.emplace(installed[i].key, i);
+    for (std::size_t i = 0; i < installed.size(); ++i) by_key_.insert(key_hash(installed[i].key), i);
+}
+
+const InstalledDistribution* ConsistencyCheck::find(std::string_view key, std::size_t hash) const {
+    const auto at = by_key_.find(hash, [&](std::size_t i) { return installed_[i].key == key; });
+    return at ? &installed_[*at] : nullptr;
 }
 
 const InstalledDistribution* ConsistencyCheck::find(std::string_view name) const {
     // Names from the dependency map are canonical already: spare the copy.
-    auto found = by_key_.find(name);
-    if (found == by_key_.end()) found = by_key_.find(canonical_name(name));
-    return found == by_key_.end() ? nullptr : &installed_[found->second];
+    if (const InstalledDistribution* found = find(name, key_hash(name))) return found;
+    const std::string key = canonical_name(name);
+    return find(key, key_hash(key));
 }
 
 void ConsistencyCheck::compare_with_pins(std::function<VersionsMap()> read_pins, std::string pins_file) {
@@ -77,8 +85,18 @@ const std::string* ConsistencyCheck::pinned_version(const std::string& key) {
     return found == pins_by_canonical_name_.end() ? nullptr : found->second;
 }
 
-void ConsistencyCheck::check_reached(std::string_view name) {
-    const InstalledDistribution* distribution = find(name);
+void ConsistencyCheck::check_reached(std::string_view name) { check(find(name)); }
+
+void ConsistencyCheck::check_reached(const Package& package) {
+    // Groups reach tens of thousands of packages, most of them many times:
+    // a package without extras carries the hash of its canonical name, so
+    // the look-up spares hashing it again. Should that hash ever be made
+    // another way, the look-up by name still finds it.
+    const InstalledDistribution* found = package.has_extras() ? nullptr : find(package.name(), package.hash());
+    check(found ? found : find(package.name()));
+}
+
+void ConsistencyCheck::check(const InstalledDistribution* distribution) {
     if (distribution == nullptr) return;
     char& checked = checked_[static_cast<std::size_t>(distribution - installed_.data())];
     if (checked) return;
@@ -91,22 +109,35 @@ void ConsistencyCheck::check_pin(const InstalledDistribution& distribution) {
     if (never_pinned(distribution.key)) return;
     const std::string* pinned = pinned_version(distribution.key);
     if (pinned == nullptr) {
-        warn(distribution.key + " " + shown_version(distribution) + " is installed, but " + pins_file_ +
+        warn(distribution.key + " " + std::string(shown_version(distribution)) + " is installed, but " + pins_file_ +
              " does not pin it");
     } else if (!same_version(distribution.version, *pinned)) {
-        warn(distribution.key + " is installed at " + shown_version(distribution) + ", but " + pins_file_ +
+        warn(distribution.key + " is installed at " + std::string(shown_version(distribution)) + ", but " + pins_file_ +
              " pins " + *pinned);
     }
 }
 
 void ConsistencyCheck::check_requirements(const InstalledDistribution& distribution) {
+    if (distribution.unmet.empty()) return;
+    // Environments with one broken requirement often have thousands: each
+    // message is built in one string rather than from temporaries.
+    std::string head = distribution.key;
+    head += ' ';
+    head += shown_version(distribution);
+    head += " requires ";
+    std::string message;
     for (const UnmetRequirement& requirement : distribution.unmet) {
-        std::string message = distribution.key + " " + shown_version(distribution) + " requires " + requirement.line;
+        message = head;
+        message += requirement.line;
         if (requirement.target == UnmetRequirement::NOT_INSTALLED) {
             message += ", which is not installed";
         } else {
             const InstalledDistribution& target = installed_[requirement.target];
-            message += ", but " + target.key + " " + shown_version(target) + " is installed";
+            message += ", but ";
+            message += target.key;
+            message += ' ';
+            message += shown_version(target);
+            message += " is installed";
         }
         warn(message);
     }

@@ -22,7 +22,9 @@
 #include <vector>
 
 #include "model/installed_requirements.h"
+#include "model/package.h"
 #include "resolution/requirement_generator.h"
+#include "support/hash_index.h"
 
 namespace quorl {
 
@@ -48,6 +50,9 @@ public:
     // extras are not part of it), unless it was checked already. A name that
     // is not installed is left to the requirements that name it.
     void check_reached(std::string_view name);
+    // The same for a package of the dependency map, found by the hash it
+    // carries (its extras are not part of the name checked).
+    void check_reached(const Package& package);
 
     std::size_t warning_count() const { return warnings_; }
 
@@ -62,10 +67,12 @@ private:
     void check_requirements(const InstalledDistribution& distribution);
     void warn(const std::string& message);
 
+    void check(const InstalledDistribution* distribution);
     const InstalledDistribution* find(std::string_view name) const;
+    const InstalledDistribution* find(std::string_view key, std::size_t hash) const;
 
     const InstalledRequirements& installed_;
-    std::unordered_map<std::string_view, std::size_t> by_key_;  // key -> index in installed_
+    HashIndex by_key_;  // indexes of installed_ by the hash of their key
     std::vector<char> checked_;                                 // per index of installed_
     std::function<VersionsMap()> read_pins_;  // until the pins are read
     std::optional<VersionsMap> read_;         // what read_pins_ gave

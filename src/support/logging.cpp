@@ -12,9 +12,12 @@ namespace {
 void write_line(std::string_view level, std::string_view message) {
     // Index URLs carry credentials, and messages quote what files and other
     // programs hold: no log line may show a password or break the line.
-    std::string line(level);
+    const std::string shown = printable_line(message);
+    std::string line;
+    line.reserve(level.size() + 2 + shown.size() + 1);
+    line += level;
     line += ": ";
-    line += printable_line(message);
+    line += shown;
     line += '\n';
     std::fflush(stdout);
     std::fwrite(line.data(), 1, line.size(), stderr);

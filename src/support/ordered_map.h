@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <functional>
-#include <unordered_map>
+#include <optional>
 #include <utility>
 #include <vector>
+
+#include "support/hash_index.h"
 
 namespace quorl {
 
@@ -16,35 +18,40 @@ public:
     using Entry = std::pair<K, V>;
 
     // Inserts or replaces; the key keeps its first position.
-    void set(const K& key, V value) {
-        auto found = index_.find(key);
-        if (found != index_.end()) {
-            entries_[found->second].second = std::move(value);
+    void set(const K& key, V value) { set(K(key), std::move(value)); }
+    void set(K&& key, V value) {
+        const std::size_t hash = Hash{}(key);
+        if (const std::optional<std::size_t> at = position(key, hash)) {
+            entries_[*at].second = std::move(value);
             return;
         }
-        index_.emplace(key, entries_.size());
-        entries_.emplace_back(key, std::move(value));
+        append(hash, std::move(key), std::move(value));
+    }
+
+    // Room for `count` keys without growing (a file's line count, say).
+    void reserve(std::size_t count) {
+        entries_.reserve(count);
+        index_.reserve(count);
     }
 
     // The value of `key`, inserted default-constructed at the end when absent.
     V& operator[](const K& key) {
-        auto found = index_.find(key);
-        if (found != index_.end()) return entries_[found->second].second;
-        index_.emplace(key, entries_.size());
-        entries_.emplace_back(key, V{});
+        const std::size_t hash = Hash{}(key);
+        if (const std::optional<std::size_t> at = position(key, hash)) return entries_[*at].second;
+        append(hash, K(key), V{});
         return entries_.back().second;
     }
 
     const V* find(const K& key) const {
-        auto found = index_.find(key);
-        return found == index_.end() ? nullptr : &entries_[found->second].second;
+        const std::optional<std::size_t> at = position(key, Hash{}(key));
+        return at ? &entries_[*at].second : nullptr;
     }
     V* find(const K& key) {
-        auto found = index_.find(key);
-        return found == index_.end() ? nullptr : &entries_[found->second].second;
+        const std::optional<std::size_t> at = position(key, Hash{}(key));
+        return at ? &entries_[*at].second : nullptr;
     }
 
-    bool contains(const K& key) const { return index_.count(key) != 0; }
+    bool contains(const K& key) const { return position(key, Hash{}(key)).has_value(); }
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
 
@@ -55,8 +62,22 @@ public:
     bool operator==(const OrderedMap& other) const { return entries_ == other.entries_; }
 
 private:
+    std::optional<std::size_t> position(const K& key, std::size_t hash) const {
+        return index_.find(hash, [&](std::size_t at) { return entries_[at].first == key; });
+    }
+
+    void append(std::size_t hash, K&& key, V&& value) {
+        entries_.emplace_back(std::move(key), std::move(value));
+        try {
+            index_.insert(hash, entries_.size() - 1);
+        } catch (...) {
+            entries_.pop_back();  // an entry the index does not know would be found by no look-up
+            throw;
+        }
+    }
+
     std::vector<Entry> entries_;
-    std::unordered_map<K, std::size_t, Hash> index_;
+    HashIndex index_;  // positions in entries_
 };
 
 }  // namespace quorl

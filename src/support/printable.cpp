@@ -1,6 +1,8 @@
 #include "support/printable.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "support/redact.h"
 #include "support/text.h"
@@ -30,39 +32,53 @@ unsigned code_point(std::string_view sequence) {
     return ((byte(0) & 0x0Fu) << 12) | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu);
 }
 
+// Appends the character at `at`, which is not plain printable ASCII,
+// escaped where it needs it; returns its length in bytes.
+std::size_t append_character(std::string& out, std::string_view s, std::size_t at) {
+    const auto c = static_cast<unsigned char>(s[at]);
+    if (c < 0x80) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            append_escape(out, "\\x%02x", c);  // the other C0 controls and DEL
+        }
+        return 1;
+    }
+    const std::size_t length = sequence_length(s, at);
+    if (length == 0) {
+        append_escape(out, "\\x%02x", c);
+        return 1;
+    }
+    const std::string_view sequence = s.substr(at, length);
+    const unsigned point = length <= 3 ? code_point(sequence) : 0;
+    if ((point >= 0x80 && point <= 0x9F) || point == 0x2028 || point == 0x2029) {
+        append_escape(out, "\\u%04x", point);
+    } else {
+        out += sequence;
+    }
+    return length;
+}
+
+bool is_plain_printable(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x7F;
+}
+
 void append_printable(std::string& out, std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if (c == '\n') {
-                out += "\\n";
-            } else if (c == '\r') {
-                out += "\\r";
-            } else if (c == '\t') {
-                out += "\\t";
-            } else if (c < 0x20 || c == 0x7F) {
-                append_escape(out, "\\x%02x", c);
-            } else {
-                out += static_cast<char>(c);
-            }
-            ++i;
-            continue;
-        }
-        const std::size_t length = sequence_length(s, i);
-        if (length == 0) {
-            append_escape(out, "\\x%02x", c);
-            ++i;
-            continue;
-        }
-        const std::string_view sequence = s.substr(i, length);
-        const unsigned point = length <= 3 ? code_point(sequence) : 0;
-        if ((point >= 0x80 && point <= 0x9F) || point == 0x2028 || point == 0x2029) {
-            append_escape(out, "\\u%04x", point);
-        } else {
-            out += sequence;
-        }
-        i += length;
+        // Messages are almost all plain printable ASCII, which is kept as it
+        // is: copy each such run in one append, and look closer only at what
+        // follows it.
+        std::size_t run_end = i;
+        while (run_end < s.size() && is_plain_printable(s[run_end])) ++run_end;
+        out.append(s.substr(i, run_end - i));
+        i = run_end;
+        if (i < s.size()) i += append_character(out, s, i);
     }
 }
 
@@ -99,9 +115,36 @@ std::string escaped_and_cut(std::string_view text, std::string_view source) {
     return out;
 }
 
+// Whether every byte is plain printable ASCII, eight at a time: in each
+// byte of x, one below 0x20 sets the high bit of x - 0x20, 0x7F sets it in
+// x + 0x01, and one of 0x80 or above has it set already. A borrow or carry
+// between bytes starts only at such a byte, so it cannot hide one.
+bool all_plain_printable(std::string_view s) {
+    constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = 0x8080808080808080;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, s.data() + i, 8);
+        if (((x - 0x20 * ONES) | x | (x + ONES)) & HIGH) return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (!is_plain_printable(s[i])) return false;
+    }
+    return true;
+}
+
+// Whether `text` is its own printable form: short enough, plain printable
+// ASCII, and nothing in it to hide.
+bool shown_unchanged(std::string_view text) {
+    return text.size() <= PRINTABLE_LIMIT && all_plain_printable(text) && !may_hold_credentials(text);
+}
+
 }  // namespace
 
 std::string printable_line(std::string_view text) {
+    // Almost every log line is such text: one scan spares the copies that
+    // escaping and hiding credentials make.
+    if (shown_unchanged(text)) return std::string(text);
     // Hidden once more after escaping: escapes can join what white space or a
     // control character kept apart into one URL, and showing a line twice must
     // not change it.
@@ -109,6 +152,7 @@ std::string printable_line(std::string_view text) {
 }
 
 std::string printable_line(std::string_view text, std::string_view source) {
+    if (shown_unchanged(text)) return std::string(text);
     return redact_credentials(escaped_and_cut(text, source));
 }
 

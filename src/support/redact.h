@@ -24,4 +24,8 @@ void remember_url_secrets(std::string_view text);
 // credentials is returned unchanged.
 std::string redact_credentials(std::string_view text);
 
+// Whether redact_credentials may change `text`: it holds "://" or a
+// remembered secret. Without either it is returned unchanged.
+bool may_hold_credentials(std::string_view text);
+
 }  // namespace quorl

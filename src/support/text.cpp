@@ -1,5 +1,7 @@
 #include "support/text.h"
 
+#include <array>
+
 namespace quorl::text {
 
 bool is_space(char c) {
@@ -125,6 +127,18 @@ std::size_t count_code_points(std::string_view s) {
     return count;
 }
 
+namespace {
+
+// The bytes a line break can start with: the ASCII breaks, and the lead
+// bytes of U+0085 (C2 85) and of U+2028 / U+2029 (E2 80 A8 / A9).
+constexpr std::array<bool, 256> BREAK_LEADS = [] {
+    std::array<bool, 256> leads{};
+    for (const unsigned char c : {0x0A, 0x0B, 0x0C, 0x0D, 0x1C, 0x1D, 0x1E, 0xC2, 0xE2}) leads[c] = true;
+    return leads;
+}();
+
+}  // namespace
+
 void for_each_line(std::string_view s, const std::function<void(std::string_view)>& visit) {
     std::size_t start = 0;
     std::size_t i = 0;
@@ -135,7 +149,11 @@ void for_each_line(std::string_view s, const std::function<void(std::string_view
     };
     while (i < s.size()) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+        // Files of many lines: most bytes cannot start a break, so one table
+        // look-up passes them; the rest are told apart below.
+        if (!BREAK_LEADS[c]) {
+            ++i;
+        } else if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
             cut(i, i + 2);
         } else if (c == '\n' || c == '\r' || c == '\v' || c == '\f' || (c >= 0x1c && c <= 0x1e)) {
             cut(i, i + 1);

@@ -68,5 +68,27 @@ TEST_F(ConsistencyCheckTest, UnreadablePinsAreOneWarningAndReadOnlyWhenNeeded) {
     EXPECT_EQ(reads, 1);
 }
 
+// The dependency map hands packages over, found by the hash they carry; the
+// look-up by name must come to the same warnings for every spelling.
+TEST_F(ConsistencyCheckTest, PackagesAreFoundAsTheirNamesAre) {
+    const InstalledRequirements environment = {
+        installed("app", "1.0", {{"lib>=2", 1}}), installed("lib", "1.5"), installed("py-yaml", "5.0")};
+    const VersionsMap pinned = pins({{"app", "1.0"}, {"lib", "1.5"}, {"py-yaml", "6.0"}});
+    for (const char* name : {"app", "lib", "py-yaml", "Py_Yaml", "APP", "app[extra]", "lib[a,b]", "absent"}) {
+        ConsistencyCheck by_name(environment), by_package(environment);
+        by_name.compare_with_pins(pinned, "pins.txt");
+        by_package.compare_with_pins(pinned, "pins.txt");
+        const Package package = Package::from_string(name);
+        testing::internal::CaptureStderr();
+        by_name.check_reached(package.name());
+        const std::string expected = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        by_package.check_reached(package);
+        by_package.check_reached(package);  // once only
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), expected) << name;
+        EXPECT_EQ(by_package.warning_count(), by_name.warning_count()) << name;
+    }
+}
+
 }  // namespace
 }  // namespace quorl

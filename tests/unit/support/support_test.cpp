@@ -8,6 +8,7 @@
 
 #include "support/errors.h"
 #include "support/files.h"
+#include "support/ordered_map.h"
 #include "support/process.h"
 #include "support/redact.h"
 #include "support/url_credentials.h"
@@ -35,6 +36,25 @@ TEST(RedactTest, HidesRememberedSecretsWhateverTheyHold) {
     remember_secret("****");
     EXPECT_EQ(redact_credentials("pip: https://zed:q\"uo te@h/x, q%22uo%20te, q%22uo te"),
               "pip: https://zed:****@h/x, ****, q%22uo te");
+}
+
+// Every key in one probe chain that runs off the end of the table and grows
+// with it: keys are still found, replaced in place and listed in order.
+TEST(OrderedMapTest, KeysOfOneHashAreKeptApart) {
+    struct OneHash {
+        std::size_t operator()(const std::string&) const { return 15; }
+    };
+    OrderedMap<std::string, int, OneHash> map;
+    for (int i = 0; i < 40; ++i) map.set(std::to_string(i), i);
+    map.set("7", -7);
+    map["40"] = 40;
+    ASSERT_EQ(map.size(), 41u);
+    for (int i = 0; i <= 40; ++i) {
+        ASSERT_NE(map.find(std::to_string(i)), nullptr) << i;
+        EXPECT_EQ(*map.find(std::to_string(i)), i == 7 ? -7 : i);
+        EXPECT_EQ(map.entries()[i].first, std::to_string(i));
+    }
+    EXPECT_FALSE(map.contains("41"));
 }
 
 TEST(UrlCredentialsTest, SplitsUserInfoAsPipReadsIt) {

@@ -15,6 +15,7 @@ TEST(TextTest, SplitLinesBreaksLikePython) {
     EXPECT_EQ(split_lines(""), Lines{});
     EXPECT_EQ(split_lines("\n"), (Lines{""}));
     EXPECT_EQ(split_lines("a\xE2\x80\xA7"), (Lines{"a\xE2\x80\xA7"}));
+    EXPECT_EQ(split_lines("a\x1d" "b\xC2\xA0" "c\xE2" "d\xE2\x80"), (Lines{"a", "b\xC2\xA0" "c\xE2" "d\xE2\x80"}));
 }
 
 TEST(TextTest, Utf8ValidationRejectsMalformedSequences) {
