@@ -1,41 +1,21 @@
 // DependencyMap::from_installed and fetch_extras_for_installed_package: the
 // dependency map of the installed environment, read through an
 // EnvironmentReader.
-#include <memory>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "model/declared_requirement.h"
 #include "model/dependency_map.h"
 #include "python/canonical_name.h"
 #include "python/environment_reader.h"
-#include "python/requirement.h"
 #include "support/errors.h"
 #include "support/logging.h"
 #include "support/ordered_set.h"
 
 namespace quorl {
 namespace {
-
-// What the map needs of one requirement line: the package it stands for (its
-// canonical name, with the extras it asks for in written order, so that what
-// those extras pull in is kept), whether pip installs it for the distribution
-// itself, and the marker when it names extras. Kept small: an environment
-// holds tens of thousands of lines, and most markers matter only once.
-struct DeclaredRequirement {
-    Package dependency;
-    bool direct;                                 // no marker, or one that holds with no extra
-    std::unique_ptr<const Marker> extras_marker;  // null unless the marker names an extra
-};
-
-DeclaredRequirement declared(Requirement parsed, const MarkerEnvironment& environment) {
-    make_canonical(parsed.name);
-    Package dependency = Package::from_canonical_name(std::move(parsed.name), std::move(parsed.extras));
-    if (!parsed.marker) return {std::move(dependency), true, nullptr};
-    const bool direct = parsed.marker->evaluate(environment, "");
-    if (parsed.marker->extra_names().empty()) return {std::move(dependency), direct, nullptr};
-    return {std::move(dependency), direct, std::make_unique<const Marker>(std::move(*parsed.marker))};
-}
 
 // Where a requirement was declared and what versions it admits.
 struct LineSpecifier {
@@ -55,31 +35,28 @@ void warn_once_of_skipped_line(const Distribution& distribution, const std::stri
 // still count, as pip treats installed metadata: real distributions carry
 // legacy lines (Send2Trash 1.8.1b0 declares `sys-platform (=="darwin") ;
 // extra == 'objc'`), and failing on one would make every environment that
-// holds it unreadable. With `specifiers`, it also receives one LineSpecifier
-// per requirement kept (replacing what it held).
-std::vector<DeclaredRequirement> parse_all(const Distribution& distribution, const MarkerEnvironment& environment,
-                                           std::vector<LineSpecifier>* specifiers = nullptr) {
-    std::vector<DeclaredRequirement> requirements;
-    requirements.reserve(distribution.requirement_lines.size());
+// holds it unreadable. The requirements kept are appended to `requirements`.
+// With `specifiers`, it also receives one LineSpecifier per requirement kept
+// (replacing what it held).
+void parse_all(const Distribution& distribution, DeclaredRequirementReader& reader,
+               std::vector<DeclaredRequirement>& requirements, std::vector<LineSpecifier>* specifiers = nullptr) {
     if (specifiers) specifiers->clear();
+    std::string specifier;
     for (std::size_t line = 0; line < distribution.requirement_lines.size(); ++line) {
-        Requirement parsed;
         try {
-            parsed = parse_requirement_of(distribution.requirement_lines[line], distribution.name,
-                                          distribution.location);
+            requirements.push_back(
+                reader.read(distribution.requirement_lines[line], distribution, specifiers ? &specifier : nullptr));
         } catch (const ValueError& error) {
             warn_once_of_skipped_line(distribution, distribution.requirement_lines[line], error);
             continue;
         }
-        if (specifiers) specifiers->push_back({line, std::move(parsed.specifier)});
-        requirements.push_back(declared(std::move(parsed), environment));
+        if (specifiers) specifiers->push_back({line, std::move(specifier)});
     }
-    return requirements;
 }
 
 // What pip installs for the distribution itself: requirements without a
 // marker or whose marker holds with no extra. Replaces `dependencies`.
-void direct_dependencies(const std::vector<DeclaredRequirement>& requirements, std::vector<Package>& dependencies) {
+void direct_dependencies(std::span<const DeclaredRequirement> requirements, std::vector<Package>& dependencies) {
     dependencies.clear();
     for (const DeclaredRequirement& requirement : requirements) {
         if (requirement.direct) dependencies.push_back(requirement.dependency);
@@ -90,30 +67,41 @@ void direct_dependencies(const std::vector<DeclaredRequirement>& requirements, s
 // names its extras through `extra == "X"` comparisons of its marker; each
 // such X gets a key at its first mention, and the requirement joins X's list
 // when its marker holds with extra = X.
-DependencyMap::ExtrasMap extras_of(const Package& package, const std::vector<DeclaredRequirement>& requirements,
-                                   const MarkerEnvironment& environment) {
+DependencyMap::ExtrasMap extras_of(const Package& package, std::span<const DeclaredRequirement> requirements) {
     DependencyMap::ExtrasMap extras;
     for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.extras_marker) continue;
-        for (const std::string& extra : requirement.extras_marker->extra_names()) {
-            std::vector<Package>& list = extras[Package(package.name(), {extra})];
-            if (requirement.extras_marker->evaluate(environment, extra)) list.push_back(requirement.dependency);
+        for (const MarkerVerdict::Extra& extra : requirement.extras_marker->extras) {
+            std::vector<Package>& list = extras[Package(package.name(), {extra.name})];
+            if (extra.holds) list.push_back(requirement.dependency);
         }
     }
     return extras;
 }
 
-// The installed environment, each requirement line parsed once.
+// The installed environment, each requirement line parsed once. The
+// requirements of all distributions lie in one vector, each distribution's
+// in a run of it: one block to fill and to free rather than one per
+// distribution.
 struct ParsedEnvironment {
+    explicit ParsedEnvironment(const MarkerEnvironment& environment) : reader(environment) {}
+
+    std::span<const DeclaredRequirement> requirements_of(std::size_t distribution) const {
+        return std::span(requirements).subspan(first_requirement[distribution],
+                                               first_requirement[distribution + 1] - first_requirement[distribution]);
+    }
+
+    DeclaredRequirementReader reader;  // owns what the requirements share
     std::vector<Distribution> distributions;
-    std::vector<std::vector<DeclaredRequirement>> requirements;  // per distribution
+    std::vector<DeclaredRequirement> requirements;
+    std::vector<std::size_t> first_requirement;  // per distribution, and the end
     std::unordered_map<std::string_view, std::size_t> by_key;
 };
 
 // The requirements of one distribution that the environment does not meet.
 // Their lines are moved out: the map has parsed them and needs the text no more.
 std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, const std::vector<LineSpecifier>& specifiers,
-                                                 const std::vector<DeclaredRequirement>& requirements,
+                                                 std::span<const DeclaredRequirement> requirements,
                                                  RequirementJudge& judge) {
     std::vector<UnmetRequirement> unmet;
     for (std::size_t i = 0; i < requirements.size(); ++i) {
@@ -126,17 +114,23 @@ std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, con
     return unmet;
 }
 
-ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledRequirements* installed) {
-    ParsedEnvironment parsed;
+void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& parsed) {
     try {
         parsed.distributions = reader.list_distributions();
     } catch (const PipDepTreeProcessingException&) {
         log::error("An error happened computing dependency tree");
         throw;
     }
-    parsed.requirements.reserve(parsed.distributions.size());
+    std::size_t lines = 0;
+    for (const Distribution& distribution : parsed.distributions) lines += distribution.requirement_lines.size();
+    parsed.requirements.reserve(lines);
+    parsed.first_requirement.reserve(parsed.distributions.size() + 1);
     parsed.by_key.reserve(parsed.distributions.size());
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) parsed.by_key.emplace(parsed.distributions[i].key, i);
+}
+
+void read_environment(const EnvironmentReader& reader, ParsedEnvironment& parsed, InstalledRequirements* installed) {
+    list_distributions(reader, parsed);
     if (installed) {
         // Every version is known before the first requirement is judged.
         installed->reserve(parsed.distributions.size());
@@ -148,14 +142,16 @@ ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledReq
     if (installed) judge.emplace(*installed, parsed.by_key);
     std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        parsed.requirements.push_back(
-            parse_all(parsed.distributions[i], reader.marker_environment(), installed ? &specifiers : nullptr));
+        parsed.first_requirement.push_back(parsed.requirements.size());
+        parse_all(parsed.distributions[i], parsed.reader, parsed.requirements, installed ? &specifiers : nullptr);
         if (installed) {
-            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, parsed.requirements.back(), *judge);
+            const std::span<const DeclaredRequirement> requirements =
+                std::span(parsed.requirements).subspan(parsed.first_requirement.back());
+            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, requirements, *judge);
         }
         parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
     }
-    return parsed;
+    parsed.first_requirement.push_back(parsed.requirements.size());
 }
 
 // Dependencies with extras met while building the map, in first-seen order.
@@ -174,7 +170,7 @@ DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, Extras
     DependencyMap map;
     std::vector<Package> dependencies;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        direct_dependencies(parsed.requirements[i], dependencies);
+        direct_dependencies(parsed.requirements_of(i), dependencies);
         note_extras_dependencies(dependencies, with_extras);
         map._add_dependencies(Package(parsed.distributions[i].key), dependencies);
     }
@@ -188,8 +184,7 @@ DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, Extras
     return map;
 }
 
-void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, const MarkerEnvironment& environment,
-                          ExtrasDependencies& with_extras) {
+void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
     for (const Package& package : map.packages()) {
         // A key with extras is a dependency "b[x]"; the extras of b come with b's own key.
         if (package.has_extras()) continue;
@@ -198,8 +193,7 @@ void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, c
             log::warning("Package " + package.name() + " not found when fetching extras.");
             continue;
         }
-        for (const auto& [extra_package, dependencies] :
-             extras_of(package, parsed.requirements[found->second], environment)) {
+        for (const auto& [extra_package, dependencies] : extras_of(package, parsed.requirements_of(found->second))) {
             note_extras_dependencies(dependencies, with_extras);
             map._add_dependencies(extra_package, dependencies);
         }
@@ -226,11 +220,11 @@ DependencyMap DependencyMap::from_installed(bool fetch_extras) {
 
 DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, bool fetch_extras,
                                            InstalledRequirements* requirements) {
-    const ParsedEnvironment parsed = read_environment(reader, requirements);
-    const MarkerEnvironment& environment = reader.marker_environment();
+    ParsedEnvironment parsed(reader.marker_environment());
+    read_environment(reader, parsed, requirements);
     ExtrasDependencies with_extras;
     DependencyMap map = map_of_direct_dependencies(parsed, with_extras);
-    if (fetch_extras) add_installed_extras(map, parsed, environment, with_extras);
+    if (fetch_extras) add_installed_extras(map, parsed, with_extras);
     complete_extras_variants(map, with_extras);
     return map;
 }
@@ -246,8 +240,10 @@ DependencyMap::ExtrasMap DependencyMap::fetch_extras_for_installed_package(const
         log::warning("Package " + package.name() + " not found when fetching extras.");
         return {};
     }
-    const MarkerEnvironment& environment = reader.marker_environment();
-    return extras_of(package, parse_all(*distribution, environment), environment);
+    DeclaredRequirementReader requirement_reader(reader.marker_environment());
+    std::vector<DeclaredRequirement> requirements;
+    parse_all(*distribution, requirement_reader, requirements);
+    return extras_of(package, requirements);
 }
 
 }  // namespace quorl

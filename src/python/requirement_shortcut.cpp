@@ -72,24 +72,36 @@ bool take_plain_specifier(Scanner& s, std::string& specifier) {
 
 }  // namespace
 
-std::optional<Requirement> parse_common_requirement(std::string_view line) {
+std::optional<CommonRequirementHead> split_common_requirement(std::string_view line) {
     Scanner s(line);
+    CommonRequirementHead head;
+    head.name = s.take_name();
+    if (head.name.empty()) return std::nullopt;
+    if (!take_plain_extras(s, head.extras)) return std::nullopt;
+    s.skip_space();
+    if (!take_plain_specifier(s, head.specifier)) return std::nullopt;
+    s.skip_space();
+    if (s.at_end()) return head;
+    if (!s.take(';')) return std::nullopt;
+    head.marker_text = line.substr(s.position());
+    return head;
+}
+
+std::optional<Requirement> parse_common_requirement(std::string_view line) {
+    std::optional<CommonRequirementHead> head = split_common_requirement(line);
+    if (!head) return std::nullopt;
     Requirement requirement;
-    const std::string_view name = s.take_name();
-    if (name.empty()) return std::nullopt;
-    if (!take_plain_extras(s, requirement.extras)) return std::nullopt;
-    s.skip_space();
-    if (!take_plain_specifier(s, requirement.specifier)) return std::nullopt;
-    s.skip_space();
-    if (!s.at_end()) {
-        if (!s.take(';')) return std::nullopt;
+    if (head->marker_text) {
+        Scanner marker(*head->marker_text);
         try {
-            requirement.marker = Marker::parse_rest(s);
+            requirement.marker = Marker::parse_rest(marker);
         } catch (const SyntaxFailure&) {
             return std::nullopt;  // the general parser words the error
         }
     }
-    requirement.name = std::string(name);
+    requirement.name = std::string(head->name);
+    requirement.extras = std::move(head->extras);
+    requirement.specifier = std::move(head->specifier);
     return requirement;
 }
 
