@@ -33,15 +33,21 @@ DeclaredRequirement DeclaredRequirementReader::read_in_full(std::string_view lin
 
 DeclaredRequirement DeclaredRequirementReader::declared(std::string_view name, std::vector<std::string> extras,
                                                         const MarkerVerdict* verdict) {
-    name_.assign(name);
-    make_canonical(name_);
     const bool direct = verdict == nullptr || verdict->direct;
     const MarkerVerdict* extras_marker = verdict != nullptr && !verdict->extras.empty() ? verdict : nullptr;
     if (!extras.empty()) {
+        name_.assign(name);
+        make_canonical(name_);
         return {Package::from_canonical_name(name_, std::move(extras)), direct, extras_marker};
     }
-    auto found = packages_.find(std::string_view(name_));
-    if (found == packages_.end()) found = packages_.emplace(name_, Package::from_canonical_name(name_)).first;
+    // Keyed by the name as written: most lines spell a name as the lines
+    // before them did, and then it need not be made canonical again.
+    auto found = packages_.find(name);
+    if (found == packages_.end()) {
+        name_.assign(name);
+        make_canonical(name_);
+        found = packages_.emplace(std::string(name), Package::from_canonical_name(name_)).first;
+    }
     return {found->second, direct, extras_marker};
 }
 

@@ -67,7 +67,7 @@ private:
     const MarkerEnvironment& environment_;
     ByText<MarkerVerdict> verdicts_;           // by marker text; node addresses stay put
     std::deque<MarkerVerdict> other_verdicts_;  // of lines the general parser read
-    ByText<Package> packages_;                  // without extras, by canonical name
+    ByText<Package> packages_;                  // without extras, by name as written
     std::string name_;                          // reused for canonical names
 };
 

@@ -155,7 +155,12 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
         dependencies.insert(dependencies.end(), inherited.begin(), inherited.end());
         sorted = false;
     }
-    if (!sorted) sort_by_text(dependencies);
+    if (id_ordered_) {
+        std::sort(dependencies.begin(), dependencies.end());
+        dependencies.erase(std::unique(dependencies.begin(), dependencies.end()), dependencies.end());
+    } else if (!sorted) {
+        sort_by_text(dependencies);
+    }
     std::vector<Id>& set = nodes_[key].dependencies;
     if (set.empty()) {
         set = std::move(dependencies);
@@ -164,8 +169,30 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
     std::vector<Id> merged;
     merged.reserve(set.size() + dependencies.size());
     std::set_union(set.begin(), set.end(), dependencies.begin(), dependencies.end(),
-                   std::back_inserter(merged), [this](Id a, Id b) { return text_less(a, b); });
+                   std::back_inserter(merged), [this](Id a, Id b) { return set_less(a, b); });
     set = std::move(merged);
+}
+
+// One sort of all keys by text ranks them; each set is then sorted by rank,
+// an integer compare.
+void DependencyMap::restore_text_order() {
+    id_ordered_ = false;
+    struct Text {
+        std::string_view text;
+        Id id;
+    };
+    std::vector<Text> texts;
+    texts.reserve(nodes_.size());
+    for (Id id = 0; id < nodes_.size(); ++id) texts.push_back({nodes_[id].package.to_string(), id});
+    std::sort(texts.begin(), texts.end(), [this](const Text& a, const Text& b) {
+        return a.text != b.text ? a.text < b.text : text_less(a.id, b.id);
+    });
+    std::vector<Id> rank(nodes_.size());
+    for (Id position = 0; position < texts.size(); ++position) rank[texts[position].id] = position;
+    for (Node& node : nodes_) {
+        std::sort(node.dependencies.begin(), node.dependencies.end(),
+                  [&rank](Id a, Id b) { return rank[a] < rank[b]; });
+    }
 }
 
 void DependencyMap::check_base_packages() const {

@@ -8,7 +8,6 @@
 
 #include "model/declared_requirement.h"
 #include "model/dependency_map.h"
-#include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -166,13 +165,12 @@ void note_extras_dependencies(const std::vector<Package>& dependencies, ExtrasDe
 // Every key is a distinct package without extras, so adding them one by one
 // in order builds what the constructor would build from the same mapping,
 // without holding a second copy of the whole graph while it does.
-DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
-    DependencyMap map;
+void add_direct_dependencies(DependencyMap& map, const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
     std::vector<Package> dependencies;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
         direct_dependencies(parsed.requirements_of(i), dependencies);
         note_extras_dependencies(dependencies, with_extras);
-        map._add_dependencies(Package(parsed.distributions[i].key), dependencies);
+        map._add_dependencies(Package::from_canonical_name(parsed.distributions[i].key), dependencies);
     }
     // A dependency "b[x]" needs the key b even when b is not installed.
     std::unordered_set<std::string> added;
@@ -181,14 +179,14 @@ DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, Extras
             map._add_dependencies(dependency.base(), {});
         }
     }
-    return map;
 }
 
 void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
     for (const Package& package : map.packages()) {
         // A key with extras is a dependency "b[x]"; the extras of b come with b's own key.
         if (package.has_extras()) continue;
-        const auto found = parsed.by_key.find(canonical_name(package.name()));
+        // Every key is canonical already: a distribution's key or a requirement's canonical name.
+        const auto found = parsed.by_key.find(package.name());
         if (found == parsed.by_key.end()) {
             log::warning("Package " + package.name() + " not found when fetching extras.");
             continue;
@@ -223,9 +221,12 @@ DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, boo
     ParsedEnvironment parsed(reader.marker_environment());
     read_environment(reader, parsed, requirements);
     ExtrasDependencies with_extras;
-    DependencyMap map = map_of_direct_dependencies(parsed, with_extras);
+    DependencyMap map;
+    map.defer_text_order();
+    add_direct_dependencies(map, parsed, with_extras);
     if (fetch_extras) add_installed_extras(map, parsed, with_extras);
     complete_extras_variants(map, with_extras);
+    map.restore_text_order();
     return map;
 }
 
