@@ -173,18 +173,43 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
     set = std::move(merged);
 }
 
+namespace {
+
+// Eight bytes of `text` from `offset` as a big-endian number, zero-padded:
+// numbers compare as the bytes do, so most pairs of texts are ordered
+// without a call to memcmp.
+std::uint64_t text_prefix(std::string_view text, std::size_t offset) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t at = offset + i;
+        const unsigned char byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
+        prefix = prefix << 8 | byte;
+    }
+    return prefix;
+}
+
+}  // namespace
+
 // One sort of all keys by text ranks them; each set is then sorted by rank,
-// an integer compare.
+// an integer compare. Texts are first ordered by their first sixteen bytes
+// (zero-padded), then in full where those are equal.
 void DependencyMap::restore_text_order() {
     id_ordered_ = false;
     struct Text {
+        std::uint64_t head;
+        std::uint64_t next;
         std::string_view text;
         Id id;
     };
     std::vector<Text> texts;
     texts.reserve(nodes_.size());
-    for (Id id = 0; id < nodes_.size(); ++id) texts.push_back({nodes_[id].package.to_string(), id});
+    for (Id id = 0; id < nodes_.size(); ++id) {
+        const std::string_view text = nodes_[id].package.to_string();
+        texts.push_back({text_prefix(text, 0), text_prefix(text, 8), text, id});
+    }
     std::sort(texts.begin(), texts.end(), [this](const Text& a, const Text& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (a.next != b.next) return a.next < b.next;
         return a.text != b.text ? a.text < b.text : text_less(a.id, b.id);
     });
     std::vector<Id> rank(nodes_.size());
