@@ -220,6 +220,12 @@ void DependencyMap::restore_text_order() {
     }
 }
 
+void DependencyMap::reserve(std::size_t keys) {
+    nodes_.reserve(keys);
+    index_.reserve(keys);
+    by_name_.reserve(keys);
+}
+
 void DependencyMap::check_base_packages() const {
     for (const Node& node : nodes_) {
         if (node.package.has_extras() && !index_.count(node.package.base())) {
@@ -253,18 +259,10 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
     }
     nodes_ = std::move(kept);
     for (auto& entry : index_) entry.second = renumber[entry.second];
-    for (auto entry = by_name_.begin(); entry != by_name_.end();) {
-        std::vector<Id> survivors;
-        for (const Id id : entry->second) {
-            if (renumber[id] != NO_ID) survivors.push_back(renumber[id]);
-        }
-        if (survivors.empty()) {
-            entry = by_name_.erase(entry);
-        } else {
-            entry->second = std::move(survivors);
-            ++entry;
-        }
-    }
+    // Rebuilt rather than renumbered: a name may have been viewed in a
+    // package that is gone now.
+    by_name_.clear();
+    for (Id id = 0; id < nodes_.size(); ++id) by_name_[nodes_[id].package.name()].push_back(id);
 }
 
 }  // namespace quorl

@@ -223,6 +223,7 @@ DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, boo
     ExtrasDependencies with_extras;
     DependencyMap map;
     map.defer_text_order();
+    map.reserve(parsed.distributions.size());  // at least one key per distribution
     add_direct_dependencies(map, parsed, with_extras);
     if (fetch_extras) add_installed_extras(map, parsed, with_extras);
     complete_extras_variants(map, with_extras);
