@@ -1,6 +1,7 @@
 // DependencyMap::from_installed and fetch_extras_for_installed_package: the
 // dependency map of the installed environment, read through an
 // EnvironmentReader.
+#include <algorithm>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -62,18 +63,35 @@ void direct_dependencies(std::span<const DeclaredRequirement> requirements, std:
     }
 }
 
-// The extras map of `package` from its parsed requirements. A requirement
-// names its extras through `extra == "X"` comparisons of its marker; each
-// such X gets a key at its first mention, and the requirement joins X's list
-// when its marker holds with extra = X.
-DependencyMap::ExtrasMap extras_of(const Package& package, std::span<const DeclaredRequirement> requirements) {
-    DependencyMap::ExtrasMap extras;
+// What each extra of a distribution requires. A requirement names its
+// extras through `extra == "X"` comparisons of its marker; each such X gets
+// a list at its first mention, and the requirement joins X's list when its
+// marker holds with extra = X. A distribution declares a handful of extras,
+// so a list is found by a scan.
+struct ExtraList {
+    std::string_view extra;  // the reader's, as written in the marker
+    std::vector<Package> requirements;
+};
+
+std::vector<ExtraList> extra_lists(std::span<const DeclaredRequirement> requirements) {
+    std::vector<ExtraList> lists;
     for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.extras_marker) continue;
         for (const MarkerVerdict::Extra& extra : requirement.extras_marker->extras) {
-            std::vector<Package>& list = extras[Package(package.name(), {extra.name})];
-            if (extra.holds) list.push_back(requirement.dependency);
+            auto list = std::find_if(lists.begin(), lists.end(),
+                                     [&extra](const ExtraList& known) { return known.extra == extra.name; });
+            if (list == lists.end()) list = lists.insert(lists.end(), ExtraList{extra.name, {}});
+            if (extra.holds) list->requirements.push_back(requirement.dependency);
         }
+    }
+    return lists;
+}
+
+// The extras map of `package` from its parsed requirements.
+DependencyMap::ExtrasMap extras_of(const Package& package, std::span<const DeclaredRequirement> requirements) {
+    DependencyMap::ExtrasMap extras;
+    for (ExtraList& list : extra_lists(requirements)) {
+        extras.set(Package(package.name(), {std::string(list.extra)}), std::move(list.requirements));
     }
     return extras;
 }
@@ -191,9 +209,10 @@ void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, E
             log::warning("Package " + package.name() + " not found when fetching extras.");
             continue;
         }
-        for (const auto& [extra_package, dependencies] : extras_of(package, parsed.requirements_of(found->second))) {
-            note_extras_dependencies(dependencies, with_extras);
-            map._add_dependencies(extra_package, dependencies);
+        for (const ExtraList& list : extra_lists(parsed.requirements_of(found->second))) {
+            note_extras_dependencies(list.requirements, with_extras);
+            map._add_dependencies(Package::from_canonical_name(package.name(), {std::string(list.extra)}),
+                                  list.requirements);
         }
     }
 }
