@@ -51,6 +51,9 @@ public:
     // ValueError of parse_requirement_of for a line that does not parse.
     DeclaredRequirement read(std::string_view line, const Distribution& distribution, std::string* specifier);
 
+    // Room for about `names` distinct package names.
+    void reserve(std::size_t names) { packages_.reserve(names); }
+
 private:
     struct TextHash {
         using is_transparent = void;

@@ -143,6 +143,7 @@ void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& pars
     parsed.requirements.reserve(lines);
     parsed.first_requirement.reserve(parsed.distributions.size() + 1);
     parsed.by_key.reserve(parsed.distributions.size());
+    parsed.reader.reserve(parsed.distributions.size());
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) parsed.by_key.emplace(parsed.distributions[i].key, i);
 }
 

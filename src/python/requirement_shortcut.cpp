@@ -43,8 +43,10 @@ bool ends_version(char c) {
 
 // One "<op> <version>" clause; the operator must be there.
 bool take_plain_clause(Scanner& s, std::string& specifier) {
+    const std::size_t operator_start = s.position();
     const SpecifierOperator* found = take_operator(s);
     if (found == nullptr || !found->op) return false;
+    const std::size_t operator_end = s.position();
     s.skip_space();
     const std::size_t start = s.position();
     std::size_t end = start;
@@ -53,9 +55,14 @@ bool take_plain_clause(Scanner& s, std::string& specifier) {
     const std::size_t minimum_numbers = *found->op == VersionOperator::Compatible ? 2 : 1;
     if (plain_release_numbers(version) < minimum_numbers) return false;
     s.reset(end);
-    specifier.reserve(found->text.size() + version.size());
-    specifier += found->text;
-    specifier += version;
+    if (start == operator_end) {
+        // Written without a space, "<op><version>" is the specifier as it stands.
+        specifier.assign(s.text().substr(operator_start, end - operator_start));
+    } else {
+        specifier.reserve(found->text.size() + version.size());
+        specifier += found->text;
+        specifier += version;
+    }
     s.skip_space();
     return s.peek() != ',';  // several clauses: the general parser joins them
 }
