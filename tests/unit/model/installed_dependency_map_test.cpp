@@ -170,6 +170,21 @@ TEST(InstalledDependencyMapTest, RequirementsWithExtrasKeepWhatTheirExtrasPullIn
     EXPECT_EQ(texts(plain.get(p("b[x,y]"))), (Texts{"base-dep"}));
 }
 
+// The environment's sets are put in text order once, at the end, by the
+// texts' leading bytes first: names alike in their first sixteen bytes, or
+// one a prefix of another, must still come in byte order.
+TEST(InstalledDependencyMapTest, SetsComeInTextOrderWhateverTheirCommonPrefixes) {
+    Texts names = {"long-shared-prefix-b", "long-shared-prefix", "long-shared-prefix-a", "long-shared-prefi",
+                   "long-shared-prefix[x]", "long-shared-prefix-a[x,y]", "a", "a-1", "z", "long-shared-prefix-0"};
+    const FakeReader reader(Installed{{"root", names}, {"long-shared-prefix", {"z", "a", "long-shared-prefix-b"}}});
+    testing::internal::CaptureStderr();
+    const DependencyMap map = DependencyMap::from_installed(reader, true);
+    testing::internal::GetCapturedStderr();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(texts(map.get(p("root"))), names);
+    EXPECT_EQ(texts(map.get(p("long-shared-prefix[x]"))), (Texts{"a", "long-shared-prefix-b", "z"}));
+}
+
 TEST(InstalledDependencyMapTest, MissingPackagesAreWarnedAboutAndHaveNoExtras) {
     const FakeReader reader(Installed{{"a", {"ghost"}}});
     testing::internal::CaptureStderr();
