@@ -1,7 +1,6 @@
 // DependencyMap::from_installed and fetch_extras_for_installed_package: the
 // dependency map of the installed environment, read through an
 // EnvironmentReader.
-#include <algorithm>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -66,25 +65,49 @@ void direct_dependencies(std::span<const DeclaredRequirement> requirements, std:
 // What each extra of a distribution requires. A requirement names its
 // extras through `extra == "X"` comparisons of its marker; each such X gets
 // a list at its first mention, and the requirement joins X's list when its
-// marker holds with extra = X. A distribution declares a handful of extras,
-// so a list is found by a scan.
+// marker holds with extra = X.
 struct ExtraList {
     std::string_view extra;  // the reader's, as written in the marker
     std::vector<Package> requirements;
 };
 
+// A distribution declares a handful of extras, so its lists are found by a
+// scan, without a map of its own; past a few dozen (metadata may declare
+// thousands) an index keeps the work linear.
+class ExtraLists {
+public:
+    std::vector<Package>& of(std::string_view extra) {
+        if (index_.empty()) {
+            for (ExtraList& list : lists_) {
+                if (list.extra == extra) return list.requirements;
+            }
+        } else if (const auto found = index_.find(extra); found != index_.end()) {
+            return lists_[found->second].requirements;
+        }
+        lists_.push_back({extra, {}});
+        if (!index_.empty() || lists_.size() > SCAN_LIMIT) {
+            for (std::size_t i = index_.size(); i < lists_.size(); ++i) index_.emplace(lists_[i].extra, i);
+        }
+        return lists_.back().requirements;
+    }
+    std::vector<ExtraList> take() { return std::move(lists_); }
+
+private:
+    static constexpr std::size_t SCAN_LIMIT = 32;
+    std::vector<ExtraList> lists_;
+    std::unordered_map<std::string_view, std::size_t> index_;
+};
+
 std::vector<ExtraList> extra_lists(std::span<const DeclaredRequirement> requirements) {
-    std::vector<ExtraList> lists;
+    ExtraLists lists;
     for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.extras_marker) continue;
         for (const MarkerVerdict::Extra& extra : requirement.extras_marker->extras) {
-            auto list = std::find_if(lists.begin(), lists.end(),
-                                     [&extra](const ExtraList& known) { return known.extra == extra.name; });
-            if (list == lists.end()) list = lists.insert(lists.end(), ExtraList{extra.name, {}});
-            if (extra.holds) list->requirements.push_back(requirement.dependency);
+            std::vector<Package>& list = lists.of(extra.name);
+            if (extra.holds) list.push_back(requirement.dependency);
         }
     }
-    return lists;
+    return lists.take();
 }
 
 // The extras map of `package` from its parsed requirements.
