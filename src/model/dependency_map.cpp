@@ -155,7 +155,12 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
         dependencies.insert(dependencies.end(), inherited.begin(), inherited.end());
         sorted = false;
     }
-    if (!sorted) sort_by_text(dependencies);
+    if (id_ordered_) {
+        std::sort(dependencies.begin(), dependencies.end());
+        dependencies.erase(std::unique(dependencies.begin(), dependencies.end()), dependencies.end());
+    } else if (!sorted) {
+        sort_by_text(dependencies);
+    }
     std::vector<Id>& set = nodes_[key].dependencies;
     if (set.empty()) {
         set = std::move(dependencies);
@@ -164,8 +169,61 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
     std::vector<Id> merged;
     merged.reserve(set.size() + dependencies.size());
     std::set_union(set.begin(), set.end(), dependencies.begin(), dependencies.end(),
-                   std::back_inserter(merged), [this](Id a, Id b) { return text_less(a, b); });
+                   std::back_inserter(merged), [this](Id a, Id b) { return set_less(a, b); });
     set = std::move(merged);
+}
+
+namespace {
+
+// Eight bytes of `text` from `offset` as a big-endian number, zero-padded:
+// numbers compare as the bytes do, so most pairs of texts are ordered
+// without a call to memcmp.
+std::uint64_t text_prefix(std::string_view text, std::size_t offset) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t at = offset + i;
+        const unsigned char byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
+        prefix = prefix << 8 | byte;
+    }
+    return prefix;
+}
+
+}  // namespace
+
+// One sort of all keys by text ranks them; each set is then sorted by rank,
+// an integer compare. Texts are first ordered by their first sixteen bytes
+// (zero-padded), then in full where those are equal.
+void DependencyMap::restore_text_order() {
+    id_ordered_ = false;
+    struct Text {
+        std::uint64_t head;
+        std::uint64_t next;
+        std::string_view text;
+        Id id;
+    };
+    std::vector<Text> texts;
+    texts.reserve(nodes_.size());
+    for (Id id = 0; id < nodes_.size(); ++id) {
+        const std::string_view text = nodes_[id].package.to_string();
+        texts.push_back({text_prefix(text, 0), text_prefix(text, 8), text, id});
+    }
+    std::sort(texts.begin(), texts.end(), [this](const Text& a, const Text& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (a.next != b.next) return a.next < b.next;
+        return a.text != b.text ? a.text < b.text : text_less(a.id, b.id);
+    });
+    std::vector<Id> rank(nodes_.size());
+    for (Id position = 0; position < texts.size(); ++position) rank[texts[position].id] = position;
+    for (Node& node : nodes_) {
+        std::sort(node.dependencies.begin(), node.dependencies.end(),
+                  [&rank](Id a, Id b) { return rank[a] < rank[b]; });
+    }
+}
+
+void DependencyMap::reserve(std::size_t keys) {
+    nodes_.reserve(keys);
+    index_.reserve(keys);
+    by_name_.reserve(keys);
 }
 
 void DependencyMap::check_base_packages() const {
@@ -201,18 +259,10 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
     }
     nodes_ = std::move(kept);
     for (auto& entry : index_) entry.second = renumber[entry.second];
-    for (auto entry = by_name_.begin(); entry != by_name_.end();) {
-        std::vector<Id> survivors;
-        for (const Id id : entry->second) {
-            if (renumber[id] != NO_ID) survivors.push_back(renumber[id]);
-        }
-        if (survivors.empty()) {
-            entry = by_name_.erase(entry);
-        } else {
-            entry->second = std::move(survivors);
-            ++entry;
-        }
-    }
+    // Rebuilt rather than renumbered: a name may have been viewed in a
+    // package that is gone now.
+    by_name_.clear();
+    for (Id id = 0; id < nodes_.size(); ++id) by_name_[nodes_[id].package.name()].push_back(id);
 }
 
 }  // namespace quorl

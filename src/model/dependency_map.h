@@ -227,6 +227,16 @@ private:
     // as a set of another map is after renumbering.
     void add_to_set(Id key, std::vector<Id> dependencies, std::optional<Id> base, bool sorted = false);
     void check_base_packages() const;
+
+    // Building the installed environment's map adds tens of thousands of
+    // sets; comparing texts at each addition was most of its cost. Between
+    // these two calls every set is kept in id order, which integers compare
+    // cheaply, and the second puts all of them in text order at once. Nothing
+    // may query the map in between.
+    void defer_text_order() { id_ordered_ = true; }
+    void reserve(std::size_t keys);
+    void restore_text_order();
+    bool set_less(Id a, Id b) const { return id_ordered_ ? a < b : text_less(a, b); }
     void remove_keys(const std::vector<char>& doomed);
 
     DependencyMap rebuilt(SubGraph& view) const;
@@ -237,7 +247,10 @@ private:
 
     std::vector<Node> nodes_;                                  // key order; id = position
     std::unordered_map<Package, Id> index_;                    // key -> id
-    std::unordered_map<std::string, std::vector<Id>> by_name_;  // name -> ids, key order
+    // name -> ids, key order. The names are views into the keys' own
+    // packages, whose parts live as long as some node holds them.
+    std::unordered_map<std::string_view, std::vector<Id>> by_name_;
+    bool id_ordered_ = false;  // between defer_text_order and restore_text_order
 };
 
 }  // namespace quorl

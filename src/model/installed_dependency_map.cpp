@@ -1,41 +1,20 @@
 // DependencyMap::from_installed and fetch_extras_for_installed_package: the
 // dependency map of the installed environment, read through an
 // EnvironmentReader.
-#include <memory>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "model/declared_requirement.h"
 #include "model/dependency_map.h"
-#include "python/canonical_name.h"
 #include "python/environment_reader.h"
-#include "python/requirement.h"
 #include "support/errors.h"
 #include "support/logging.h"
 #include "support/ordered_set.h"
 
 namespace quorl {
 namespace {
-
-// What the map needs of one requirement line: the package it stands for (its
-// canonical name, with the extras it asks for in written order, so that what
-// those extras pull in is kept), whether pip installs it for the distribution
-// itself, and the marker when it names extras. Kept small: an environment
-// holds tens of thousands of lines, and most markers matter only once.
-struct DeclaredRequirement {
-    Package dependency;
-    bool direct;                                 // no marker, or one that holds with no extra
-    std::unique_ptr<const Marker> extras_marker;  // null unless the marker names an extra
-};
-
-DeclaredRequirement declared(Requirement parsed, const MarkerEnvironment& environment) {
-    make_canonical(parsed.name);
-    Package dependency = Package::from_canonical_name(std::move(parsed.name), std::move(parsed.extras));
-    if (!parsed.marker) return {std::move(dependency), true, nullptr};
-    const bool direct = parsed.marker->evaluate(environment, "");
-    if (parsed.marker->extra_names().empty()) return {std::move(dependency), direct, nullptr};
-    return {std::move(dependency), direct, std::make_unique<const Marker>(std::move(*parsed.marker))};
-}
 
 // Where a requirement was declared and what versions it admits.
 struct LineSpecifier {
@@ -55,65 +34,114 @@ void warn_once_of_skipped_line(const Distribution& distribution, const std::stri
 // still count, as pip treats installed metadata: real distributions carry
 // legacy lines (Send2Trash 1.8.1b0 declares `sys-platform (=="darwin") ;
 // extra == 'objc'`), and failing on one would make every environment that
-// holds it unreadable. With `specifiers`, it also receives one LineSpecifier
-// per requirement kept (replacing what it held).
-std::vector<DeclaredRequirement> parse_all(const Distribution& distribution, const MarkerEnvironment& environment,
-                                           std::vector<LineSpecifier>* specifiers = nullptr) {
-    std::vector<DeclaredRequirement> requirements;
-    requirements.reserve(distribution.requirement_lines.size());
+// holds it unreadable. The requirements kept are appended to `requirements`.
+// With `specifiers`, it also receives one LineSpecifier per requirement kept
+// (replacing what it held).
+void parse_all(const Distribution& distribution, DeclaredRequirementReader& reader,
+               std::vector<DeclaredRequirement>& requirements, std::vector<LineSpecifier>* specifiers = nullptr) {
     if (specifiers) specifiers->clear();
+    std::string specifier;
     for (std::size_t line = 0; line < distribution.requirement_lines.size(); ++line) {
-        Requirement parsed;
         try {
-            parsed = parse_requirement_of(distribution.requirement_lines[line], distribution.name,
-                                          distribution.location);
+            requirements.push_back(
+                reader.read(distribution.requirement_lines[line], distribution, specifiers ? &specifier : nullptr));
         } catch (const ValueError& error) {
             warn_once_of_skipped_line(distribution, distribution.requirement_lines[line], error);
             continue;
         }
-        if (specifiers) specifiers->push_back({line, std::move(parsed.specifier)});
-        requirements.push_back(declared(std::move(parsed), environment));
+        if (specifiers) specifiers->push_back({line, std::move(specifier)});
     }
-    return requirements;
 }
 
 // What pip installs for the distribution itself: requirements without a
 // marker or whose marker holds with no extra. Replaces `dependencies`.
-void direct_dependencies(const std::vector<DeclaredRequirement>& requirements, std::vector<Package>& dependencies) {
+void direct_dependencies(std::span<const DeclaredRequirement> requirements, std::vector<Package>& dependencies) {
     dependencies.clear();
     for (const DeclaredRequirement& requirement : requirements) {
         if (requirement.direct) dependencies.push_back(requirement.dependency);
     }
 }
 
-// The extras map of `package` from its parsed requirements. A requirement
-// names its extras through `extra == "X"` comparisons of its marker; each
-// such X gets a key at its first mention, and the requirement joins X's list
-// when its marker holds with extra = X.
-DependencyMap::ExtrasMap extras_of(const Package& package, const std::vector<DeclaredRequirement>& requirements,
-                                   const MarkerEnvironment& environment) {
-    DependencyMap::ExtrasMap extras;
+// What each extra of a distribution requires. A requirement names its
+// extras through `extra == "X"` comparisons of its marker; each such X gets
+// a list at its first mention, and the requirement joins X's list when its
+// marker holds with extra = X.
+struct ExtraList {
+    std::string_view extra;  // the reader's, as written in the marker
+    std::vector<Package> requirements;
+};
+
+// A distribution declares a handful of extras, so its lists are found by a
+// scan, without a map of its own; past a few dozen (metadata may declare
+// thousands) an index keeps the work linear.
+class ExtraLists {
+public:
+    std::vector<Package>& of(std::string_view extra) {
+        if (index_.empty()) {
+            for (ExtraList& list : lists_) {
+                if (list.extra == extra) return list.requirements;
+            }
+        } else if (const auto found = index_.find(extra); found != index_.end()) {
+            return lists_[found->second].requirements;
+        }
+        lists_.push_back({extra, {}});
+        if (!index_.empty() || lists_.size() > SCAN_LIMIT) {
+            for (std::size_t i = index_.size(); i < lists_.size(); ++i) index_.emplace(lists_[i].extra, i);
+        }
+        return lists_.back().requirements;
+    }
+    std::vector<ExtraList> take() { return std::move(lists_); }
+
+private:
+    static constexpr std::size_t SCAN_LIMIT = 32;
+    std::vector<ExtraList> lists_;
+    std::unordered_map<std::string_view, std::size_t> index_;
+};
+
+std::vector<ExtraList> extra_lists(std::span<const DeclaredRequirement> requirements) {
+    ExtraLists lists;
     for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.extras_marker) continue;
-        for (const std::string& extra : requirement.extras_marker->extra_names()) {
-            std::vector<Package>& list = extras[Package(package.name(), {extra})];
-            if (requirement.extras_marker->evaluate(environment, extra)) list.push_back(requirement.dependency);
+        for (const MarkerVerdict::Extra& extra : requirement.extras_marker->extras) {
+            std::vector<Package>& list = lists.of(extra.name);
+            if (extra.holds) list.push_back(requirement.dependency);
         }
+    }
+    return lists.take();
+}
+
+// The extras map of `package` from its parsed requirements.
+DependencyMap::ExtrasMap extras_of(const Package& package, std::span<const DeclaredRequirement> requirements) {
+    DependencyMap::ExtrasMap extras;
+    for (ExtraList& list : extra_lists(requirements)) {
+        extras.set(Package(package.name(), {std::string(list.extra)}), std::move(list.requirements));
     }
     return extras;
 }
 
-// The installed environment, each requirement line parsed once.
+// The installed environment, each requirement line parsed once. The
+// requirements of all distributions lie in one vector, each distribution's
+// in a run of it: one block to fill and to free rather than one per
+// distribution.
 struct ParsedEnvironment {
+    explicit ParsedEnvironment(const MarkerEnvironment& environment) : reader(environment) {}
+
+    std::span<const DeclaredRequirement> requirements_of(std::size_t distribution) const {
+        return std::span(requirements).subspan(first_requirement[distribution],
+                                               first_requirement[distribution + 1] - first_requirement[distribution]);
+    }
+
+    DeclaredRequirementReader reader;  // owns what the requirements share
     std::vector<Distribution> distributions;
-    std::vector<std::vector<DeclaredRequirement>> requirements;  // per distribution
+    std::vector<DeclaredRequirement> requirements;
+    std::vector<std::size_t> first_requirement;  // per distribution, and the end
     std::unordered_map<std::string_view, std::size_t> by_key;
 };
 
 // The requirements of one distribution that the environment does not meet.
 // Their lines are moved out: the map has parsed them and needs the text no more.
 std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, const std::vector<LineSpecifier>& specifiers,
-                                                 const std::vector<DeclaredRequirement>& requirements,
+                                                 std::span<const DeclaredRequirement> requirements,
                                                  RequirementJudge& judge) {
     std::vector<UnmetRequirement> unmet;
     for (std::size_t i = 0; i < requirements.size(); ++i) {
@@ -126,17 +154,24 @@ std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, con
     return unmet;
 }
 
-ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledRequirements* installed) {
-    ParsedEnvironment parsed;
+void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& parsed) {
     try {
         parsed.distributions = reader.list_distributions();
     } catch (const PipDepTreeProcessingException&) {
         log::error("An error happened computing dependency tree");
         throw;
     }
-    parsed.requirements.reserve(parsed.distributions.size());
+    std::size_t lines = 0;
+    for (const Distribution& distribution : parsed.distributions) lines += distribution.requirement_lines.size();
+    parsed.requirements.reserve(lines);
+    parsed.first_requirement.reserve(parsed.distributions.size() + 1);
     parsed.by_key.reserve(parsed.distributions.size());
+    parsed.reader.reserve(parsed.distributions.size());
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) parsed.by_key.emplace(parsed.distributions[i].key, i);
+}
+
+void read_environment(const EnvironmentReader& reader, ParsedEnvironment& parsed, InstalledRequirements* installed) {
+    list_distributions(reader, parsed);
     if (installed) {
         // Every version is known before the first requirement is judged.
         installed->reserve(parsed.distributions.size());
@@ -148,14 +183,16 @@ ParsedEnvironment read_environment(const EnvironmentReader& reader, InstalledReq
     if (installed) judge.emplace(*installed, parsed.by_key);
     std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        parsed.requirements.push_back(
-            parse_all(parsed.distributions[i], reader.marker_environment(), installed ? &specifiers : nullptr));
+        parsed.first_requirement.push_back(parsed.requirements.size());
+        parse_all(parsed.distributions[i], parsed.reader, parsed.requirements, installed ? &specifiers : nullptr);
         if (installed) {
-            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, parsed.requirements.back(), *judge);
+            const std::span<const DeclaredRequirement> requirements =
+                std::span(parsed.requirements).subspan(parsed.first_requirement.back());
+            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, requirements, *judge);
         }
         parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
     }
-    return parsed;
+    parsed.first_requirement.push_back(parsed.requirements.size());
 }
 
 // Dependencies with extras met while building the map, in first-seen order.
@@ -170,13 +207,12 @@ void note_extras_dependencies(const std::vector<Package>& dependencies, ExtrasDe
 // Every key is a distinct package without extras, so adding them one by one
 // in order builds what the constructor would build from the same mapping,
 // without holding a second copy of the whole graph while it does.
-DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
-    DependencyMap map;
+void add_direct_dependencies(DependencyMap& map, const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
     std::vector<Package> dependencies;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
-        direct_dependencies(parsed.requirements[i], dependencies);
+        direct_dependencies(parsed.requirements_of(i), dependencies);
         note_extras_dependencies(dependencies, with_extras);
-        map._add_dependencies(Package(parsed.distributions[i].key), dependencies);
+        map._add_dependencies(Package::from_canonical_name(parsed.distributions[i].key), dependencies);
     }
     // A dependency "b[x]" needs the key b even when b is not installed.
     std::unordered_set<std::string> added;
@@ -185,23 +221,22 @@ DependencyMap map_of_direct_dependencies(const ParsedEnvironment& parsed, Extras
             map._add_dependencies(dependency.base(), {});
         }
     }
-    return map;
 }
 
-void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, const MarkerEnvironment& environment,
-                          ExtrasDependencies& with_extras) {
+void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, ExtrasDependencies& with_extras) {
     for (const Package& package : map.packages()) {
         // A key with extras is a dependency "b[x]"; the extras of b come with b's own key.
         if (package.has_extras()) continue;
-        const auto found = parsed.by_key.find(canonical_name(package.name()));
+        // Every key is canonical already: a distribution's key or a requirement's canonical name.
+        const auto found = parsed.by_key.find(package.name());
         if (found == parsed.by_key.end()) {
             log::warning("Package " + package.name() + " not found when fetching extras.");
             continue;
         }
-        for (const auto& [extra_package, dependencies] :
-             extras_of(package, parsed.requirements[found->second], environment)) {
-            note_extras_dependencies(dependencies, with_extras);
-            map._add_dependencies(extra_package, dependencies);
+        for (const ExtraList& list : extra_lists(parsed.requirements_of(found->second))) {
+            note_extras_dependencies(list.requirements, with_extras);
+            map._add_dependencies(Package::from_canonical_name(package.name(), {std::string(list.extra)}),
+                                  list.requirements);
         }
     }
 }
@@ -226,12 +261,16 @@ DependencyMap DependencyMap::from_installed(bool fetch_extras) {
 
 DependencyMap DependencyMap::from_installed(const EnvironmentReader& reader, bool fetch_extras,
                                            InstalledRequirements* requirements) {
-    const ParsedEnvironment parsed = read_environment(reader, requirements);
-    const MarkerEnvironment& environment = reader.marker_environment();
+    ParsedEnvironment parsed(reader.marker_environment());
+    read_environment(reader, parsed, requirements);
     ExtrasDependencies with_extras;
-    DependencyMap map = map_of_direct_dependencies(parsed, with_extras);
-    if (fetch_extras) add_installed_extras(map, parsed, environment, with_extras);
+    DependencyMap map;
+    map.defer_text_order();
+    map.reserve(parsed.distributions.size());  // at least one key per distribution
+    add_direct_dependencies(map, parsed, with_extras);
+    if (fetch_extras) add_installed_extras(map, parsed, with_extras);
     complete_extras_variants(map, with_extras);
+    map.restore_text_order();
     return map;
 }
 
@@ -246,8 +285,10 @@ DependencyMap::ExtrasMap DependencyMap::fetch_extras_for_installed_package(const
         log::warning("Package " + package.name() + " not found when fetching extras.");
         return {};
     }
-    const MarkerEnvironment& environment = reader.marker_environment();
-    return extras_of(package, parse_all(*distribution, environment), environment);
+    DeclaredRequirementReader requirement_reader(reader.marker_environment());
+    std::vector<DeclaredRequirement> requirements;
+    parse_all(*distribution, requirement_reader, requirements);
+    return extras_of(package, requirements);
 }
 
 }  // namespace quorl

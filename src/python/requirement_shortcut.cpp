@@ -43,8 +43,10 @@ bool ends_version(char c) {
 
 // One "<op> <version>" clause; the operator must be there.
 bool take_plain_clause(Scanner& s, std::string& specifier) {
+    const std::size_t operator_start = s.position();
     const SpecifierOperator* found = take_operator(s);
     if (found == nullptr || !found->op) return false;
+    const std::size_t operator_end = s.position();
     s.skip_space();
     const std::size_t start = s.position();
     std::size_t end = start;
@@ -53,9 +55,14 @@ bool take_plain_clause(Scanner& s, std::string& specifier) {
     const std::size_t minimum_numbers = *found->op == VersionOperator::Compatible ? 2 : 1;
     if (plain_release_numbers(version) < minimum_numbers) return false;
     s.reset(end);
-    specifier.reserve(found->text.size() + version.size());
-    specifier += found->text;
-    specifier += version;
+    if (start == operator_end) {
+        // Written without a space, "<op><version>" is the specifier as it stands.
+        specifier.assign(s.text().substr(operator_start, end - operator_start));
+    } else {
+        specifier.reserve(found->text.size() + version.size());
+        specifier += found->text;
+        specifier += version;
+    }
     s.skip_space();
     return s.peek() != ',';  // several clauses: the general parser joins them
 }
@@ -72,24 +79,36 @@ bool take_plain_specifier(Scanner& s, std::string& specifier) {
 
 }  // namespace
 
-std::optional<Requirement> parse_common_requirement(std::string_view line) {
+std::optional<CommonRequirementHead> split_common_requirement(std::string_view line) {
     Scanner s(line);
+    CommonRequirementHead head;
+    head.name = s.take_name();
+    if (head.name.empty()) return std::nullopt;
+    if (!take_plain_extras(s, head.extras)) return std::nullopt;
+    s.skip_space();
+    if (!take_plain_specifier(s, head.specifier)) return std::nullopt;
+    s.skip_space();
+    if (s.at_end()) return head;
+    if (!s.take(';')) return std::nullopt;
+    head.marker_text = line.substr(s.position());
+    return head;
+}
+
+std::optional<Requirement> parse_common_requirement(std::string_view line) {
+    std::optional<CommonRequirementHead> head = split_common_requirement(line);
+    if (!head) return std::nullopt;
     Requirement requirement;
-    const std::string_view name = s.take_name();
-    if (name.empty()) return std::nullopt;
-    if (!take_plain_extras(s, requirement.extras)) return std::nullopt;
-    s.skip_space();
-    if (!take_plain_specifier(s, requirement.specifier)) return std::nullopt;
-    s.skip_space();
-    if (!s.at_end()) {
-        if (!s.take(';')) return std::nullopt;
+    if (head->marker_text) {
+        Scanner marker(*head->marker_text);
         try {
-            requirement.marker = Marker::parse_rest(s);
+            requirement.marker = Marker::parse_rest(marker);
         } catch (const SyntaxFailure&) {
             return std::nullopt;  // the general parser words the error
         }
     }
-    requirement.name = std::string(name);
+    requirement.name = std::string(head->name);
+    requirement.extras = std::move(head->extras);
+    requirement.specifier = std::move(head->specifier);
     return requirement;
 }
 

@@ -170,6 +170,36 @@ TEST(InstalledDependencyMapTest, RequirementsWithExtrasKeepWhatTheirExtrasPullIn
     EXPECT_EQ(texts(plain.get(p("b[x,y]"))), (Texts{"base-dep"}));
 }
 
+// Past a few dozen extras their lists are found through an index rather
+// than a scan: the lists must be the same either way.
+TEST(InstalledDependencyMapTest, ManyExtrasKeepTheirFirstMentionOrderAndLists) {
+    std::vector<std::string> lines;
+    ExtrasTexts expected;
+    for (int i = 0; i < 40; ++i) {
+        const std::string extra = "e" + std::to_string(i);
+        lines.push_back("a" + std::to_string(i) + " ; extra == '" + extra + "'");
+        expected.push_back({"pkg[" + extra + "]", {"a" + std::to_string(i), "b" + std::to_string(i)}});
+    }
+    for (int i = 39; i >= 0; --i) lines.push_back("b" + std::to_string(i) + " ; extra == 'e" + std::to_string(i) + "'");
+    EXPECT_EQ(texts(DependencyMap::fetch_extras_for_installed_package(p("pkg"), FakeReader(Installed{{"pkg", lines}}))),
+              expected);
+}
+
+// The environment's sets are put in text order once, at the end, by the
+// texts' leading bytes first: names alike in their first sixteen bytes, or
+// one a prefix of another, must still come in byte order.
+TEST(InstalledDependencyMapTest, SetsComeInTextOrderWhateverTheirCommonPrefixes) {
+    Texts names = {"long-shared-prefix-b", "long-shared-prefix", "long-shared-prefix-a", "long-shared-prefi",
+                   "long-shared-prefix[x]", "long-shared-prefix-a[x,y]", "a", "a-1", "z", "long-shared-prefix-0"};
+    const FakeReader reader(Installed{{"root", names}, {"long-shared-prefix", {"z", "a", "long-shared-prefix-b"}}});
+    testing::internal::CaptureStderr();
+    const DependencyMap map = DependencyMap::from_installed(reader, true);
+    testing::internal::GetCapturedStderr();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(texts(map.get(p("root"))), names);
+    EXPECT_EQ(texts(map.get(p("long-shared-prefix[x]"))), (Texts{"a", "long-shared-prefix-b", "z"}));
+}
+
 TEST(InstalledDependencyMapTest, MissingPackagesAreWarnedAboutAndHaveNoExtras) {
     const FakeReader reader(Installed{{"a", {"ghost"}}});
     testing::internal::CaptureStderr();
