@@ -59,7 +59,8 @@ public:
     // What was read ahead, when it is of the directory with this device and
     // inode and that directory now lists `listed` (in listing order); handed
     // out once. A directory of that identity that lists something else ends
-    // the read ahead; another directory leaves it for a later one.
+    // the read ahead; another directory leaves it for a later one. Waits for
+    // the guessed directory's listing first.
     static std::unique_ptr<ReadAheadDirectory> take_if_same(dev_t device, ino_t inode,
                                                             const std::vector<MetadataEntry>& listed);
 
