@@ -91,13 +91,13 @@ void EnvironmentReadAhead::join() {
     if (worker_ && worker_->joinable()) worker_->join();
 }
 
-std::unique_ptr<ReadAheadDirectory> EnvironmentReadAhead::take_if_same(dev_t device, ino_t inode,
-                                                                       const std::vector<MetadataEntry>& listed) {
+std::unique_ptr<ReadAheadDirectory> EnvironmentReadAhead::take_if_same(const MetadataDirectory& directory,
+                                                                       dev_t device, ino_t inode) {
     if (active == nullptr) return nullptr;
     active->join();
     std::unique_ptr<ReadAheadDirectory>& read = active->read_;
     if (!read || read->device != device || read->inode != inode) return nullptr;
-    if (read->listed != listed) {
+    if (!directory.lists(read->listed)) {
         read.reset();  // the directory changed meanwhile: read it anew
         return nullptr;
     }

@@ -56,13 +56,13 @@ public:
     // thread or a guess, nothing is read ahead.
     static void start(const std::filesystem::path& interpreter);
 
-    // What was read ahead, when it is of the directory with this device and
-    // inode and that directory now lists `listed` (in listing order); handed
-    // out once. A directory of that identity that lists something else ends
-    // the read ahead; another directory leaves it for a later one. Waits for
-    // the guessed directory's listing first.
-    static std::unique_ptr<ReadAheadDirectory> take_if_same(dev_t device, ino_t inode,
-                                                            const std::vector<MetadataEntry>& listed);
+    // What was read ahead, when it is of `directory` (same device and inode)
+    // and that directory still lists what it listed then; handed out once.
+    // A directory of that identity that lists something else ends the read
+    // ahead; another directory leaves it for a later one. Waits for the
+    // guessed directory's listing first.
+    static std::unique_ptr<ReadAheadDirectory> take_if_same(const MetadataDirectory& directory, dev_t device,
+                                                            ino_t inode);
 
     // Ends what was not taken, so that its worker stops reading.
     static void discard();

@@ -213,13 +213,12 @@ std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() c
     FoundDistributions found;
     for_each_directory(search_path_, true,
                        [&](const std::string& path, const MetadataDirectory& directory, dev_t device, ino_t inode) {
-        std::vector<Entry> entries = directory.listed_entries();
         // The directory read while the interpreter was asked, when this is it, unchanged.
-        if (const std::unique_ptr<ReadAheadDirectory> ahead = EnvironmentReadAhead::take_if_same(device, inode, entries)) {
+        if (const std::unique_ptr<ReadAheadDirectory> ahead = EnvironmentReadAhead::take_if_same(directory, device, inode)) {
             read_directory(ahead->directory.fd(), path, ahead->entries, *ahead->prefetch, found);
             return false;
         }
-        sort_by_name(entries);
+        const std::vector<Entry> entries = entries_in_name_order(directory);
         MetadataPrefetch prefetch(directory.fd(), dist_info_names(entries), "METADATA");
         read_directory(directory.fd(), path, entries, prefetch, found);
         return false;

@@ -40,8 +40,12 @@ public:
     // Device and inode of the open directory; false when fstat fails.
     bool identity(dev_t& device, ino_t& inode) const;
 
-    // The metadata entries in the order the file system lists them. Read once.
+    // The metadata entries in the order the file system lists them.
     std::vector<MetadataEntry> listed_entries() const;
+
+    // Whether listed_entries() would give `expected`; tells without copying
+    // a name. Rewinds, so listed_entries() still sees the whole listing.
+    bool lists(const std::vector<MetadataEntry>& expected) const;
 
 private:
     DIR* dir_;

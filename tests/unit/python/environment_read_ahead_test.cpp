@@ -71,7 +71,7 @@ TEST(EnvironmentReadAheadTest, ListingAgreesWithThePlainReadWhetherTheGuessHitsM
             const EnvironmentReadAhead read_ahead;
             EnvironmentReadAhead::start(guessed_interpreter);
             // Waits for the guessed directory's listing without taking it.
-            EXPECT_EQ(EnvironmentReadAhead::take_if_same(0, 0, {}), nullptr);
+            EXPECT_EQ(EnvironmentReadAhead::take_if_same(MetadataDirectory(root.path().string()), 0, 0), nullptr);
             if (c == Case::ChangedBetween) {
                 fs::remove_all(site / "p3-1.0.dist-info");
                 root.write(site.string() + "/new-1.0.dist-info/METADATA", "Name: new\n\n");
