@@ -1,8 +1,6 @@
 #include "python/environment_reader.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <cerrno>
