@@ -10,6 +10,7 @@
 #include "model/package.h"
 #include "python/canonical_name.h"
 #include "python/environment_reader.h"
+#include "python/environment_read_ahead.h"
 #include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
@@ -154,6 +155,8 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
 }  // namespace
 
 void generate_groups(const GroupsArguments& args) {
+    // Lets the one query of the interpreter overlap with reading the environment.
+    const EnvironmentReadAhead read_ahead;
     const GroupSelection selection = select_groups(args);
     // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
     InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());

@@ -1,8 +1,6 @@
 #include "python/environment_reader.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +10,8 @@
 #include <utility>
 
 #include "python/canonical_name.h"
+#include "python/environment_read_ahead.h"
+#include "python/metadata_directory.h"
 #include "python/metadata.h"
 #include "python/metadata_prefetch.h"
 #include "python/python_environment.h"
@@ -22,18 +22,7 @@
 namespace quorl {
 namespace {
 
-enum class MetadataKind { DistInfo, EggInfo };
-
-struct Entry {
-    std::string file_name;
-    MetadataKind kind;
-};
-
-std::optional<MetadataKind> metadata_kind(std::string_view file_name) {
-    if (text::ends_with_ignoring_case(file_name, ".dist-info")) return MetadataKind::DistInfo;
-    if (text::ends_with_ignoring_case(file_name, ".egg-info")) return MetadataKind::EggInfo;
-    return std::nullopt;
-}
+using Entry = MetadataEntry;
 
 // The canonical distribution name a metadata entry's file name announces:
 // "Foo_Bar-1.0.dist-info" -> "foo-bar", "foo.egg-info" -> "foo".
@@ -41,39 +30,6 @@ std::string name_from_file_name(std::string_view file_name) {
     const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
     return canonical_name(stem.substr(0, stem.find('-')));
 }
-
-// One search-path directory, open for listing and for openat().
-class Directory {
-public:
-    explicit Directory(const std::string& path) : dir_(::opendir(path.c_str())), error_(dir_ ? 0 : errno) {}
-    ~Directory() {
-        if (dir_ != nullptr) ::closedir(dir_);
-    }
-    Directory(const Directory&) = delete;
-    Directory& operator=(const Directory&) = delete;
-
-    bool is_open() const { return dir_ != nullptr; }
-    // Why it could not be opened (an errno value); 0 when it is open.
-    int error() const { return error_; }
-    int fd() const { return ::dirfd(dir_); }
-
-    // The metadata entries, in byte order of their names.
-    std::vector<Entry> metadata_entries() const {
-        std::vector<Entry> entries;
-        while (const dirent* item = ::readdir(dir_)) {
-            if (const std::optional<MetadataKind> kind = metadata_kind(item->d_name)) {
-                entries.push_back({item->d_name, *kind});
-            }
-        }
-        std::sort(entries.begin(), entries.end(),
-                  [](const Entry& a, const Entry& b) { return a.file_name < b.file_name; });
-        return entries;
-    }
-
-private:
-    DIR* dir_;
-    int error_;
-};
 
 // Longest name of a file read inside a metadata directory, with its "/".
 constexpr std::size_t LONGEST_INSIDE = sizeof("/requires.txt") - 1;
@@ -154,15 +110,6 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     return distribution;
 }
 
-// The file names of the dist-info entries, whose METADATA can be read ahead.
-std::vector<std::string_view> dist_info_names(const std::vector<Entry>& entries) {
-    std::vector<std::string_view> names;
-    for (const Entry& entry : entries) {
-        if (entry.kind == MetadataKind::DistInfo) names.push_back(entry.file_name);
-    }
-    return names;
-}
-
 // Sorts positions rather than the distributions themselves: each move of a
 // distribution moves three strings and a vector.
 std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
@@ -185,19 +132,59 @@ void warn_unlistable(const std::string& path, int error) {
                  "; distributions installed there are left out");
 }
 
-// Calls `visit(directory, dir_fd, entries)` for each readable directory of
-// the search path, once per directory even when the path names it twice.
+// Calls `visit(path, directory, device, inode)` for each readable directory
+// of the search path, once per directory even when the path names it twice.
 // With `warn`, each directory that cannot be listed gets a warning.
 template <typename Visit>
 void for_each_directory(const std::vector<std::string>& search_path, bool warn, Visit visit) {
     std::set<std::pair<dev_t, ino_t>> seen;
     for (const std::string& path : search_path) {
-        const Directory directory(path.empty() ? "." : path);
+        const MetadataDirectory directory(path);
         if (!directory.is_open() && warn) warn_unlistable(path, directory.error());
-        struct stat status {};
-        if (!directory.is_open() || ::fstat(directory.fd(), &status) != 0) continue;
-        if (!seen.insert({status.st_dev, status.st_ino}).second) continue;
-        if (visit(path, directory.fd(), directory.metadata_entries())) return;
+        dev_t device = 0;
+        ino_t inode = 0;
+        if (!directory.identity(device, inode)) continue;
+        if (!seen.insert({device, inode}).second) continue;
+        if (visit(path, directory, device, inode)) return;
+    }
+}
+
+std::vector<Entry> entries_in_name_order(const MetadataDirectory& directory) {
+    std::vector<Entry> entries = directory.listed_entries();
+    sort_by_name(entries);
+    return entries;
+}
+
+// The distributions found so far: the first of each key, in search-path order.
+class FoundDistributions {
+public:
+    void add(Distribution distribution) {
+        const auto [first, inserted] = first_by_key_.emplace(distribution.key, distributions_.size());
+        if (!inserted) {
+            const Distribution& winner = distributions_[first->second];
+            log::warning("Distribution " + distribution.name + " at " + distribution.location +
+                         " is shadowed by " + winner.name + " at " + winner.location + ", which is found first");
+            return;
+        }
+        distributions_.push_back(std::move(distribution));
+    }
+    std::vector<Distribution> sorted() && { return sorted_by_key(std::move(distributions_)); }
+
+private:
+    std::vector<Distribution> distributions_;
+    std::unordered_map<std::string, std::size_t> first_by_key_;
+};
+
+// Reads the entries of one directory, their METADATA through `prefetch`.
+void read_directory(int dir_fd, const std::string& path, const std::vector<Entry>& entries,
+                    MetadataPrefetch& prefetch, FoundDistributions& found) {
+    std::size_t dist_infos = 0;
+    for (const Entry& entry : entries) {
+        std::optional<HeaderRead> prefetched;
+        if (entry.kind == MetadataKind::DistInfo) prefetched = prefetch.take(dist_infos++);
+        if (std::optional<Distribution> distribution = read_entry(dir_fd, path, entry, std::move(prefetched))) {
+            found.add(std::move(*distribution));
+        }
     }
 }
 
@@ -221,38 +208,30 @@ std::vector<Distribution> InstalledEnvironmentReader::list_distributions() const
 }
 
 std::vector<Distribution> InstalledEnvironmentReader::read_all_distributions() const {
-    std::vector<Distribution> distributions;
-    std::unordered_map<std::string, std::size_t> first_by_key;
-    for_each_directory(search_path_, true, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
-        MetadataPrefetch prefetch(dir_fd, dist_info_names(entries), "METADATA");
-        std::size_t dist_infos = 0;
-        for (const Entry& entry : entries) {
-            std::optional<HeaderRead> prefetched;
-            if (entry.kind == MetadataKind::DistInfo) prefetched = prefetch.take(dist_infos++);
-            std::optional<Distribution> distribution = read_entry(dir_fd, path, entry, std::move(prefetched));
-            if (!distribution) continue;
-            const auto [first, inserted] = first_by_key.emplace(distribution->key, distributions.size());
-            if (!inserted) {
-                const Distribution& winner = distributions[first->second];
-                log::warning("Distribution " + distribution->name + " at " + distribution->location +
-                             " is shadowed by " + winner.name + " at " + winner.location +
-                             ", which is found first");
-                continue;
-            }
-            distributions.push_back(std::move(*distribution));
+    FoundDistributions found;
+    for_each_directory(search_path_, true,
+                       [&](const std::string& path, const MetadataDirectory& directory, dev_t device, ino_t inode) {
+        // The directory read while the interpreter was asked, when this is it, unchanged.
+        if (const std::unique_ptr<ReadAheadDirectory> ahead = EnvironmentReadAhead::take_if_same(directory, device, inode)) {
+            read_directory(ahead->directory.fd(), path, ahead->entries, *ahead->prefetch, found);
+            return false;
         }
+        const std::vector<Entry> entries = entries_in_name_order(directory);
+        MetadataPrefetch prefetch(directory.fd(), dist_info_names(entries), "METADATA");
+        read_directory(directory.fd(), path, entries, prefetch, found);
         return false;
     });
-    return sorted_by_key(std::move(distributions));
+    EnvironmentReadAhead::discard();
+    return std::move(found).sorted();
 }
 
 std::optional<Distribution> InstalledEnvironmentReader::find_distribution(std::string_view name) const {
     const std::string key = canonical_name(name);
     std::optional<Distribution> found;
-    for_each_directory(search_path_, false, [&](const std::string& path, int dir_fd, const std::vector<Entry>& entries) {
-        for (const Entry& entry : entries) {
+    for_each_directory(search_path_, false, [&](const std::string& path, const MetadataDirectory& directory, dev_t, ino_t) {
+        for (const Entry& entry : entries_in_name_order(directory)) {
             if (name_from_file_name(entry.file_name) != key) continue;
-            found = read_entry(dir_fd, path, entry);
+            found = read_entry(directory.fd(), path, entry);
             if (found && found->key == key) return true;
             found.reset();
         }

@@ -50,7 +50,9 @@ public:
 // symlink loop) is left out, with a warning from list_distributions. Only the
 // header block of METADATA / PKG-INFO is read; list_distributions reads the
 // METADATA files of a large directory on two threads (metadata_prefetch.h),
-// reporting from the calling thread in entry order. A read failure other than a
+// reporting from the calling thread in entry order; a directory read while the
+// interpreter was asked (environment_read_ahead.h) is used when it is one of
+// the search path, unchanged. A read failure other than a
 // missing file throws PipDepTreeProcessingException from list_distributions
 // and OsError from find_distribution, both naming the file.
 class InstalledEnvironmentReader : public EnvironmentReader {

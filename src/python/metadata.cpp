@@ -175,13 +175,35 @@ std::size_t count_requirement_headers(std::string_view text) {
     return count;
 }
 
-// Where the value of header `name` goes; nothing for the headers the tool
-// does not use (Classifier, Summary, ...), whose values are never copied.
-std::string* destination_of(MetadataHeaders& headers, std::string_view name) {
-    if (text::equals_ignoring_case(name, "Requires-Dist")) return &headers.requires_dist.emplace_back();
-    if (!headers.name && text::equals_ignoring_case(name, "Name")) return &headers.name.emplace();
-    if (!headers.version && text::equals_ignoring_case(name, "Version")) return &headers.version.emplace();
-    return nullptr;
+// The headers the tool uses; the others (Classifier, Summary, ...) are
+// skipped without their values being copied.
+enum class Field { Skipped, Name, Version, RequiresDist };
+
+// `name` spelled as tools write it, or in any other case.
+bool is_header(std::string_view name, std::string_view header) {
+    return name == header || text::equals_ignoring_case(name, header);
+}
+
+// Which field header `name` fills. Most lines are of headers the tool skips:
+// the length of the name tells nearly all of them apart at once.
+Field field_of(const MetadataHeaders& headers, std::string_view name) {
+    switch (name.size()) {
+        case 13: return is_header(name, "Requires-Dist") ? Field::RequiresDist : Field::Skipped;
+        case 4: return !headers.name && is_header(name, "Name") ? Field::Name : Field::Skipped;
+        case 7: return !headers.version && is_header(name, "Version") ? Field::Version : Field::Skipped;
+        default: return Field::Skipped;
+    }
+}
+
+// Each value is made at its own size in one step, not assigned into an
+// empty string.
+void store(MetadataHeaders& headers, Field field, std::string_view value) {
+    switch (field) {
+        case Field::RequiresDist: headers.requires_dist.emplace_back(value); break;
+        case Field::Name: headers.name.emplace(value); break;
+        case Field::Version: headers.version.emplace(value); break;
+        case Field::Skipped: break;
+    }
 }
 
 // One requires.txt line with the marker its section gives it.
@@ -216,18 +238,19 @@ MetadataHeaders parse_metadata_headers(std::string_view text) {
         // block): it belongs to no header.
         const std::size_t colon = line.find(':');
         if (line.front() == ' ' || line.front() == '\t' || colon == std::string_view::npos) continue;
-        std::string* const value = destination_of(headers, line.substr(0, colon));
+        const Field field = field_of(headers, line.substr(0, colon));
         const std::string_view first = line.substr(colon + 1);
         if (!lines.continues()) {
-            if (value) value->assign(text::strip(first));
+            store(headers, field, text::strip(first));
             continue;
         }
         // Folded over several lines: the line breaks are dropped.
-        std::string folded(value ? first : std::string_view());
+        const bool used = field != Field::Skipped;
+        std::string folded(used ? first : std::string_view());
         while (lines.continues() && lines.next(line)) {
-            if (value) folded += line;
+            if (used) folded += line;
         }
-        if (value) value->assign(text::strip(folded));
+        store(headers, field, text::strip(folded));
     }
     return headers;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "python/environment_query.h"
+#include "python/environment_read_ahead.h"
 #include "python/interpreter_discovery.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -110,6 +111,8 @@ const PythonEnvironment& current_python_environment() {
     static const PythonEnvironment environment = [] {
         const std::filesystem::path interpreter = find_python_interpreter();
         log::debug("Reading the environment of " + interpreter.string());
+        // The query only waits for the child: read the likely site-packages meanwhile.
+        EnvironmentReadAhead::start(interpreter);
         return query_python_environment(interpreter);
     }();
     return environment;
