@@ -90,7 +90,7 @@ void DependencyMap::remove_package(const Package& package) {
     // name includes it, so the name index lists exactly them.
     if (!package.has_extras()) {
         if (auto same_name = by_name_.find(package.name()); same_name != by_name_.end()) {
-            doomed_ids.insert(doomed_ids.end(), same_name->second.begin(), same_name->second.end());
+            for (const Id id : same_name->second) doomed_ids.push_back(id);
         }
     }
     // By invariant 1 a package that is not a key is in no set either.
