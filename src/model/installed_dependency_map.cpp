@@ -147,7 +147,7 @@ std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, con
     for (std::size_t i = 0; i < requirements.size(); ++i) {
         const DeclaredRequirement& requirement = requirements[i];
         if (!requirement.direct) continue;
-        if (const std::optional<std::size_t> target = judge.unmet(requirement.dependency.name(), specifiers[i].specifier)) {
+        if (const std::optional<std::size_t> target = judge.unmet(requirement.dependency, specifiers[i].specifier)) {
             unmet.push_back({std::move(distribution.requirement_lines[specifiers[i].line]), *target});
         }
     }
@@ -180,7 +180,7 @@ void read_environment(const EnvironmentReader& reader, ParsedEnvironment& parsed
         }
     }
     std::optional<RequirementJudge> judge;
-    if (installed) judge.emplace(*installed, parsed.by_key);
+    if (installed) judge.emplace(*installed);
     std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
         parsed.first_requirement.push_back(parsed.requirements.size());

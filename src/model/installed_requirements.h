@@ -13,9 +13,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "model/package.h"
 #include "python/specifier.h"
+#include "support/hash_index.h"
 
 namespace quorl {
 
@@ -35,25 +38,55 @@ struct InstalledDistribution {
 // In the order of the environment's listing (sorted by key).
 using InstalledRequirements = std::vector<InstalledDistribution>;
 
-// Judges requirements against the versions of `installed`, found through
-// `by_key` (key -> index). Parses each installed version and each specifier
-// text once: environments repeat the same few.
-class RequirementJudge {
+// The installed distributions found by key. A package of the dependency map
+// that has no extras carries the hash of its canonical name (std::hash of the
+// key), so a look-up with it hashes nothing.
+class InstalledIndex {
 public:
-    RequirementJudge(const InstalledRequirements& installed,
-                     const std::unordered_map<std::string_view, std::size_t>& by_key)
-        : installed_(installed), by_key_(by_key), versions_(installed.size()) {}
+    explicit InstalledIndex(const InstalledRequirements& installed);
 
-    // Nothing when the distribution `target_key` is installed at a version
-    // that `specifier` admits; otherwise its index, or NOT_INSTALLED. A
-    // specifier that is not valid judges nothing.
-    std::optional<std::size_t> unmet(std::string_view target_key, const std::string& specifier);
+    static std::size_t hash_of(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
+    // The index in `installed` of the distribution `key`, if installed;
+    // `hash` is hash_of(key).
+    std::optional<std::size_t> find(std::string_view key, std::size_t hash) const {
+        return by_key_.find(hash, [&](std::size_t i) { return installed_[i].key == key; });
+    }
+    std::optional<std::size_t> find(std::string_view key) const { return find(key, hash_of(key)); }
+    // The same for the key of a dependency map package (extras ignored).
+    std::optional<std::size_t> find(const Package& package) const {
+        return find(package.name(), package.has_extras() ? hash_of(package.name()) : package.hash());
+    }
 
 private:
     const InstalledRequirements& installed_;
-    const std::unordered_map<std::string_view, std::size_t>& by_key_;
+    HashIndex by_key_;
+};
+
+// Judges requirements against the versions of `installed`, which holds every
+// installed distribution before the first requirement is judged. Parses each
+// installed version and each specifier text once: environments repeat the
+// same few.
+class RequirementJudge {
+public:
+    explicit RequirementJudge(const InstalledRequirements& installed)
+        : installed_(installed), index_(installed), versions_(installed.size()) {}
+
+    // Nothing when the distribution `target` names is installed at a version
+    // that `specifier` admits; otherwise its index, or NOT_INSTALLED. A
+    // specifier that is not valid judges nothing.
+    std::optional<std::size_t> unmet(const Package& target, const std::string& specifier);
+
+private:
+    const std::optional<SpecifierSet>& specifier_set(const std::string& text);
+
+    const InstalledRequirements& installed_;
+    const InstalledIndex index_;
     std::vector<std::optional<std::optional<Version>>> versions_;  // per index, once parsed
     std::unordered_map<std::string, std::optional<SpecifierSet>> specifiers_;
+    // The first few texts of specifiers_, found by a scan for less than
+    // hashing the text.
+    std::vector<std::pair<const std::string*, const std::optional<SpecifierSet>*>> frequent_;
 };
 
 }  // namespace quorl

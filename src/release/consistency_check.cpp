@@ -25,9 +25,6 @@ bool never_pinned(const std::string& key) {
     return std::find(skipped.begin(), skipped.end(), key) != skipped.end();
 }
 
-// The hash a package of the dependency map carries for its name.
-std::size_t key_hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
-
 std::string_view shown_version(const InstalledDistribution& distribution) {
     return distribution.version.empty() ? std::string_view("(no version)") : std::string_view(distribution.version);
 }
@@ -35,21 +32,16 @@ std::string_view shown_version(const InstalledDistribution& distribution) {
 }  // namespace
 
 ConsistencyCheck::ConsistencyCheck(const InstalledRequirements& installed)
-    : installed_(installed), checked_(installed.size(), 0) {
-    by_key_.reserve(installed.size());
-    for (std::size_t i = 0; i < installed.size(); ++i) by_key_.insert(key_hash(installed[i].key), i);
-}
+    : installed_(installed), index_(installed), checked_(installed.size(), 0) {}
 
-const InstalledDistribution* ConsistencyCheck::find(std::string_view key, std::size_t hash) const {
-    const auto at = by_key_.find(hash, [&](std::size_t i) { return installed_[i].key == key; });
-    return at ? &installed_[*at] : nullptr;
+const InstalledDistribution* ConsistencyCheck::at(std::optional<std::size_t> index) const {
+    return index ? &installed_[*index] : nullptr;
 }
 
 const InstalledDistribution* ConsistencyCheck::find(std::string_view name) const {
     // Names from the dependency map are canonical already: spare the copy.
-    if (const InstalledDistribution* found = find(name, key_hash(name))) return found;
-    const std::string key = canonical_name(name);
-    return find(key, key_hash(key));
+    if (const InstalledDistribution* found = at(index_.find(name))) return found;
+    return at(index_.find(canonical_name(name)));
 }
 
 void ConsistencyCheck::compare_with_pins(std::function<VersionsMap()> read_pins, std::string pins_file) {
@@ -89,10 +81,9 @@ void ConsistencyCheck::check_reached(std::string_view name) { check(find(name));
 
 void ConsistencyCheck::check_reached(const Package& package) {
     // Groups reach tens of thousands of packages, most of them many times:
-    // a package without extras carries the hash of its canonical name, so
-    // the look-up spares hashing it again. Should that hash ever be made
-    // another way, the look-up by name still finds it.
-    const InstalledDistribution* found = package.has_extras() ? nullptr : find(package.name(), package.hash());
+    // the look-up by package spares hashing the name. Should a package's
+    // hash ever be made another way, the look-up by name still finds it.
+    const InstalledDistribution* found = package.has_extras() ? nullptr : at(index_.find(package));
     check(found ? found : find(package.name()));
 }
 

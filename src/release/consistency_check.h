@@ -24,7 +24,6 @@
 #include "model/installed_requirements.h"
 #include "model/package.h"
 #include "resolution/requirement_generator.h"
-#include "support/hash_index.h"
 
 namespace quorl {
 
@@ -69,10 +68,10 @@ private:
 
     void check(const InstalledDistribution* distribution);
     const InstalledDistribution* find(std::string_view name) const;
-    const InstalledDistribution* find(std::string_view key, std::size_t hash) const;
+    const InstalledDistribution* at(std::optional<std::size_t> index) const;
 
     const InstalledRequirements& installed_;
-    HashIndex by_key_;  // indexes of installed_ by the hash of their key
+    const InstalledIndex index_;
     std::vector<char> checked_;                                 // per index of installed_
     std::function<VersionsMap()> read_pins_;  // until the pins are read
     std::optional<VersionsMap> read_;         // what read_pins_ gave
