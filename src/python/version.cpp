@@ -233,6 +233,24 @@ bool greater_than(const Version& version, const Version& spec) {
     return !(!version.local.empty() && same_base);
 }
 
+// A version plain_release_numbers accepts, `numbers` numbers long: what the
+// general grammar makes of it, read without it.
+Version plain_release(std::string_view text, std::size_t numbers) {
+    Version v;
+    v.release.reserve(numbers);
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c == '.') {
+            v.release.push_back(value);
+            value = 0;
+        } else {
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+    }
+    v.release.push_back(value);
+    return v;
+}
+
 }  // namespace
 
 Version Version::public_version() const {
@@ -249,7 +267,10 @@ Version Version::base_version() const {
 }
 
 std::optional<Version> parse_version(std::string_view text) {
-    Cursor c{text::strip(text)};
+    text = text::strip(text);
+    // Most installed and required versions are plain release numbers.
+    if (const std::size_t numbers = plain_release_numbers(text)) return plain_release(text, numbers);
+    Cursor c{text};
     Version v;
     c.take('v');
     if (!parse_release(c, v)) return std::nullopt;
