@@ -2,6 +2,7 @@
 #include "resolution/pinned_requirements.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <optional>
 
@@ -44,6 +45,24 @@ void set_pinned_version(VersionsMap& versions, const std::string& entry) {
     versions.set(Package::from_string(parts[0]).name(), parts[1]);
 }
 
+// The key of a plain pin: its name normalised, which for the usual name of
+// letters, digits and "-" is the name itself, copied once.
+std::string plain_pin_key(const PlainPin& pin) {
+    return pin.name_without_dot_or_underscore ? std::string(pin.name) : Package::normalise_name(pin.name);
+}
+
+// Room for the entries of `content` up front: a resolved file holds about one
+// per line. Capped, so that a file of blank lines reserves little.
+std::size_t expected_entries(std::string_view content) {
+    constexpr std::size_t MOST_RESERVED = std::size_t{1} << 16;
+    std::size_t lines = 1;
+    for (const char* at = content.data(), *end = at + content.size();
+         lines < MOST_RESERVED && (at = static_cast<const char*>(std::memchr(at, '\n', end - at))) != nullptr; ++at) {
+        ++lines;
+    }
+    return lines;
+}
+
 }  // namespace
 
 const std::string* PinnedVersionLookup::find(const std::string& name) {
@@ -68,13 +87,14 @@ std::vector<std::string> RequirementGenerator::read_requirements(const std::file
 VersionsMap RequirementGenerator::read_requirements_versions(const std::filesystem::path& requirements_file) {
     const std::string content = files::read(requirements_file);
     VersionsMap versions;
+    versions.reserve(expected_entries(content));
     // Every line must parse before an entry is judged (a bad line further
     // down is the error, not an unpinned one above it): the first entry
     // that fails is kept and thrown once the whole file has parsed.
     std::exception_ptr entry_failure;
     for_each_logical_requirement_line(content, [&](std::string_view line, std::size_t line_number) {
         if (const std::optional<PlainPin> pin = plain_pin(line)) {
-            versions.set(Package::normalise_name(pin->name), std::string(pin->version));
+            versions.set(plain_pin_key(*pin), std::string(pin->version));
             return;
         }
         const std::string entry = normalised_entry(requirements_file, line, line_number);

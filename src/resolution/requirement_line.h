@@ -2,11 +2,12 @@
 // requirements files, in one normal form.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/text.h"
 
 namespace quorl {
 
@@ -21,10 +22,42 @@ struct RequirementLine {
 // comment; a line ending with "\" is continued by the next kept line. Lines
 // end where text::split_lines ends them.
 std::vector<RequirementLine> logical_requirement_lines(std::string_view content);
+
+// Joins physical lines into logical requirement lines, one physical line at
+// a time (the rules of logical_requirement_lines).
+class LogicalLineJoiner {
+public:
+    struct Line {
+        std::string_view text;  // a view into the physical line, or into the joiner when continued
+        std::size_t line_number;
+    };
+
+    // The logical line that `physical` completes, if any.
+    std::optional<Line> take(std::string_view physical);
+    // The logical line left open by a final "\", if any.
+    std::optional<Line> finish() const;
+
+private:
+    std::string continued_;  // the text so far of a line ending with "\"
+    std::size_t continued_from_ = 0;
+    std::size_t number_ = 0;
+    bool continuing_ = false;
+};
+
 // The same lines, handed to `visit(text, line_number)` one by one; `text` is
 // valid only during the call (a view into `content` unless it was continued).
-void for_each_logical_requirement_line(std::string_view content,
-                                       const std::function<void(std::string_view, std::size_t)>& visit);
+// A template: files of many thousand lines would pay a std::function call
+// per line.
+template <typename Visit>
+void for_each_logical_requirement_line(std::string_view content, Visit&& visit) {
+    LogicalLineJoiner joiner;
+    text::for_each_line(content, [&](std::string_view physical) {
+        if (const std::optional<LogicalLineJoiner::Line> line = joiner.take(physical)) {
+            visit(line->text, line->line_number);
+        }
+    });
+    if (const std::optional<LogicalLineJoiner::Line> line = joiner.finish()) visit(line->text, line->line_number);
+}
 
 // The normal form of one requirement specifier: the name as written, the
 // extras as "[a,b]" (none for "[]"), the version clauses without spaces in
@@ -38,6 +71,7 @@ std::string normalise_requirement(std::string_view line);
 struct PlainPin {
     std::string_view name;
     std::string_view version;
+    bool name_without_dot_or_underscore;  // then normalising the name leaves it as it is
 };
 
 // The fast path of reading pinned files: the full parser costs thousands of

@@ -127,46 +127,16 @@ std::size_t count_code_points(std::string_view s) {
     return count;
 }
 
-namespace {
-
-// The bytes a line break can start with: the ASCII breaks, and the lead
-// bytes of U+0085 (C2 85) and of U+2028 / U+2029 (E2 80 A8 / A9).
-constexpr std::array<bool, 256> BREAK_LEADS = [] {
-    std::array<bool, 256> leads{};
-    for (const unsigned char c : {0x0A, 0x0B, 0x0C, 0x0D, 0x1C, 0x1D, 0x1E, 0xC2, 0xE2}) leads[c] = true;
-    return leads;
-}();
-
-}  // namespace
-
-void for_each_line(std::string_view s, const std::function<void(std::string_view)>& visit) {
-    std::size_t start = 0;
-    std::size_t i = 0;
-    auto cut = [&](std::size_t end, std::size_t next) {
-        visit(s.substr(start, end - start));
-        start = next;
-        i = next;
-    };
-    while (i < s.size()) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        // Files of many lines: most bytes cannot start a break, so one table
-        // look-up passes them; the rest are told apart below.
-        if (!BREAK_LEADS[c]) {
-            ++i;
-        } else if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
-            cut(i, i + 2);
-        } else if (c == '\n' || c == '\r' || c == '\v' || c == '\f' || (c >= 0x1c && c <= 0x1e)) {
-            cut(i, i + 1);
-        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x85) {
-            cut(i, i + 2);
-        } else if (c == 0xE2 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x80 &&
-                   (static_cast<unsigned char>(s[i + 2]) == 0xA8 || static_cast<unsigned char>(s[i + 2]) == 0xA9)) {
-            cut(i, i + 3);
-        } else {
-            ++i;
-        }
+std::size_t line_break_length(std::string_view s, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') return 2;
+    if (c == '\n' || c == '\r' || c == '\v' || c == '\f' || (c >= 0x1c && c <= 0x1e)) return 1;
+    if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x85) return 2;
+    if (c == 0xE2 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x80 &&
+        (static_cast<unsigned char>(s[i + 2]) == 0xA8 || static_cast<unsigned char>(s[i + 2]) == 0xA9)) {
+        return 3;
     }
-    if (start < s.size()) visit(s.substr(start));
+    return 0;
 }
 
 std::vector<std::string> split_lines(std::string_view s) {

@@ -1,6 +1,7 @@
 // Small text helpers with the semantics the tool's formats are written in.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -54,8 +55,39 @@ std::size_t count_code_points(std::string_view s);
 // \r, \v, \f, \x1c-\x1e, U+0085, U+2028 and U+2029. A break at the very end
 // adds no empty line.
 std::vector<std::string> split_lines(std::string_view s);
-// The same lines, handed to `visit` one by one without a copy (a view into `s`).
-void for_each_line(std::string_view s, const std::function<void(std::string_view)>& visit);
+
+// The bytes a line break can start with: the ASCII breaks, and the lead
+// bytes of U+0085 (C2 85) and of U+2028 / U+2029 (E2 80 A8 / A9).
+inline constexpr std::array<bool, 256> LINE_BREAK_LEADS = [] {
+    std::array<bool, 256> leads{};
+    for (const unsigned char c : {0x0A, 0x0B, 0x0C, 0x0D, 0x1C, 0x1D, 0x1E, 0xC2, 0xE2}) leads[c] = true;
+    return leads;
+}();
+
+// The byte length of the line break that starts at `s[i]`, 0 if none.
+std::size_t line_break_length(std::string_view s, std::size_t i);
+
+// The same lines as split_lines, handed to `visit` one by one without a copy
+// (a view into `s`). A template rather than a std::function: files of many
+// thousand lines pay the call per line, and most bytes cannot start a break,
+// so one table look-up passes them inline.
+template <typename Visit>
+void for_each_line(std::string_view s, Visit&& visit) {
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (!LINE_BREAK_LEADS[static_cast<unsigned char>(s[i])]) {
+            ++i;
+        } else if (const std::size_t length = line_break_length(s, i)) {
+            visit(s.substr(start, i - start));
+            i += length;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < s.size()) visit(s.substr(start));
+}
 
 // Strips what Python's str.strip() strips from UTF-8 text: every character
 // str.isspace() accepts (the ASCII set of is_space, U+0085, U+00A0, U+1680,
