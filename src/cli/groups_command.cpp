@@ -111,17 +111,12 @@ void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& 
                             args.resolved_reqs_path.string());
 }
 
-// Checks every package of `reached`, in the order of its packages: the
-// warnings come in that order.
-void check_reached_by(ConsistencyCheck& check, DependencyMap::SubMapView& reached) {
-    reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
-}
-
-// --strict decides before anything is printed: what the groups reach
-// together is what the union of their roots reaches, one traversal however
-// many groups there are. Without it each group is checked as it is printed.
-void check_before_printing(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
-                           const DependencyMap& environment) {
+// Checks everything the groups reach before anything is printed, so that
+// --strict can fail first: what they reach together is what the union of
+// their roots reaches, one traversal however many groups there are. The
+// warnings come in the order of the environment's map (mostly by name).
+void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
+                              const DependencyMap& environment) {
     std::vector<Package> roots;
     for (const GroupInput& group : groups) {
         for (const std::string& requirement : group.groups()) {
@@ -133,8 +128,7 @@ void check_before_printing(ConsistencyCheck& check, const std::vector<GroupInput
         }
     }
     DependencyMap::SubMapView reached = environment.view_from_roots(roots);
-    check_reached_by(check, reached);
-    check.enforce(true, "nothing printed");
+    reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
 }
 
 void print_title(StdoutWriter& out, const std::string& name) {
@@ -174,7 +168,8 @@ void generate_groups(const GroupsArguments& args) {
     }
     ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
     compare_with_resolved_file(check, args);
-    if (args.strict) check_before_printing(check, selection.groups, environment);
+    check_everything_reached(check, selection.groups, environment);
+    check.enforce(args.strict, "nothing printed");
 
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
@@ -186,7 +181,6 @@ void generate_groups(const GroupsArguments& args) {
         // Viewed in place rather than extracted: each group's own sub-map
         // cost more to build and free than to print.
         DependencyMap::SubMapView group_map = environment.view_from_roots(roots);
-        if (!args.strict) check_reached_by(check, group_map);
         print_title(out, group.name());
         if (args.graph) {
             // Written line by line: a tree repeats shared subtrees under every

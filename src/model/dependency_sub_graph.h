@@ -70,6 +70,13 @@ public:
         }
     }
 
+    // Every package of the view, its keys and what their sets list, once
+    // each, in the map's id order.
+    template <typename Visit>
+    void for_each_member(Visit visit) const {
+        for_each_key([&](Id id) { visit(map_.nodes_[id].package); });
+    }
+
     // The keys nothing in the view requires, less those included in another
     // key of the same name, in text order.
     std::vector<Id> roots();

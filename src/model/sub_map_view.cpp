@@ -12,18 +12,7 @@ DependencyMap::SubMapView::SubMapView(const DependencyMap& map, const std::vecto
     : map_(map), view_(map, roots, {}) {}
 
 void DependencyMap::SubMapView::for_each_package(const std::function<void(const Package&)>& visit) {
-    // The extracted map's key order is the order in which its construction
-    // first meets each package: an entry's key, then what its set lists.
-    std::vector<char> listed(map_.nodes_.size(), 0);
-    auto list = [&](Id id) {
-        if (listed[id]) return;
-        listed[id] = 1;
-        visit(map_.nodes_[id].package);
-    };
-    view_.for_each_entry([&](Id key, std::span<const Id> set) {
-        list(key);
-        for (const Id dependency : set) list(dependency);
-    });
+    view_.for_each_member(visit);
 }
 
 void DependencyMap::SubMapView::for_each_by_depth(

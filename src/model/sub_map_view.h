@@ -25,7 +25,9 @@ class DependencyMap::SubMapView {
 public:
     SubMapView(const DependencyMap& map, const std::vector<Package>& roots);
 
-    // The packages of extract_from_roots(roots).packages(), in its key order.
+    // The packages of extract_from_roots(roots).packages(), in the id order
+    // of the map viewed: finding its key order would cost a walk of every
+    // set, and checking what a group reaches needs only the packages.
     void for_each_package(const std::function<void(const Package&)>& visit);
 
     // As for_each_by_depth of the extracted map: the full layers,

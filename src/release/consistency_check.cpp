@@ -136,10 +136,11 @@ void ConsistencyCheck::check_requirements(const InstalledDistribution& distribut
 
 void ConsistencyCheck::warn(const std::string& message) {
     ++warnings_;
-    log::warning(message);
+    batch_.add(message);
 }
 
-void ConsistencyCheck::enforce(bool strict, std::string_view nothing_done) const {
+void ConsistencyCheck::enforce(bool strict, std::string_view nothing_done) {
+    batch_.flush();
     if (!strict || warnings_ == 0) return;
     throw QuorlError(std::to_string(warnings_) + (warnings_ == 1 ? " consistency warning" : " consistency warnings") +
                      " with --strict: " + std::string(nothing_done));

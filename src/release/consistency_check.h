@@ -24,6 +24,7 @@
 #include "model/installed_requirements.h"
 #include "model/package.h"
 #include "resolution/requirement_generator.h"
+#include "support/logging.h"
 
 namespace quorl {
 
@@ -55,9 +56,10 @@ public:
 
     std::size_t warning_count() const { return warnings_; }
 
-    // With `strict` and any warning: throws QuorlError saying how many there
-    // were and that `nothing_done` (what the command did not do).
-    void enforce(bool strict, std::string_view nothing_done) const;
+    // Writes the warnings so far (they are gathered to be written together),
+    // then with `strict` and any warning: throws QuorlError saying how many
+    // there were and that `nothing_done` (what the command did not do).
+    void enforce(bool strict, std::string_view nothing_done);
 
 private:
     bool read_pins();
@@ -81,6 +83,7 @@ private:
     std::unordered_map<std::string, const std::string*> pins_by_canonical_name_;
     std::string pins_file_;
     std::size_t warnings_ = 0;
+    log::WarningBatch batch_;
 };
 
 }  // namespace quorl

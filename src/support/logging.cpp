@@ -9,19 +9,28 @@
 namespace quorl::log {
 namespace {
 
-void write_line(std::string_view level, std::string_view message) {
-    // Index URLs carry credentials, and messages quote what files and other
-    // programs hold: no log line may show a password or break the line.
-    const std::string shown = printable_line(message);
-    std::string line;
-    line.reserve(level.size() + 2 + shown.size() + 1);
-    line += level;
-    line += ": ";
-    line += shown;
-    line += '\n';
+// Index URLs carry credentials, and messages quote what files and other
+// programs hold: no log line may show a password or break the line.
+void append_line(std::string& out, std::string_view level, std::string_view message) {
+    out += level;
+    out += ": ";
+    append_printable_line(out, message);
+    out += '\n';
+}
+
+// Standard output is flushed first, so that lines of both that share a
+// terminal come in the order they were written.
+void write_out(std::string_view lines) {
     std::fflush(stdout);
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
     std::fflush(stderr);
+}
+
+void write_line(std::string_view level, std::string_view message) {
+    std::string line;
+    line.reserve(level.size() + 2 + message.size() + 1);
+    append_line(line, level, message);
+    write_out(line);
 }
 
 }  // namespace
@@ -41,5 +50,18 @@ void debug(std::string_view message) {
 void warning(std::string_view message) { write_line("WARNING", message); }
 
 void error(std::string_view message) { write_line("ERROR", message); }
+
+void WarningBatch::add(std::string_view message) {
+    // Bounded, so that a run with a million warnings does not hold them all.
+    constexpr std::size_t FLUSH_AT = 64 * 1024;
+    append_line(pending_, "WARNING", message);
+    if (pending_.size() >= FLUSH_AT) flush();
+}
+
+void WarningBatch::flush() {
+    if (pending_.empty()) return;
+    write_out(pending_);
+    pending_.clear();
+}
 
 }  // namespace quorl::log

@@ -3,6 +3,7 @@
 // variable QUORL_LOG_LEVEL is "debug" (read once, on first use).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace quorl::log {
@@ -12,5 +13,23 @@ void warning(std::string_view message);
 void error(std::string_view message);
 
 bool debug_enabled();
+
+// Warnings that may come by the thousand (the consistency checks), formed as
+// warning() forms them and written together: one write for many lines
+// rather than one each. The owner flushes before anything else is printed;
+// the destructor flushes what is left.
+class WarningBatch {
+public:
+    WarningBatch() = default;
+    WarningBatch(const WarningBatch&) = delete;
+    WarningBatch& operator=(const WarningBatch&) = delete;
+    ~WarningBatch() { flush(); }
+
+    void add(std::string_view message);
+    void flush();
+
+private:
+    std::string pending_;
+};
 
 }  // namespace quorl::log

@@ -141,14 +141,23 @@ bool shown_unchanged(std::string_view text) {
 
 }  // namespace
 
-std::string printable_line(std::string_view text) {
+void append_printable_line(std::string& out, std::string_view text) {
     // Almost every log line is such text: one scan spares the copies that
     // escaping and hiding credentials make.
-    if (shown_unchanged(text)) return std::string(text);
+    if (shown_unchanged(text)) {
+        out += text;
+        return;
+    }
     // Hidden once more after escaping: escapes can join what white space or a
     // control character kept apart into one URL, and showing a line twice must
     // not change it.
-    return redact_credentials(escaped_and_cut(text, {}));
+    out += redact_credentials(escaped_and_cut(text, {}));
+}
+
+std::string printable_line(std::string_view text) {
+    std::string out;
+    append_printable_line(out, text);
+    return out;
 }
 
 std::string printable_line(std::string_view text, std::string_view source) {

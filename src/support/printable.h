@@ -23,6 +23,8 @@ inline constexpr std::size_t PRINTABLE_LIMIT = 4096;
 // returned unchanged. The result is valid UTF-8 without line
 // breaks or other control characters.
 std::string printable_line(std::string_view text);
+// The same, appended to `out`.
+void append_printable_line(std::string& out, std::string_view text);
 
 // The same for text passed on from `source` ("pip's output"): the cut says
 // whose text it shortened, " ... (N bytes of pip's output left out) ... ".

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -97,8 +98,9 @@ TEST(FirstOccurrenceOfTest, EqualsTheLayersOfTheExtractedSubMap) {
     }
 }
 
-// What the groups command prints of one group: its packages (the order of
-// the consistency warnings), its full layers, and its tree or the error
+// What the groups command prints of one group: its packages (in no
+// particular order: they are what the consistency warnings are about), its
+// full layers, and its tree or the error
 // that the tree has no roots.
 struct Printed {
     std::vector<std::string> packages;
@@ -118,6 +120,7 @@ template <typename Map>
 Printed print(Map& map, std::optional<int> depth) {
     Printed printed;
     map.for_each_package([&](const Package& package) { printed.packages.push_back(package.to_string()); });
+    std::sort(printed.packages.begin(), printed.packages.end());
     map.for_each_by_depth(depth, [&](std::size_t level, const Package& package) {
         printed.layers.push_back(std::to_string(level) + " " + package.to_string());
     });
