@@ -16,12 +16,6 @@
 namespace quorl {
 namespace {
 
-// Where a requirement was declared and what versions it admits.
-struct LineSpecifier {
-    std::size_t line;       // index in the distribution's requirement lines
-    std::string specifier;
-};
-
 // The extras of one distribution may be read twice in a run (a release reads
 // those of its model library, then the whole environment).
 void warn_once_of_skipped_line(const Distribution& distribution, const std::string& line, const ValueError& error) {
@@ -30,26 +24,41 @@ void warn_once_of_skipped_line(const Distribution& distribution, const std::stri
     log::warning(std::string(error.what()) + "; the line is skipped");
 }
 
+// Where the requirements the environment does not meet go, while a
+// distribution's lines are parsed.
+struct Judging {
+    RequirementJudge& judge;
+    std::vector<UnmetRequirement>& unmet;
+};
+
+// Judges `requirement`, read from `line`, if it is one pip installs for the
+// distribution itself; the line of one that is not met is moved to the
+// unmet: the map has parsed it and needs the text no more.
+void judge_requirement(const DeclaredRequirement& requirement, std::string& line, std::string_view specifier,
+                       Judging& judging) {
+    if (!requirement.direct) return;
+    if (const std::optional<std::size_t> target = judging.judge.unmet(requirement.dependency, specifier)) {
+        judging.unmet.push_back({std::move(line), *target});
+    }
+}
+
 // A line the parser rejects is skipped with a warning, and the other lines
 // still count, as pip treats installed metadata: real distributions carry
 // legacy lines (Send2Trash 1.8.1b0 declares `sys-platform (=="darwin") ;
 // extra == 'objc'`), and failing on one would make every environment that
-// holds it unreadable. The requirements kept are appended to `requirements`.
-// With `specifiers`, it also receives one LineSpecifier per requirement kept
-// (replacing what it held).
-void parse_all(const Distribution& distribution, DeclaredRequirementReader& reader,
-               std::vector<DeclaredRequirement>& requirements, std::vector<LineSpecifier>* specifiers = nullptr) {
-    if (specifiers) specifiers->clear();
+// holds it unreadable. The requirements kept are appended to `requirements`,
+// and with `judging` judged as they are read.
+void parse_all(Distribution& distribution, DeclaredRequirementReader& reader,
+               std::vector<DeclaredRequirement>& requirements, Judging* judging = nullptr) {
     std::string specifier;
-    for (std::size_t line = 0; line < distribution.requirement_lines.size(); ++line) {
+    for (std::string& line : distribution.requirement_lines) {
         try {
-            requirements.push_back(
-                reader.read(distribution.requirement_lines[line], distribution, specifiers ? &specifier : nullptr));
+            requirements.push_back(reader.read(line, distribution, judging ? &specifier : nullptr));
         } catch (const ValueError& error) {
-            warn_once_of_skipped_line(distribution, distribution.requirement_lines[line], error);
+            warn_once_of_skipped_line(distribution, line, error);
             continue;
         }
-        if (specifiers) specifiers->push_back({line, std::move(specifier)});
+        if (judging) judge_requirement(requirements.back(), line, specifier, *judging);
     }
 }
 
@@ -138,22 +147,6 @@ struct ParsedEnvironment {
     std::unordered_map<std::string_view, std::size_t> by_key;
 };
 
-// The requirements of one distribution that the environment does not meet.
-// Their lines are moved out: the map has parsed them and needs the text no more.
-std::vector<UnmetRequirement> unmet_requirements(Distribution& distribution, const std::vector<LineSpecifier>& specifiers,
-                                                 std::span<const DeclaredRequirement> requirements,
-                                                 RequirementJudge& judge) {
-    std::vector<UnmetRequirement> unmet;
-    for (std::size_t i = 0; i < requirements.size(); ++i) {
-        const DeclaredRequirement& requirement = requirements[i];
-        if (!requirement.direct) continue;
-        if (const std::optional<std::size_t> target = judge.unmet(requirement.dependency, specifiers[i].specifier)) {
-            unmet.push_back({std::move(distribution.requirement_lines[specifiers[i].line]), *target});
-        }
-    }
-    return unmet;
-}
-
 void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& parsed) {
     try {
         parsed.distributions = reader.list_distributions();
@@ -181,14 +174,13 @@ void read_environment(const EnvironmentReader& reader, ParsedEnvironment& parsed
     }
     std::optional<RequirementJudge> judge;
     if (installed) judge.emplace(*installed);
-    std::vector<LineSpecifier> specifiers;
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
         parsed.first_requirement.push_back(parsed.requirements.size());
-        parse_all(parsed.distributions[i], parsed.reader, parsed.requirements, installed ? &specifiers : nullptr);
         if (installed) {
-            const std::span<const DeclaredRequirement> requirements =
-                std::span(parsed.requirements).subspan(parsed.first_requirement.back());
-            (*installed)[i].unmet = unmet_requirements(parsed.distributions[i], specifiers, requirements, *judge);
+            Judging judging{*judge, (*installed)[i].unmet};
+            parse_all(parsed.distributions[i], parsed.reader, parsed.requirements, &judging);
+        } else {
+            parse_all(parsed.distributions[i], parsed.reader, parsed.requirements);
         }
         parsed.distributions[i].requirement_lines = {};  // parsed: the text is no longer needed
     }
@@ -280,7 +272,7 @@ DependencyMap::ExtrasMap DependencyMap::fetch_extras_for_installed_package(const
 
 DependencyMap::ExtrasMap DependencyMap::fetch_extras_for_installed_package(const Package& package,
                                                                          const EnvironmentReader& reader) {
-    const std::optional<Distribution> distribution = reader.find_distribution(package.name());
+    std::optional<Distribution> distribution = reader.find_distribution(package.name());
     if (!distribution) {
         log::warning("Package " + package.name() + " not found when fetching extras.");
         return {};

@@ -1,5 +1,7 @@
 #include "model/installed_requirements.h"
 
+#include <cstring>
+
 #include "support/errors.h"
 
 namespace quorl {
@@ -9,27 +11,46 @@ InstalledIndex::InstalledIndex(const InstalledRequirements& installed) : install
     for (std::size_t i = 0; i < installed.size(); ++i) by_key_.insert(hash_of(installed[i].key), i);
 }
 
-const std::optional<SpecifierSet>& RequirementJudge::specifier_set(const std::string& text) {
-    constexpr std::size_t FREQUENT = 8;
-    for (const auto& [seen, set] : frequent_) {
-        if (*seen == text) return *set;
+namespace {
+
+// The bytes of a text of at most eight bytes as one number; with the size,
+// it tells such texts apart.
+std::uint64_t short_text_bytes(std::string_view text) {
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, text.data(), text.size());
+    return bytes;
+}
+
+}  // namespace
+
+const std::optional<SpecifierSet>& RequirementJudge::specifier_set(std::string_view text) {
+    constexpr std::size_t SHORT = sizeof(std::uint64_t), SHORT_TEXTS = 16;
+    const bool short_text = text.size() <= SHORT;
+    const std::uint64_t bytes = short_text ? short_text_bytes(text) : 0;
+    if (short_text) {
+        for (const ShortText& known : short_texts_) {
+            if (known.bytes == bytes && known.size == text.size()) return specifiers_[known.index].second;
+        }
     }
-    auto parsed = specifiers_.find(text);
-    if (parsed == specifiers_.end()) {
+    const std::size_t hash = std::hash<std::string_view>{}(text);
+    std::optional<std::size_t> found =
+        specifier_index_.find(hash, [&](std::size_t i) { return specifiers_[i].first == text; });
+    if (!found) {
         std::optional<SpecifierSet> set;
         try {
             set = SpecifierSet::parse(text);
         } catch (const ValueError&) {
             // the requirement parser admits only valid clauses
         }
-        parsed = specifiers_.emplace(text, std::move(set)).first;
-        // The map's nodes stay where they are: the pointers hold.
-        if (frequent_.size() < FREQUENT) frequent_.emplace_back(&parsed->first, &parsed->second);
+        found = specifiers_.size();
+        specifier_index_.insert(hash, *found);
+        specifiers_.emplace_back(std::string(text), std::move(set));
     }
-    return parsed->second;
+    if (short_text && short_texts_.size() < SHORT_TEXTS) short_texts_.push_back({bytes, text.size(), *found});
+    return specifiers_[*found].second;
 }
 
-std::optional<std::size_t> RequirementJudge::unmet(const Package& target, const std::string& specifier) {
+std::optional<std::size_t> RequirementJudge::unmet(const Package& target, std::string_view specifier) {
     const std::optional<std::size_t> found = index_.find(target);
     if (!found) return UnmetRequirement::NOT_INSTALLED;
     if (specifier.empty()) return std::nullopt;

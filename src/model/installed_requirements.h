@@ -9,10 +9,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -75,18 +76,27 @@ public:
     // Nothing when the distribution `target` names is installed at a version
     // that `specifier` admits; otherwise its index, or NOT_INSTALLED. A
     // specifier that is not valid judges nothing.
-    std::optional<std::size_t> unmet(const Package& target, const std::string& specifier);
+    std::optional<std::size_t> unmet(const Package& target, std::string_view specifier);
 
 private:
-    const std::optional<SpecifierSet>& specifier_set(const std::string& text);
+    const std::optional<SpecifierSet>& specifier_set(std::string_view text);
 
     const InstalledRequirements& installed_;
     const InstalledIndex index_;
     std::vector<std::optional<std::optional<Version>>> versions_;  // per index, once parsed
-    std::unordered_map<std::string, std::optional<SpecifierSet>> specifiers_;
-    // The first few texts of specifiers_, found by a scan for less than
-    // hashing the text.
-    std::vector<std::pair<const std::string*, const std::optional<SpecifierSet>*>> frequent_;
+    // Each specifier text with its set (none when it is not valid), found by
+    // the text's hash; a deque, so that a set stays where it is.
+    std::deque<std::pair<std::string, std::optional<SpecifierSet>>> specifiers_;
+    HashIndex specifier_index_;
+    // Environments repeat a handful of short texts (">=1.0") tens of
+    // thousands of times: the first few of up to eight bytes are found by
+    // comparing their bytes as one number, which costs less than hashing.
+    struct ShortText {
+        std::uint64_t bytes;
+        std::size_t size;
+        std::size_t index;  // in specifiers_
+    };
+    std::vector<ShortText> short_texts_;
 };
 
 }  // namespace quorl
