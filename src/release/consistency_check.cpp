@@ -111,14 +111,14 @@ void ConsistencyCheck::check_pin(const InstalledDistribution& distribution) {
 void ConsistencyCheck::check_requirements(const InstalledDistribution& distribution) {
     if (distribution.unmet.empty()) return;
     // Environments with one broken requirement often have thousands: each
-    // message is built in one string rather than from temporaries.
-    std::string head = distribution.key;
-    head += ' ';
-    head += shown_version(distribution);
-    head += " requires ";
-    std::string message;
+    // message is built in one string kept for the next rather than from
+    // temporaries.
+    std::string& message = message_;
     for (const UnmetRequirement& requirement : distribution.unmet) {
-        message = head;
+        message.assign(distribution.key);
+        message += ' ';
+        message += shown_version(distribution);
+        message += " requires ";
         message += requirement.line;
         if (requirement.target == UnmetRequirement::NOT_INSTALLED) {
             message += ", which is not installed";

@@ -84,6 +84,7 @@ private:
     std::string pins_file_;
     std::size_t warnings_ = 0;
     log::WarningBatch batch_;
+    std::string message_;  // the one being built
 };
 
 }  // namespace quorl

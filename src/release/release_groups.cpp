@@ -69,7 +69,9 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     check.compare_with_pins(versions, requirement_paths.begin()->string());
     for (const GroupOutput& output : outputs) {
         // Text forms of packages: the name ends where the extras begin.
-        for (const std::string& requirement : output.reqs) check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
+        for (const std::string& requirement : output.reqs) {
+            check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
+        }
     }
     check.enforce(strict, "nothing written");
     return RequirementGenerator::generate_pinned_versions_groups(
