@@ -71,7 +71,7 @@ private:
 class RequirementJudge {
 public:
     explicit RequirementJudge(const InstalledRequirements& installed)
-        : installed_(installed), index_(installed), versions_(installed.size()) {}
+        : installed_(installed), index_(installed), versions_(installed.size()), verdicts_(installed.size(), 0) {}
 
     // Nothing when the distribution `target` names is installed at a version
     // that `specifier` admits; otherwise its index, or NOT_INSTALLED. A
@@ -79,7 +79,9 @@ public:
     std::optional<std::size_t> unmet(const Package& target, std::string_view specifier);
 
 private:
-    const std::optional<SpecifierSet>& specifier_set(std::string_view text);
+    std::size_t specifier_index(std::string_view text);
+    bool admits(std::size_t specifier, std::size_t target);
+    bool judge(const std::optional<SpecifierSet>& set, std::size_t target);
 
     const InstalledRequirements& installed_;
     const InstalledIndex index_;
@@ -97,6 +99,12 @@ private:
         std::size_t index;  // in specifiers_
     };
     std::vector<ShortText> short_texts_;
+    // Per installed distribution, the verdicts of the first KEPT specifiers
+    // on its version: bit i is set once specifier i is judged, bit KEPT + i
+    // when it admits the version. Many distributions require the same
+    // one with the same text.
+    static constexpr std::size_t KEPT = 16;
+    std::vector<std::uint32_t> verdicts_;
 };
 
 }  // namespace quorl
