@@ -102,6 +102,38 @@ TEST(InstalledDependencyMapTest, HandsOutVersionsAndTheUnmetRequirements) {
     EXPECT_EQ(installed[0].unmet[1].target, UnmetRequirement::NOT_INSTALLED);
 }
 
+// Verdicts are kept per installed distribution and specifier text: texts
+// seen again, more texts than are kept, short and long ones, and two
+// distributions judged by the same texts must not borrow each other's.
+TEST(InstalledDependencyMapTest, KeptVerdictsStayWithTheirDistributionAndText) {
+    std::vector<std::pair<std::string, bool>> specifiers;  // text, whether 2.0 satisfies it
+    for (int n = 0; n < 20; ++n) specifiers.emplace_back(">=" + std::to_string(n % 4) + ".0" + std::string(n / 4, '0'), n % 4 <= 2);
+    specifiers.emplace_back(">=1.0,<3.0.0.0.0", true);
+    specifiers.emplace_back("!=2.0.0.0.0.0.0", false);
+    Installed distributions{{"new", {}}, {"old", {}}};
+    for (std::size_t i = 0; i < 2 * specifiers.size(); ++i) {
+        const std::string& text = specifiers[(i * 7) % specifiers.size()].first;
+        distributions.push_back({"r" + std::to_string(i), {"new" + text, "old" + text}});
+    }
+    FakeReader reader(distributions);
+    reader.set_version("new", "2.0");
+    reader.set_version("old", "0.5");
+    InstalledRequirements installed;
+    DependencyMap::from_installed(reader, false, &installed);
+    for (const InstalledDistribution& distribution : installed) {
+        if (distribution.key == "new" || distribution.key == "old") continue;
+        const std::size_t i = std::stoul(distribution.key.substr(1));
+        const bool admits_new = specifiers[(i * 7) % specifiers.size()].second;
+        const std::string text = specifiers[(i * 7) % specifiers.size()].first;
+        std::vector<std::string> unmet;
+        for (const UnmetRequirement& requirement : distribution.unmet) unmet.push_back(requirement.line);
+        std::vector<std::string> expected;
+        if (!admits_new) expected.push_back("new" + text);
+        if (text.rfind(">=0", 0) != 0 && text.rfind("!=", 0) != 0) expected.push_back("old" + text);
+        EXPECT_EQ(unmet, expected) << distribution.key;
+    }
+}
+
 TEST(InstalledDependencyMapTest, ExtrasFromMarkersJoinTheirExtraWhenTheMarkerHolds) {
     const Installed installed = {
         {"scipy",
