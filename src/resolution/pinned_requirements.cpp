@@ -44,6 +44,12 @@ void set_pinned_version(VersionsMap& versions, const std::string& entry) {
     versions.set(Package::from_string(parts[0]).name(), parts[1]);
 }
 
+// A plain pin whose name normalising changes; out of line, as the reader's
+// loop has little room and such names are few.
+[[gnu::noinline]] void set_normalised_pin(VersionsMap& versions, const PlainPin& pin) {
+    versions.set(Package::normalise_name(pin.name), std::string(pin.version));
+}
+
 // Room for the entries of `content` up front, so that the map does not grow
 // while the file is read. A resolved file holds about one entry a line, and
 // its lines ("name==1.2.3") are seldom shorter than SHORT_LINE bytes: the size
@@ -88,7 +94,7 @@ VersionsMap RequirementGenerator::read_requirements_versions(const std::filesyst
         if (pin.name_without_dot_or_underscore) {
             versions.set_from_views(pin.name, pin.version);
         } else {
-            versions.set(Package::normalise_name(pin.name), std::string(pin.version));
+            set_normalised_pin(versions, pin);
         }
     };
     const auto set_other_line = [&](std::string_view line, std::size_t line_number) {
