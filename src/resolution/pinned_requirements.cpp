@@ -50,11 +50,12 @@ void set_pinned_version(VersionsMap& versions, const std::string& entry) {
     versions.set(Package::normalise_name(pin.name), std::string(pin.version));
 }
 
-// Room for the entries of `content` up front, so that the map does not grow
-// while the file is read. A resolved file holds about one entry a line, and
-// its lines ("name==1.2.3") are seldom shorter than SHORT_LINE bytes: the size
-// tells enough, where counting the lines would cost a pass over the file.
-// Capped, so that a large file of comments reserves little.
+// Room for the entries of `content` up front, so that the map seldom grows
+// while the file is read: a resolved file holds about one entry a line, at
+// about SHORT_LINE bytes a short pin ("name==1.2.3"). Estimated from the
+// size, as counting the lines would cost a pass over the file; a file of
+// shorter lines only grows the map once or twice. Capped, so that a large
+// file of comments reserves little.
 std::size_t expected_entries(std::string_view content) {
     constexpr std::size_t SHORT_LINE = 16;
     constexpr std::size_t MOST_RESERVED = std::size_t{1} << 16;

@@ -165,6 +165,7 @@ std::optional<PlainPin> leading_plain_pin(const char* const name, AtEnd at_end) 
 // path splits, strips, searches it for comments and backslashes and then scans
 // it again. Anything unusual on a line (space, comment, marker, "\", a
 // version beyond plain release numbers) sends it down the general path.
+// Taken as a std::string: its terminating NUL ends the scans of the last line.
 template <typename OnPin, typename OnLine>
 void for_each_pin_or_logical_line(const std::string& content, OnPin&& pin, OnLine&& line) {
     const auto never_at_end = [](const char*) { return false; };  // content ends with a NUL

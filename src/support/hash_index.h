@@ -31,7 +31,7 @@ public:
     // leaves the index as it was.
     template <typename IsKey, typename Add>
     std::optional<std::size_t> find_or_add(std::size_t hash, IsKey is_key, Add add) {
-        if (2 * (size_ + 1) > slots_.size()) rehash(slots_.empty() ? 16 : 2 * slots_.size());
+        make_room_for_one_more();
         const std::size_t mask = slots_.size() - 1;
         std::size_t at = hash & mask;
         for (; slots_[at].position_plus_one != 0; at = (at + 1) & mask) {
@@ -46,7 +46,7 @@ public:
 
     // Stores `position` under `hash`; the caller has found its key absent.
     void insert(std::size_t hash, std::size_t position) {
-        if (2 * (size_ + 1) > slots_.size()) rehash(slots_.empty() ? 16 : 2 * slots_.size());
+        make_room_for_one_more();
         place(hash, position + 1);
         ++size_;
     }
@@ -63,6 +63,10 @@ private:
         std::size_t hash = 0;
         std::size_t position_plus_one = 0;  // 0: empty
     };
+
+    void make_room_for_one_more() {
+        if (2 * (size_ + 1) > slots_.size()) rehash(slots_.empty() ? 16 : 2 * slots_.size());
+    }
 
     // At most half the slots are taken, so a free one is always found.
     void place(std::size_t hash, std::size_t position_plus_one) {

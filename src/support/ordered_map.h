@@ -85,7 +85,7 @@ public:
 
 private:
     std::optional<std::size_t> position(const K& key, std::size_t hash) const {
-        return index_.find(hash, [&](std::size_t position) { return entries_[position].first == key; });
+        return index_.find(hash, [&](std::size_t at) { return entries_[at].first == key; });
     }
 
     void append(std::size_t hash, K&& key, V&& value) {
