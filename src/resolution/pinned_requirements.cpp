@@ -2,7 +2,6 @@
 #include "resolution/pinned_requirements.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <optional>
 
@@ -45,22 +44,22 @@ void set_pinned_version(VersionsMap& versions, const std::string& entry) {
     versions.set(Package::from_string(parts[0]).name(), parts[1]);
 }
 
-// The key of a plain pin: its name normalised, which for the usual name of
-// letters, digits and "-" is the name itself, copied once.
-std::string plain_pin_key(const PlainPin& pin) {
-    return pin.name_without_dot_or_underscore ? std::string(pin.name) : Package::normalise_name(pin.name);
+// A plain pin whose name normalising changes; out of line, as the reader's
+// loop has little room and such names are few.
+[[gnu::noinline]] void set_normalised_pin(VersionsMap& versions, const PlainPin& pin) {
+    versions.set(Package::normalise_name(pin.name), std::string(pin.version));
 }
 
-// Room for the entries of `content` up front: a resolved file holds about one
-// per line. Capped, so that a file of blank lines reserves little.
+// Room for the entries of `content` up front, so that the map seldom grows
+// while the file is read: a resolved file holds about one entry a line, at
+// about SHORT_LINE bytes a short pin ("name==1.2.3"). Estimated from the
+// size, as counting the lines would cost a pass over the file; a file of
+// shorter lines only grows the map once or twice. Capped, so that a large
+// file of comments reserves little.
 std::size_t expected_entries(std::string_view content) {
+    constexpr std::size_t SHORT_LINE = 16;
     constexpr std::size_t MOST_RESERVED = std::size_t{1} << 16;
-    std::size_t lines = 1;
-    for (const char* at = content.data(), *end = at + content.size();
-         lines < MOST_RESERVED && (at = static_cast<const char*>(std::memchr(at, '\n', end - at))) != nullptr; ++at) {
-        ++lines;
-    }
-    return lines;
+    return std::min(content.size() / SHORT_LINE + 1, MOST_RESERVED);
 }
 
 }  // namespace
@@ -92,9 +91,16 @@ VersionsMap RequirementGenerator::read_requirements_versions(const std::filesyst
     // down is the error, not an unpinned one above it): the first entry
     // that fails is kept and thrown once the whole file has parsed.
     std::exception_ptr entry_failure;
-    for_each_logical_requirement_line(content, [&](std::string_view line, std::size_t line_number) {
-        if (const std::optional<PlainPin> pin = plain_pin(line)) {
-            versions.set(plain_pin_key(*pin), std::string(pin->version));
+    const auto set_plain_pin = [&versions](const PlainPin& pin) {
+        if (pin.name_without_dot_or_underscore) {
+            versions.set_from_views(pin.name, pin.version);
+        } else {
+            set_normalised_pin(versions, pin);
+        }
+    };
+    const auto set_other_line = [&](std::string_view line, std::size_t line_number) {
+        if (const std::optional<PlainPin> pin = plain_pin(line)) {  // continued, or with spaces or a comment
+            set_plain_pin(*pin);
             return;
         }
         const std::string entry = normalised_entry(requirements_file, line, line_number);
@@ -104,7 +110,8 @@ VersionsMap RequirementGenerator::read_requirements_versions(const std::filesyst
         } catch (const ValueError&) {
             entry_failure = std::current_exception();
         }
-    });
+    };
+    for_each_pin_or_logical_line(content, set_plain_pin, set_other_line);
     if (entry_failure) std::rethrow_exception(entry_failure);
     return versions;
 }

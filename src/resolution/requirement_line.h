@@ -2,6 +2,7 @@
 // requirements files, in one normal form.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,12 @@ public:
     std::optional<Line> take(std::string_view physical);
     // The logical line left open by a final "\", if any.
     std::optional<Line> finish() const;
+
+    // True while a line ending with "\" waits for the next kept line.
+    bool continuing() const { return continuing_; }
+    // Counts a physical line the caller took as a whole logical line itself
+    // (only while not continuing), so the numbers of later lines stay right.
+    void count_taken_line() { ++number_; }
 
 private:
     std::string continued_;  // the text so far of a line ending with "\"
@@ -86,5 +93,109 @@ struct PlainPin {
 // caller may skip it. Every other line returns nothing and goes through
 // normalise_requirement, with its results and errors.
 std::optional<PlainPin> plain_pin(std::string_view line);
+
+namespace plain_pin_detail {
+
+// The bytes of a plain name: letters and digits may stand anywhere, "-"
+// only inside, "." and "_" only inside and make a name that normalising
+// changes. One table look-up a byte keeps the scan of a resolved file cheap.
+enum NameByte : unsigned char { NOT_NAME = 0, ALNUM = 1, DASH = 2, DOT_OR_UNDERSCORE = 4 };
+inline constexpr std::array<unsigned char, 256> NAME_BYTES = [] {
+    std::array<unsigned char, 256> bytes{};
+    for (int c = 0; c < 256; ++c) {
+        if (text::is_ascii_alnum(static_cast<char>(c))) bytes[c] = ALNUM;
+    }
+    bytes['-'] = DASH;
+    bytes['.'] = bytes['_'] = DOT_OR_UNDERSCORE;
+    return bytes;
+}();
+
+inline unsigned char name_byte(char c) { return NAME_BYTES[static_cast<unsigned char>(c)]; }
+
+// The scans below stop at the first byte that cannot continue a name or a
+// version, and NUL continues neither: in text that ends with a NUL (what
+// std::string::c_str() gives), `at_end` may answer false throughout and save
+// the bounds check of every byte. Bounded text passes its real end test.
+
+// Where the plain release number that starts at `from` ends: runs of 1 to
+// MOST_DIGITS digits joined by single "."; `from` when there is none.
+// Checked while scanning for the end, which a separate check of the found
+// text would cost a second pass for.
+template <typename AtEnd>
+const char* plain_release_end(const char* from, AtEnd at_end) {
+    constexpr std::ptrdiff_t MOST_DIGITS = 19;  // always fits a 64-bit number
+    const char* number = from;                  // where the number being read starts
+    const char* at = from;
+    for (; !at_end(at); ++at) {
+        if (text::is_ascii_digit(*at)) continue;
+        if (*at != '.' || at == number) break;  // not a version byte, or a number missing
+        if (at - number > MOST_DIGITS) return from;
+        number = at + 1;
+    }
+    if (at == number || at - number > MOST_DIGITS) return from;  // no last number, or a long one
+    return at;
+}
+
+// The plain pin that starts at `name`, by the rules of plain_pin, when the
+// byte after its version is one that cannot continue it (or there is none).
+template <typename AtEnd>
+std::optional<PlainPin> leading_plain_pin(const char* const name, AtEnd at_end) {
+    // The name runs up to the first byte that cannot be in one, which must
+    // start the "==": the name before the line's first "==" is then all name bytes.
+    // Names of letters, digits and "-" are read by the first loop alone.
+    const char* at = name;
+    while (!at_end(at) && (name_byte(*at) & (ALNUM | DASH)) != 0) ++at;
+    const char* const before_dot_or_underscore = at;
+    while (!at_end(at) && name_byte(*at) != NOT_NAME) ++at;
+    if (at == name || at_end(at) || at[0] != '=' || at_end(at + 1) || at[1] != '=') return std::nullopt;
+    if (name_byte(*name) != ALNUM || name_byte(at[-1]) != ALNUM) return std::nullopt;
+    const char* const version = at + 2;
+    const char* const version_end = plain_release_end(version, at_end);
+    if (version_end == version) return std::nullopt;
+    return PlainPin{{name, at}, {version, version_end}, before_dot_or_underscore == at};
+}
+
+}  // namespace plain_pin_detail
+
+// The logical lines of for_each_logical_requirement_line, in file order:
+// a physical line that is plainly a pin as a whole (not inside a continued
+// line) goes to `pin(PlainPin)`, every other logical line to
+// `line(text, line_number)`. Exists for the reader of resolved files: one
+// scan of such a line finds both its end and its two parts, where the general
+// path splits, strips, searches it for comments and backslashes and then scans
+// it again. Anything unusual on a line (space, comment, marker, "\", a
+// version beyond plain release numbers) sends it down the general path.
+// Taken as a std::string: its terminating NUL ends the scans of the last line.
+template <typename OnPin, typename OnLine>
+void for_each_pin_or_logical_line(const std::string& content, OnPin&& pin, OnLine&& line) {
+    const auto never_at_end = [](const char*) { return false; };  // content ends with a NUL
+    LogicalLineJoiner joiner;
+    for (std::size_t at = 0; at < content.size();) {
+        if (!joiner.continuing()) {
+            if (const std::optional<PlainPin> plain = plain_pin_detail::leading_plain_pin(&content[at], never_at_end)) {
+                const std::size_t end = static_cast<std::size_t>(plain->version.data() - content.data()) +
+                                        plain->version.size();
+                const std::size_t line_break = end == content.size() ? 0
+                                               : content[end] == '\n' ? 1
+                                                                       : text::line_break_length(content, end);
+                if (end == content.size() || line_break != 0) {
+                    joiner.count_taken_line();
+                    pin(*plain);
+                    at = end + line_break;
+                    continue;
+                }
+            }
+        }
+        const text::LineBreak next = text::find_line_break(content, at);
+        const std::string_view physical(content.data() + at, next.at - at);
+        if (const std::optional<LogicalLineJoiner::Line> logical = joiner.take(physical)) {
+            line(logical->text, logical->line_number);
+        }
+        at = next.at + next.length;
+    }
+    if (const std::optional<LogicalLineJoiner::Line> logical = joiner.finish()) {
+        line(logical->text, logical->line_number);
+    }
+}
 
 }  // namespace quorl

@@ -24,9 +24,29 @@ public:
         }
     }
 
+    // find() for a key the caller adds when it is absent, with one probe:
+    // the position `is_key` accepts, else nothing once `add()` has returned
+    // the new key's position, which is stored in the free slot the probe
+    // ended at. The table grows before the probe, so an `add` that throws
+    // leaves the index as it was.
+    template <typename IsKey, typename Add>
+    std::optional<std::size_t> find_or_add(std::size_t hash, IsKey is_key, Add add) {
+        make_room_for_one_more();
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t at = hash & mask;
+        for (; slots_[at].position_plus_one != 0; at = (at + 1) & mask) {
+            const Slot& slot = slots_[at];
+            if (slot.hash == hash && is_key(slot.position_plus_one - 1)) return slot.position_plus_one - 1;
+        }
+        const std::size_t position = add();
+        slots_[at] = {hash, position + 1};
+        ++size_;
+        return std::nullopt;
+    }
+
     // Stores `position` under `hash`; the caller has found its key absent.
     void insert(std::size_t hash, std::size_t position) {
-        if (2 * (size_ + 1) > slots_.size()) rehash(slots_.empty() ? 16 : 2 * slots_.size());
+        make_room_for_one_more();
         place(hash, position + 1);
         ++size_;
     }
@@ -43,6 +63,10 @@ private:
         std::size_t hash = 0;
         std::size_t position_plus_one = 0;  // 0: empty
     };
+
+    void make_room_for_one_more() {
+        if (2 * (size_ + 1) > slots_.size()) rehash(slots_.empty() ? 16 : 2 * slots_.size());
+    }
 
     // At most half the slots are taken, so a free one is always found.
     void place(std::size_t hash, std::size_t position_plus_one) {

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -26,6 +30,24 @@ public:
             return;
         }
         append(hash, std::move(key), std::move(value));
+    }
+
+    // set() for text keys and values given as views, for readers that insert
+    // thousands of them: the key is built only when it is new, and then in
+    // place, and an old value is overwritten in its own storage. The hash of
+    // a view is that of the string it shows.
+    void set_from_views(std::string_view key, std::string_view value)
+        requires(std::is_same_v<K, std::string> && std::is_same_v<V, std::string> &&
+                 std::is_same_v<Hash, std::hash<std::string>>)
+    {
+        const std::optional<std::size_t> at = index_.find_or_add(
+            std::hash<std::string_view>{}(key), [&](std::size_t position) { return entries_[position].first == key; },
+            [&] {
+                entries_.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
+                                      std::forward_as_tuple(value));
+                return entries_.size() - 1;
+            });
+        if (at) entries_[*at].second.assign(value);
     }
 
     // Room for `count` keys without growing (a file's line count, say).

@@ -67,26 +67,31 @@ inline constexpr std::array<bool, 256> LINE_BREAK_LEADS = [] {
 // The byte length of the line break that starts at `s[i]`, 0 if none.
 std::size_t line_break_length(std::string_view s, std::size_t i);
 
+// Where the first line break at or after `from` starts and its byte length
+// (s.size() and 0 when none follows). Most bytes cannot start a break, so
+// one table look-up passes them inline.
+struct LineBreak {
+    std::size_t at;
+    std::size_t length;
+};
+inline LineBreak find_line_break(std::string_view s, std::size_t from) {
+    for (std::size_t i = from; i < s.size(); ++i) {
+        if (!LINE_BREAK_LEADS[static_cast<unsigned char>(s[i])]) continue;
+        if (const std::size_t length = line_break_length(s, i)) return {i, length};
+    }
+    return {s.size(), 0};
+}
+
 // The same lines as split_lines, handed to `visit` one by one without a copy
 // (a view into `s`). A template rather than a std::function: files of many
-// thousand lines pay the call per line, and most bytes cannot start a break,
-// so one table look-up passes them inline.
+// thousand lines pay the call per line.
 template <typename Visit>
 void for_each_line(std::string_view s, Visit&& visit) {
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        if (!LINE_BREAK_LEADS[static_cast<unsigned char>(s[i])]) {
-            ++i;
-        } else if (const std::size_t length = line_break_length(s, i)) {
-            visit(s.substr(start, i - start));
-            i += length;
-            start = i;
-        } else {
-            ++i;
-        }
+    for (std::size_t start = 0; start < s.size();) {
+        const LineBreak next = find_line_break(s, start);
+        visit(s.substr(start, next.at - start));
+        start = next.at + next.length;
     }
-    if (start < s.size()) visit(s.substr(start));
 }
 
 // Strips what Python's str.strip() strips from UTF-8 text: every character

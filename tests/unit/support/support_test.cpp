@@ -57,6 +57,22 @@ TEST(OrderedMapTest, KeysOfOneHashAreKeptApart) {
     EXPECT_FALSE(map.contains("41"));
 }
 
+// The insertion from views must leave the map as set() does, through
+// growth of the table, keys on the heap and replaced values.
+TEST(OrderedMapTest, SetFromViewsAgreesWithSet) {
+    const auto key_of = [](int i) { return "name-" + std::to_string(i) + (i % 3 == 0 ? std::string(20, 'x') : ""); };
+    OrderedMap<std::string, std::string> by_set;
+    OrderedMap<std::string, std::string> by_views;
+    for (int i = 0; i < 100; ++i) {
+        by_set.set(key_of(i % 70), std::to_string(i));
+        by_views.set_from_views(key_of(i % 70), std::to_string(i));
+    }
+    EXPECT_EQ(by_views, by_set);
+    EXPECT_EQ(by_views.size(), 70u);
+    ASSERT_NE(by_views.find(key_of(3)), nullptr);
+    EXPECT_EQ(*by_views.find(key_of(3)), "73");
+}
+
 TEST(UrlCredentialsTest, SplitsUserInfoAsPipReadsIt) {
     struct Case {
         const char* url;
