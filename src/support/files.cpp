@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -141,10 +142,14 @@ std::string read(const std::filesystem::path& path, std::size_t max_bytes) {
     const FileDescriptor file(open_waiting(path, O_RDONLY));
     if (!file.is_open()) throw OsError(os_message("cannot open", path, errno));
     struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        throw OsError(os_message("cannot read", path, EISDIR));
-    }
+    const bool known = ::fstat(file.get(), &info) == 0;
+    if (known && S_ISDIR(info.st_mode)) throw OsError(os_message("cannot read", path, EISDIR));
     std::string content;
+    // A regular file's size is known: room for it at once spares copying
+    // the content as it grows (one byte more, to see the end in one read).
+    if (known && S_ISREG(info.st_mode) && info.st_size > 0) {
+        content.reserve(std::min(static_cast<std::size_t>(info.st_size), max_bytes) + 1);
+    }
     char buffer[1 << 16];
     while (true) {
         const ssize_t got = ::read(file.get(), buffer, sizeof buffer);

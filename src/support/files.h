@@ -13,9 +13,14 @@ namespace quorl::files {
 // True for a regular file this process may execute.
 bool is_executable(const std::filesystem::path& path);
 
+// What read() takes at most unless told otherwise: far more than any
+// requirements, exclude or report file holds, and a bound on the memory a
+// device or a FIFO given in place of one can take.
+inline constexpr std::size_t MAX_READ_BYTES = std::size_t{256} << 20;
+
 // The whole content of a regular file, as bytes. A file longer than
 // `max_bytes` is an OsError naming the path and the bound.
-std::string read(const std::filesystem::path& path, std::size_t max_bytes = SIZE_MAX);
+std::string read(const std::filesystem::path& path, std::size_t max_bytes = MAX_READ_BYTES);
 
 // Writes `content` as the new content of `path`, as a careful in-place
 // editor does:
