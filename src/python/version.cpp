@@ -1,7 +1,5 @@
 #include "python/version.h"
 
-#include <algorithm>
-
 #include "support/text.h"
 
 namespace quorl {
@@ -373,20 +371,10 @@ bool version_satisfies(const Version& version, const VersionClause& clause) {
 }
 
 std::size_t plain_release_numbers(std::string_view text) {
-    constexpr std::size_t MAX_DIGITS = 19;
+    const char* const end = text.data() + text.size();
     std::size_t numbers = 0;
-    std::size_t digits = 0;
-    for (const char c : text) {
-        if (text::is_ascii_digit(c)) {
-            if (++digits > MAX_DIGITS) return 0;
-        } else if (c == '.' && digits > 0) {
-            ++numbers;
-            digits = 0;
-        } else {
-            return 0;
-        }
-    }
-    return digits == 0 ? 0 : numbers + 1;  // empty, or ending in "."
+    if (plain_release_end(text.data(), [end](const char* at) { return at == end; }, &numbers) != end) return 0;
+    return numbers;
 }
 
 }  // namespace quorl

@@ -3,11 +3,14 @@
 // whether a version satisfies one "<op><version>" clause.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/text.h"
 
 namespace quorl {
 
@@ -40,10 +43,35 @@ struct Version {
 // in 64 bits.
 std::optional<Version> parse_version(std::string_view text);
 
-// How many release numbers `text` has when it is exactly "N(.N)*" with at
-// most 19 digits in each N (so that every number fits in 64 bits), else 0.
-// Such a version is accepted as written by every operator but "===", which
-// lets the common cases skip the general parser.
+// Where the plain release number that starts at `from` ends: runs of 1 to
+// 19 digits (so that every number fits in 64 bits) joined by single ".";
+// `from` when there is none; with `numbers`, it receives how many numbers
+// there are. `at_end(at)` tells where the text ends; in text
+// that ends with a NUL (std::string::c_str()) it may answer false throughout,
+// since NUL continues no number. Checked while scanning for the end, which a
+// separate check of the found text would cost a second pass for.
+template <typename AtEnd>
+const char* plain_release_end(const char* from, AtEnd at_end, std::size_t* numbers = nullptr) {
+    constexpr std::ptrdiff_t MOST_DIGITS = 19;  // always fits a 64-bit number
+    const char* number = from;                  // where the number being read starts
+    const char* at = from;
+    std::size_t dots = 0;
+    for (; !at_end(at); ++at) {
+        if (text::is_ascii_digit(*at)) continue;
+        if (*at != '.' || at == number) break;  // not a version byte, or a number missing
+        if (at - number > MOST_DIGITS) return from;
+        number = at + 1;
+        ++dots;
+    }
+    if (at == number || at - number > MOST_DIGITS) return from;  // no last number, or a long one
+    if (numbers) *numbers = dots + 1;
+    return at;
+}
+
+// How many release numbers `text` has when it is exactly such a plain
+// release number "N(.N)*", else 0. Such a version is accepted as written by
+// every operator but "===", which lets the common cases skip the general
+// parser.
 std::size_t plain_release_numbers(std::string_view text);
 
 // The normal form of a version ("1!2.0rc1.post3.dev4+ubuntu.1"): what

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "python/version.h"
 #include "support/text.h"
 
 namespace quorl {
@@ -116,25 +117,6 @@ inline unsigned char name_byte(char c) { return NAME_BYTES[static_cast<unsigned 
 // version, and NUL continues neither: in text that ends with a NUL (what
 // std::string::c_str() gives), `at_end` may answer false throughout and save
 // the bounds check of every byte. Bounded text passes its real end test.
-
-// Where the plain release number that starts at `from` ends: runs of 1 to
-// MOST_DIGITS digits joined by single "."; `from` when there is none.
-// Checked while scanning for the end, which a separate check of the found
-// text would cost a second pass for.
-template <typename AtEnd>
-const char* plain_release_end(const char* from, AtEnd at_end) {
-    constexpr std::ptrdiff_t MOST_DIGITS = 19;  // always fits a 64-bit number
-    const char* number = from;                  // where the number being read starts
-    const char* at = from;
-    for (; !at_end(at); ++at) {
-        if (text::is_ascii_digit(*at)) continue;
-        if (*at != '.' || at == number) break;  // not a version byte, or a number missing
-        if (at - number > MOST_DIGITS) return from;
-        number = at + 1;
-    }
-    if (at == number || at - number > MOST_DIGITS) return from;  // no last number, or a long one
-    return at;
-}
 
 // The plain pin that starts at `name`, by the rules of plain_pin, when the
 // byte after its version is one that cannot continue it (or there is none).
