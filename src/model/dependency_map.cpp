@@ -4,6 +4,8 @@
 #include "model/dependency_map.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "model/dependency_sub_graph.h"
 #include "support/errors.h"
@@ -66,7 +68,7 @@ std::vector<Package> DependencyMap::packages() const {
 }
 
 bool DependencyMap::contains(const Package& package) const {
-    return index_.count(package) != 0;
+    return find(package).has_value();
 }
 
 std::vector<Package> DependencyMap::get(const Package& package) const {
@@ -103,18 +105,19 @@ void DependencyMap::remove_package(const Package& package) {
 // --- internals --------------------------------------------------------------
 
 std::optional<DependencyMap::Id> DependencyMap::find(const Package& package) const {
-    auto found = index_.find(package);
-    if (found == index_.end()) return std::nullopt;
-    return found->second;
+    const std::optional<std::size_t> found =
+        index_.find(package.hash(), [&](std::size_t id) { return nodes_[id].package == package; });
+    if (!found) return std::nullopt;
+    return static_cast<Id>(*found);
 }
 
 DependencyMap::Id DependencyMap::intern(const Package& package) {
-    auto [found, inserted] = index_.try_emplace(package, static_cast<Id>(nodes_.size()));
-    if (inserted) {
-        nodes_.push_back(Node{package, {}});
-        by_name_[package.name()].push_back(found->second);
-    }
-    return found->second;
+    if (const std::optional<Id> found = find(package)) return *found;
+    const Id id = static_cast<Id>(nodes_.size());
+    nodes_.push_back(Node{package, {}});
+    index_.insert(package.hash(), id);
+    by_name_[package.name()].push_back(id);
+    return id;
 }
 
 bool DependencyMap::text_less(Id a, Id b) const {
@@ -180,6 +183,11 @@ namespace {
 // without a call to memcmp.
 std::uint64_t text_prefix(std::string_view text, std::size_t offset) {
     std::uint64_t prefix = 0;
+    if (offset + 8 <= text.size()) {
+        // Eight bytes at once: the byte loop below cost most of the ranking.
+        std::memcpy(&prefix, text.data() + offset, 8);
+        return std::endian::native == std::endian::little ? __builtin_bswap64(prefix) : prefix;
+    }
     for (std::size_t i = 0; i < 8; ++i) {
         const std::size_t at = offset + i;
         const unsigned char byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
@@ -228,7 +236,7 @@ void DependencyMap::reserve(std::size_t keys) {
 
 void DependencyMap::check_base_packages() const {
     for (const Node& node : nodes_) {
-        if (node.package.has_extras() && !index_.count(node.package.base())) {
+        if (node.package.has_extras() && !contains(node.package.base())) {
             throw ValueError("Missing base dependencies for package " + node.package.to_string() +
                              ".");
         }
@@ -242,10 +250,7 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
     std::vector<Node> kept;
     kept.reserve(nodes_.size());
     for (Id id = 0; id < nodes_.size(); ++id) {
-        if (doomed[id]) {
-            index_.erase(nodes_[id].package);
-            continue;
-        }
+        if (doomed[id]) continue;
         renumber[id] = static_cast<Id>(kept.size());
         kept.push_back(std::move(nodes_[id]));
     }
@@ -258,11 +263,15 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
         node.dependencies = std::move(survivors);  // renumbering keeps the text order
     }
     nodes_ = std::move(kept);
-    for (auto& entry : index_) entry.second = renumber[entry.second];
-    // Rebuilt rather than renumbered: a name may have been viewed in a
-    // package that is gone now.
+    // Both rebuilt rather than renumbered: the hash index cannot drop a key,
+    // and a name may have been viewed in a package that is gone now.
+    index_ = HashIndex();
+    index_.reserve(nodes_.size());
     by_name_.clear();
-    for (Id id = 0; id < nodes_.size(); ++id) by_name_[nodes_[id].package.name()].push_back(id);
+    for (Id id = 0; id < nodes_.size(); ++id) {
+        index_.insert(nodes_[id].package.hash(), id);
+        by_name_[nodes_[id].package.name()].push_back(id);
+    }
 }
 
 }  // namespace quorl

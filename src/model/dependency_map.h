@@ -30,6 +30,7 @@
 
 #include "model/installed_requirements.h"
 #include "model/package.h"
+#include "support/hash_index.h"
 #include "support/ordered_map.h"
 
 namespace quorl {
@@ -246,7 +247,10 @@ private:
                                                          std::optional<int> max_depth) const;
 
     std::vector<Node> nodes_;                                  // key order; id = position
-    std::unordered_map<Package, Id> index_;                    // key -> id
+    // key -> id, over the nodes' own packages: a node-based map of copies
+    // allocated once per key, and the environment's map has tens of
+    // thousands of them.
+    HashIndex index_;
     // name -> ids, key order. The names are views into the keys' own
     // packages, whose parts live as long as some node holds them.
     std::unordered_map<std::string_view, std::vector<Id>> by_name_;
