@@ -10,6 +10,7 @@
 #include "model/dependency_map.h"
 #include "python/environment_reader.h"
 #include "support/errors.h"
+#include "support/hash_index.h"
 #include "support/logging.h"
 #include "support/ordered_set.h"
 
@@ -140,11 +141,17 @@ struct ParsedEnvironment {
                                                first_requirement[distribution + 1] - first_requirement[distribution]);
     }
 
+    // The distribution of canonical name `key`.
+    std::optional<std::size_t> find(std::string_view key) const {
+        return by_key.find(std::hash<std::string_view>{}(key),
+                           [&](std::size_t i) { return distributions[i].key == key; });
+    }
+
     DeclaredRequirementReader reader;  // owns what the requirements share
     std::vector<Distribution> distributions;
     std::vector<DeclaredRequirement> requirements;
     std::vector<std::size_t> first_requirement;  // per distribution, and the end
-    std::unordered_map<std::string_view, std::size_t> by_key;
+    HashIndex by_key;  // over the distributions' keys: no node to make and free per distribution
 };
 
 void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& parsed) {
@@ -160,7 +167,9 @@ void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& pars
     parsed.first_requirement.reserve(parsed.distributions.size() + 1);
     parsed.by_key.reserve(parsed.distributions.size());
     parsed.reader.reserve(parsed.distributions.size());
-    for (std::size_t i = 0; i < parsed.distributions.size(); ++i) parsed.by_key.emplace(parsed.distributions[i].key, i);
+    for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
+        parsed.by_key.insert(std::hash<std::string_view>{}(parsed.distributions[i].key), i);
+    }
 }
 
 void read_environment(const EnvironmentReader& reader, ParsedEnvironment& parsed, InstalledRequirements* installed) {
@@ -209,7 +218,7 @@ void add_direct_dependencies(DependencyMap& map, const ParsedEnvironment& parsed
     // A dependency "b[x]" needs the key b even when b is not installed.
     std::unordered_set<std::string> added;
     for (const Package& dependency : with_extras) {
-        if (!parsed.by_key.count(dependency.name()) && added.insert(dependency.name()).second) {
+        if (!parsed.find(dependency.name()) && added.insert(dependency.name()).second) {
             map._add_dependencies(dependency.base(), {});
         }
     }
@@ -220,12 +229,12 @@ void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, E
         // A key with extras is a dependency "b[x]"; the extras of b come with b's own key.
         if (package.has_extras()) continue;
         // Every key is canonical already: a distribution's key or a requirement's canonical name.
-        const auto found = parsed.by_key.find(package.name());
-        if (found == parsed.by_key.end()) {
+        const std::optional<std::size_t> found = parsed.find(package.name());
+        if (!found) {
             log::warning("Package " + package.name() + " not found when fetching extras.");
             continue;
         }
-        for (const ExtraList& list : extra_lists(parsed.requirements_of(found->second))) {
+        for (const ExtraList& list : extra_lists(parsed.requirements_of(*found))) {
             note_extras_dependencies(list.requirements, with_extras);
             map._add_dependencies(Package::from_canonical_name(package.name(), {std::string(list.extra)}),
                                   list.requirements);

@@ -16,6 +16,7 @@
 #include "python/metadata_prefetch.h"
 #include "python/python_environment.h"
 #include "support/errors.h"
+#include "support/hash_index.h"
 #include "support/logging.h"
 #include "support/text.h"
 
@@ -159,20 +160,23 @@ std::vector<Entry> entries_in_name_order(const MetadataDirectory& directory) {
 class FoundDistributions {
 public:
     void add(Distribution distribution) {
-        const auto [first, inserted] = first_by_key_.emplace(distribution.key, distributions_.size());
-        if (!inserted) {
-            const Distribution& winner = distributions_[first->second];
+        const std::size_t hash = std::hash<std::string>{}(distribution.key);
+        const std::optional<std::size_t> first =
+            first_by_key_.find(hash, [&](std::size_t i) { return distributions_[i].key == distribution.key; });
+        if (first) {
+            const Distribution& winner = distributions_[*first];
             log::warning("Distribution " + distribution.name + " at " + distribution.location +
                          " is shadowed by " + winner.name + " at " + winner.location + ", which is found first");
             return;
         }
+        first_by_key_.insert(hash, distributions_.size());
         distributions_.push_back(std::move(distribution));
     }
     std::vector<Distribution> sorted() && { return sorted_by_key(std::move(distributions_)); }
 
 private:
     std::vector<Distribution> distributions_;
-    std::unordered_map<std::string, std::size_t> first_by_key_;
+    HashIndex first_by_key_;  // over the keys above: no copy of each key in a node of its own
 };
 
 // Reads the entries of one directory, their METADATA through `prefetch`.
