@@ -71,6 +71,11 @@ bool DependencyMap::contains(const Package& package) const {
     return find(package).has_value();
 }
 
+Package DependencyMap::package_named(std::string name) const {
+    if (const std::optional<Id> id = find_base(name)) return nodes_[*id].package;
+    return Package::from_canonical_name(std::move(name));
+}
+
 std::vector<Package> DependencyMap::get(const Package& package) const {
     return to_packages(SubGraph(*this).get(package));
 }
@@ -111,6 +116,15 @@ std::optional<DependencyMap::Id> DependencyMap::find(const Package& package) con
     return static_cast<Id>(*found);
 }
 
+std::optional<DependencyMap::Id> DependencyMap::find_base(std::string_view name) const {
+    if (const auto same_name = by_name_.find(name); same_name != by_name_.end()) {
+        for (const Id id : same_name->second) {
+            if (!nodes_[id].package.has_extras()) return id;
+        }
+    }
+    return std::nullopt;
+}
+
 DependencyMap::Id DependencyMap::intern(const Package& package) {
     if (const std::optional<Id> found = find(package)) return *found;
     const Id id = static_cast<Id>(nodes_.size());
@@ -143,11 +157,10 @@ std::optional<DependencyMap::Id> DependencyMap::check_addable(const Package& pac
         throw ValueError("Cannot add dependencies for a package with multiple extras.");
     }
     if (!package.has_extras()) return std::nullopt;
-    const Package base = package.base();
-    const std::optional<Id> base_id = find(base);
+    const std::optional<Id> base_id = find_base(package.name());
     if (!base_id) {
         throw ValueError("Package " + package.to_string() + " has extras but no base package " +
-                         base.to_string() + " in the dependency map.");
+                         package.base().to_string() + " in the dependency map.");
     }
     return base_id;
 }
@@ -236,7 +249,7 @@ void DependencyMap::reserve(std::size_t keys) {
 
 void DependencyMap::check_base_packages() const {
     for (const Node& node : nodes_) {
-        if (node.package.has_extras() && !contains(node.package.base())) {
+        if (node.package.has_extras() && !find_base(node.package.name())) {
             throw ValueError("Missing base dependencies for package " + node.package.to_string() +
                              ".");
         }

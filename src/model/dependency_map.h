@@ -64,6 +64,11 @@ public:
     // All keys in key order (position of first insertion).
     std::vector<Package> packages() const;
     bool contains(const Package& package) const;
+    // The key without extras of canonical name `name` when there is one,
+    // else a new package of that name: a caller that holds only a name
+    // then shares the key's parts instead of making a copy to compare
+    // and free.
+    Package package_named(std::string name) const;
     std::size_t size() const { return nodes_.size(); }
 
     // The dependencies of `package`, sorted by text form: its own set when it
@@ -215,6 +220,9 @@ private:
     };
 
     std::optional<Id> find(const Package& package) const;
+    // The key package.base() of any package named `name`, found without
+    // making that package.
+    std::optional<Id> find_base(std::string_view name) const;
     Id intern(const Package& package);
     bool text_less(Id a, Id b) const;
     void sort_by_text(std::vector<Id>& ids) const;

@@ -44,7 +44,7 @@ void DependencyMap::SubGraph::reach_from(const std::vector<Package>& roots) {
     // stands for.
     auto reach_relatives = [&](const Package& package) {
         if (!package.has_extras()) return;
-        if (const std::optional<Id> base = map_.find(package.base())) reach(*base);
+        if (const std::optional<Id> base = map_.find_base(package.name())) reach(*base);
         if (package.extras().size() < 2) return;
         for (const std::string& extra : package.extras()) {
             if (const std::optional<Id> variant = map_.find(Package(package.name(), {extra}))) reach(*variant);
@@ -115,7 +115,7 @@ std::optional<DependencyMap::Id> DependencyMap::SubGraph::find(const Package& pa
 std::optional<DependencyMap::Id> DependencyMap::SubGraph::inherited_base(Id id) const {
     const Package& package = map_.nodes_[id].package;
     if (!united_with_base_ || package.extras().size() != 1) return std::nullopt;
-    return map_.find(package.base());
+    return map_.find_base(package.name());
 }
 
 // Whether the set differs from the map's own: a base package's set that it

@@ -213,7 +213,7 @@ void add_direct_dependencies(DependencyMap& map, const ParsedEnvironment& parsed
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
         direct_dependencies(parsed.requirements_of(i), dependencies);
         note_extras_dependencies(dependencies, with_extras);
-        map._add_dependencies(Package::from_canonical_name(parsed.distributions[i].key), dependencies);
+        map._add_dependencies(map.package_named(parsed.distributions[i].key), dependencies);
     }
     // A dependency "b[x]" needs the key b even when b is not installed.
     std::unordered_set<std::string> added;
