@@ -184,9 +184,28 @@ std::size_t count_requirement_run(std::string_view text, std::size_t from) {
 // skipped without their values being copied.
 enum class Field { Skipped, Name, Version, RequiresDist };
 
-// `name` spelled as tools write it, or in any other case.
-bool is_header(std::string_view name, std::string_view header) {
-    return name == header || text::equals_ignoring_case(name, header);
+// `name` spelled as tools write it, or in any other case. The spelling is
+// compared at its fixed length, which the compiler does inline, not
+// through a call to memcmp at every Requires-Dist line.
+template <std::size_t N>
+bool is_header(std::string_view name, const char (&header)[N]) {
+    constexpr std::size_t length = N - 1;
+    if (name.size() != length) return false;
+    return std::memcmp(name.data(), header, length) == 0 ||
+           text::equals_ignoring_case(name, std::string_view(header, length));
+}
+
+// Whether text::strip would keep `c` at either end: every byte it strips
+// is at most a space.
+bool kept_by_strip(char c) { return static_cast<unsigned char>(c) > ' '; }
+
+// A value stripped. Tools write one space after the colon and none at the
+// end, so most values need only that space taken off; the others go
+// through the full strip.
+std::string_view stripped_value(std::string_view value) {
+    if (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+    if (!value.empty() && kept_by_strip(value.front()) && kept_by_strip(value.back())) return value;
+    return text::strip(value);
 }
 
 // Which field header `name` fills. Most lines are of headers the tool skips:
@@ -250,7 +269,7 @@ MetadataHeaders parse_metadata_headers(std::string_view text) {
         const std::string_view first = line.substr(colon + 1);
         if (!lines.continues()) {
             // Most lines are of skipped headers: their values are not even stripped.
-            if (used) store(headers, field, text::strip(first));
+            if (used) store(headers, field, stripped_value(first));
             continue;
         }
         // Folded over several lines: the line breaks are dropped.
