@@ -4,10 +4,9 @@
 #include "model/dependency_map.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
 #include "model/dependency_sub_graph.h"
+#include "python/canonical_name.h"
 #include "support/errors.h"
 
 namespace quorl {
@@ -189,28 +188,6 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
     set = std::move(merged);
 }
 
-namespace {
-
-// Eight bytes of `text` from `offset` as a big-endian number, zero-padded:
-// numbers compare as the bytes do, so most pairs of texts are ordered
-// without a call to memcmp.
-std::uint64_t text_prefix(std::string_view text, std::size_t offset) {
-    std::uint64_t prefix = 0;
-    if (offset + 8 <= text.size()) {
-        // Eight bytes at once: the byte loop below cost most of the ranking.
-        std::memcpy(&prefix, text.data() + offset, 8);
-        return std::endian::native == std::endian::little ? __builtin_bswap64(prefix) : prefix;
-    }
-    for (std::size_t i = 0; i < 8; ++i) {
-        const std::size_t at = offset + i;
-        const unsigned char byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
-        prefix = prefix << 8 | byte;
-    }
-    return prefix;
-}
-
-}  // namespace
-
 // One sort of all keys by text ranks them; each set is then sorted by rank,
 // an integer compare. Texts are first ordered by their first sixteen bytes
 // (zero-padded), then in full where those are equal.
@@ -226,7 +203,7 @@ void DependencyMap::restore_text_order() {
     texts.reserve(nodes_.size());
     for (Id id = 0; id < nodes_.size(); ++id) {
         const std::string_view text = nodes_[id].package.to_string();
-        texts.push_back({text_prefix(text, 0), text_prefix(text, 8), text, id});
+        texts.push_back({name_prefix(text, 0), name_prefix(text, 8), text, id});
     }
     std::sort(texts.begin(), texts.end(), [this](const Text& a, const Text& b) {
         if (a.head != b.head) return a.head < b.head;
