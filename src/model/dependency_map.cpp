@@ -94,11 +94,7 @@ void DependencyMap::remove_package(const Package& package) {
     if (const std::optional<Id> id = find(package)) doomed_ids.push_back(*id);
     // A base package takes its extras variants with it: every key of the same
     // name includes it, so the name index lists exactly them.
-    if (!package.has_extras()) {
-        if (auto same_name = by_name_.find(package.name()); same_name != by_name_.end()) {
-            for (const Id id : same_name->second) doomed_ids.push_back(id);
-        }
-    }
+    if (!package.has_extras()) for_each_named(package.name(), [&](Id id) { doomed_ids.push_back(id); });
     // By invariant 1 a package that is not a key is in no set either.
     if (doomed_ids.empty()) return;
     std::vector<char> doomed(nodes_.size(), 0);
@@ -116,12 +112,28 @@ std::optional<DependencyMap::Id> DependencyMap::find(const Package& package) con
 }
 
 std::optional<DependencyMap::Id> DependencyMap::find_base(std::string_view name) const {
-    if (const auto same_name = by_name_.find(name); same_name != by_name_.end()) {
-        for (const Id id : same_name->second) {
-            if (!nodes_[id].package.has_extras()) return id;
-        }
+    for (Id id = first_named(name); id != NO_ID; id = nodes_[id].next_same_name) {
+        if (!nodes_[id].package.has_extras()) return id;
     }
     return std::nullopt;
+}
+
+DependencyMap::Id DependencyMap::first_named(std::string_view name) const {
+    const std::optional<std::size_t> found = by_name_.find(
+        std::hash<std::string_view>{}(name), [&](std::size_t id) { return nodes_[id].package.name() == name; });
+    return found ? static_cast<Id>(*found) : NO_ID;
+}
+
+void DependencyMap::index_name(Id id) {
+    const std::string& name = nodes_[id].package.name();
+    const Id first = first_named(name);
+    if (first == NO_ID) {
+        by_name_.insert(std::hash<std::string_view>{}(name), id);
+        nodes_[id].last_same_name = id;
+        return;
+    }
+    nodes_[nodes_[first].last_same_name].next_same_name = id;
+    nodes_[first].last_same_name = id;
 }
 
 DependencyMap::Id DependencyMap::intern(const Package& package) {
@@ -129,7 +141,7 @@ DependencyMap::Id DependencyMap::intern(const Package& package) {
     const Id id = static_cast<Id>(nodes_.size());
     nodes_.push_back(Node{package, {}});
     index_.insert(package.hash(), id);
-    by_name_[package.name()].push_back(id);
+    index_name(id);
     return id;
 }
 
@@ -257,10 +269,12 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
     // and a name may have been viewed in a package that is gone now.
     index_ = HashIndex();
     index_.reserve(nodes_.size());
-    by_name_.clear();
+    by_name_ = HashIndex();
+    by_name_.reserve(nodes_.size());
     for (Id id = 0; id < nodes_.size(); ++id) {
         index_.insert(nodes_[id].package.hash(), id);
-        by_name_[nodes_[id].package.name()].push_back(id);
+        nodes_[id].next_same_name = nodes_[id].last_same_name = NO_ID;
+        index_name(id);
     }
 }
 
