@@ -187,6 +187,11 @@ public:
         distributions_.push_back(std::move(distribution));
     }
     std::vector<Distribution> sorted() && { return sorted_by_key(std::move(distributions_)); }
+    // Room for `count` more: growing moved every distribution found so far.
+    void reserve_more(std::size_t count) {
+        distributions_.reserve(distributions_.size() + count);
+        first_by_key_.reserve(distributions_.size() + count);
+    }
 
 private:
     std::vector<Distribution> distributions_;
@@ -196,6 +201,7 @@ private:
 // Reads the entries of one directory, their METADATA through `prefetch`.
 void read_directory(int dir_fd, const std::string& path, const std::vector<Entry>& entries,
                     MetadataPrefetch& prefetch, FoundDistributions& found) {
+    found.reserve_more(entries.size());
     std::size_t dist_infos = 0;
     for (const Entry& entry : entries) {
         std::optional<HeaderRead> prefetched;
