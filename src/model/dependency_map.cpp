@@ -70,9 +70,9 @@ bool DependencyMap::contains(const Package& package) const {
     return find(package).has_value();
 }
 
-Package DependencyMap::package_named(std::string name) const {
+Package DependencyMap::package_named(std::string_view name) const {
     if (const std::optional<Id> id = find_base(name)) return nodes_[*id].package;
-    return Package::from_canonical_name(std::move(name));
+    return Package::from_canonical_name(std::string(name));
 }
 
 std::vector<Package> DependencyMap::get(const Package& package) const {

@@ -68,7 +68,7 @@ public:
     // else a new package of that name: a caller that holds only a name
     // then shares the key's parts instead of making a copy to compare
     // and free.
-    Package package_named(std::string name) const;
+    Package package_named(std::string_view name) const;
     std::size_t size() const { return nodes_.size(); }
 
     // The dependencies of `package`, sorted by text form: its own set when it

@@ -1,6 +1,7 @@
 // DependencyMap::from_installed and fetch_extras_for_installed_package: the
 // dependency map of the installed environment, read through an
 // EnvironmentReader.
+#include <algorithm>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -109,6 +110,9 @@ private:
 };
 
 std::vector<ExtraList> extra_lists(std::span<const DeclaredRequirement> requirements) {
+    // Most distributions declare no extra at all: nothing to gather then.
+    const auto names_extras = [](const DeclaredRequirement& requirement) { return requirement.extras_marker != nullptr; };
+    if (std::none_of(requirements.begin(), requirements.end(), names_extras)) return {};
     ExtraLists lists;
     for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.extras_marker) continue;
