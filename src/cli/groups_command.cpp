@@ -137,12 +137,14 @@ void print_title(StdoutWriter& out, const std::string& name) {
 }
 
 void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::optional<int> depth) {
-    std::string line;
+    // Each line goes into the output buffer in pieces, its indentation cut
+    // from one run of spaces: a line assembled first was copied twice.
+    std::string spaces;
     group_map.for_each_by_depth(depth, [&](std::size_t level, const Package& package) {
-        line.assign(2 * level, ' ');
-        line += "- ";
-        line += package.to_string();
-        out.line(line);
+        if (spaces.size() < 2 * level) spaces.resize(2 * level, ' ');
+        out.write(std::string_view(spaces).substr(0, 2 * level));
+        out.write("- ");
+        out.line(package.to_string());
     });
 }
 

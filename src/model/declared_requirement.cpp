@@ -42,13 +42,17 @@ DeclaredRequirement DeclaredRequirementReader::declared(std::string_view name, s
     }
     // Keyed by the name as written: most lines spell a name as the lines
     // before them did, and then it need not be made canonical again.
-    auto found = packages_.find(name);
-    if (found == packages_.end()) {
+    const std::size_t hash = std::hash<std::string_view>{}(name);
+    std::optional<std::size_t> found =
+        package_index_.find(hash, [&](std::size_t i) { return packages_[i].first == name; });
+    if (!found) {
         name_.assign(name);
         make_canonical(name_);
-        found = packages_.emplace(std::string(name), Package::from_canonical_name(name_)).first;
+        found = packages_.size();
+        packages_.emplace_back(std::string(name), Package::from_canonical_name(name_));
+        package_index_.insert(hash, *found);
     }
-    return {found->second, direct, extras_marker};
+    return {packages_[*found].second, direct, extras_marker};
 }
 
 // Null when the text is not a valid marker.

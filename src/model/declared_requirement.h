@@ -16,6 +16,7 @@
 #include "model/package.h"
 #include "python/environment_reader.h"
 #include "python/marker.h"
+#include "support/hash_index.h"
 
 namespace quorl {
 
@@ -52,7 +53,10 @@ public:
     DeclaredRequirement read(std::string_view line, const Distribution& distribution, std::string* specifier);
 
     // Room for about `names` distinct package names.
-    void reserve(std::size_t names) { packages_.reserve(names); }
+    void reserve(std::size_t names) {
+        packages_.reserve(names);
+        package_index_.reserve(names);
+    }
 
 private:
     struct TextHash {
@@ -70,7 +74,10 @@ private:
     const MarkerEnvironment& environment_;
     ByText<MarkerVerdict> verdicts_;           // by marker text; node addresses stay put
     std::deque<MarkerVerdict> other_verdicts_;  // of lines the general parser read
-    ByText<Package> packages_;                  // without extras, by name as written
+    // Packages without extras by name as written, found through the hash
+    // index: a node per name to make and to free cost more than the lookups.
+    std::vector<std::pair<std::string, Package>> packages_;
+    HashIndex package_index_;
     std::string name_;                          // reused for canonical names
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "model/dependency_sub_graph.h"
+#include "python/canonical_name.h"
 #include "support/errors.h"
 
 namespace quorl {
@@ -66,7 +67,12 @@ std::vector<Package> DependencyMap::packages() const {
 }
 
 bool DependencyMap::contains(const Package& package) const {
-    return index_.count(package) != 0;
+    return find(package).has_value();
+}
+
+Package DependencyMap::package_named(std::string_view name) const {
+    if (const std::optional<Id> id = find_base(name)) return nodes_[*id].package;
+    return Package::from_canonical_name(std::string(name));
 }
 
 std::vector<Package> DependencyMap::get(const Package& package) const {
@@ -88,11 +94,7 @@ void DependencyMap::remove_package(const Package& package) {
     if (const std::optional<Id> id = find(package)) doomed_ids.push_back(*id);
     // A base package takes its extras variants with it: every key of the same
     // name includes it, so the name index lists exactly them.
-    if (!package.has_extras()) {
-        if (auto same_name = by_name_.find(package.name()); same_name != by_name_.end()) {
-            for (const Id id : same_name->second) doomed_ids.push_back(id);
-        }
-    }
+    if (!package.has_extras()) for_each_named(package.name(), [&](Id id) { doomed_ids.push_back(id); });
     // By invariant 1 a package that is not a key is in no set either.
     if (doomed_ids.empty()) return;
     std::vector<char> doomed(nodes_.size(), 0);
@@ -103,18 +105,44 @@ void DependencyMap::remove_package(const Package& package) {
 // --- internals --------------------------------------------------------------
 
 std::optional<DependencyMap::Id> DependencyMap::find(const Package& package) const {
-    auto found = index_.find(package);
-    if (found == index_.end()) return std::nullopt;
-    return found->second;
+    const std::optional<std::size_t> found =
+        index_.find(package.hash(), [&](std::size_t id) { return nodes_[id].package == package; });
+    if (!found) return std::nullopt;
+    return static_cast<Id>(*found);
+}
+
+std::optional<DependencyMap::Id> DependencyMap::find_base(std::string_view name) const {
+    for (Id id = first_named(name); id != NO_ID; id = nodes_[id].next_same_name) {
+        if (!nodes_[id].package.has_extras()) return id;
+    }
+    return std::nullopt;
+}
+
+DependencyMap::Id DependencyMap::first_named(std::string_view name) const {
+    const std::optional<std::size_t> found = by_name_.find(
+        std::hash<std::string_view>{}(name), [&](std::size_t id) { return nodes_[id].package.name() == name; });
+    return found ? static_cast<Id>(*found) : NO_ID;
+}
+
+void DependencyMap::index_name(Id id) {
+    const std::string& name = nodes_[id].package.name();
+    const Id first = first_named(name);
+    if (first == NO_ID) {
+        by_name_.insert(std::hash<std::string_view>{}(name), id);
+        nodes_[id].last_same_name = id;
+        return;
+    }
+    nodes_[nodes_[first].last_same_name].next_same_name = id;
+    nodes_[first].last_same_name = id;
 }
 
 DependencyMap::Id DependencyMap::intern(const Package& package) {
-    auto [found, inserted] = index_.try_emplace(package, static_cast<Id>(nodes_.size()));
-    if (inserted) {
-        nodes_.push_back(Node{package, {}});
-        by_name_[package.name()].push_back(found->second);
-    }
-    return found->second;
+    if (const std::optional<Id> found = find(package)) return *found;
+    const Id id = static_cast<Id>(nodes_.size());
+    nodes_.push_back(Node{package, {}});
+    index_.insert(package.hash(), id);
+    index_name(id);
+    return id;
 }
 
 bool DependencyMap::text_less(Id a, Id b) const {
@@ -140,11 +168,10 @@ std::optional<DependencyMap::Id> DependencyMap::check_addable(const Package& pac
         throw ValueError("Cannot add dependencies for a package with multiple extras.");
     }
     if (!package.has_extras()) return std::nullopt;
-    const Package base = package.base();
-    const std::optional<Id> base_id = find(base);
+    const std::optional<Id> base_id = find_base(package.name());
     if (!base_id) {
         throw ValueError("Package " + package.to_string() + " has extras but no base package " +
-                         base.to_string() + " in the dependency map.");
+                         package.base().to_string() + " in the dependency map.");
     }
     return base_id;
 }
@@ -173,23 +200,6 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
     set = std::move(merged);
 }
 
-namespace {
-
-// Eight bytes of `text` from `offset` as a big-endian number, zero-padded:
-// numbers compare as the bytes do, so most pairs of texts are ordered
-// without a call to memcmp.
-std::uint64_t text_prefix(std::string_view text, std::size_t offset) {
-    std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        const std::size_t at = offset + i;
-        const unsigned char byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
-        prefix = prefix << 8 | byte;
-    }
-    return prefix;
-}
-
-}  // namespace
-
 // One sort of all keys by text ranks them; each set is then sorted by rank,
 // an integer compare. Texts are first ordered by their first sixteen bytes
 // (zero-padded), then in full where those are equal.
@@ -205,7 +215,7 @@ void DependencyMap::restore_text_order() {
     texts.reserve(nodes_.size());
     for (Id id = 0; id < nodes_.size(); ++id) {
         const std::string_view text = nodes_[id].package.to_string();
-        texts.push_back({text_prefix(text, 0), text_prefix(text, 8), text, id});
+        texts.push_back({name_prefix(text, 0), name_prefix(text, 8), text, id});
     }
     std::sort(texts.begin(), texts.end(), [this](const Text& a, const Text& b) {
         if (a.head != b.head) return a.head < b.head;
@@ -228,7 +238,7 @@ void DependencyMap::reserve(std::size_t keys) {
 
 void DependencyMap::check_base_packages() const {
     for (const Node& node : nodes_) {
-        if (node.package.has_extras() && !index_.count(node.package.base())) {
+        if (node.package.has_extras() && !find_base(node.package.name())) {
             throw ValueError("Missing base dependencies for package " + node.package.to_string() +
                              ".");
         }
@@ -242,10 +252,7 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
     std::vector<Node> kept;
     kept.reserve(nodes_.size());
     for (Id id = 0; id < nodes_.size(); ++id) {
-        if (doomed[id]) {
-            index_.erase(nodes_[id].package);
-            continue;
-        }
+        if (doomed[id]) continue;
         renumber[id] = static_cast<Id>(kept.size());
         kept.push_back(std::move(nodes_[id]));
     }
@@ -258,11 +265,17 @@ void DependencyMap::remove_keys(const std::vector<char>& doomed) {
         node.dependencies = std::move(survivors);  // renumbering keeps the text order
     }
     nodes_ = std::move(kept);
-    for (auto& entry : index_) entry.second = renumber[entry.second];
-    // Rebuilt rather than renumbered: a name may have been viewed in a
-    // package that is gone now.
-    by_name_.clear();
-    for (Id id = 0; id < nodes_.size(); ++id) by_name_[nodes_[id].package.name()].push_back(id);
+    // Both rebuilt rather than renumbered: the hash index cannot drop a key,
+    // and a name may have been viewed in a package that is gone now.
+    index_ = HashIndex();
+    index_.reserve(nodes_.size());
+    by_name_ = HashIndex();
+    by_name_.reserve(nodes_.size());
+    for (Id id = 0; id < nodes_.size(); ++id) {
+        index_.insert(nodes_[id].package.hash(), id);
+        nodes_[id].next_same_name = nodes_[id].last_same_name = NO_ID;
+        index_name(id);
+    }
 }
 
 }  // namespace quorl

@@ -30,6 +30,7 @@
 
 #include "model/installed_requirements.h"
 #include "model/package.h"
+#include "support/hash_index.h"
 #include "support/ordered_map.h"
 
 namespace quorl {
@@ -63,6 +64,11 @@ public:
     // All keys in key order (position of first insertion).
     std::vector<Package> packages() const;
     bool contains(const Package& package) const;
+    // The key without extras of canonical name `name` when there is one,
+    // else a new package of that name: a caller that holds only a name
+    // then shares the key's parts instead of making a copy to compare
+    // and free.
+    Package package_named(std::string_view name) const;
     std::size_t size() const { return nodes_.size(); }
 
     // The dependencies of `package`, sorted by text form: its own set when it
@@ -211,9 +217,23 @@ private:
     struct Node {
         Package package;
         std::vector<Id> dependencies;  // a set, kept sorted by text form
+        Id next_same_name = NO_ID;     // the next key of this name, in key order
+        Id last_same_name = NO_ID;     // at the first key of a name: its last one
     };
 
     std::optional<Id> find(const Package& package) const;
+    // The key package.base() of any package named `name`, found without
+    // making that package.
+    std::optional<Id> find_base(std::string_view name) const;
+    // The first key named `name` (key order); NO_ID when there is none. The
+    // others of that name follow through Node::next_same_name.
+    Id first_named(std::string_view name) const;
+    template <typename Visit>
+    void for_each_named(std::string_view name, Visit visit) const {
+        for (Id id = first_named(name); id != NO_ID; id = nodes_[id].next_same_name) visit(id);
+    }
+    // Files the new key `id` under its name.
+    void index_name(Id id);
     Id intern(const Package& package);
     bool text_less(Id a, Id b) const;
     void sort_by_text(std::vector<Id>& ids) const;
@@ -246,10 +266,13 @@ private:
                                                          std::optional<int> max_depth) const;
 
     std::vector<Node> nodes_;                                  // key order; id = position
-    std::unordered_map<Package, Id> index_;                    // key -> id
-    // name -> ids, key order. The names are views into the keys' own
-    // packages, whose parts live as long as some node holds them.
-    std::unordered_map<std::string_view, std::vector<Id>> by_name_;
+    // key -> id, over the nodes' own packages: a node-based map of copies
+    // allocated once per key, and the environment's map has tens of
+    // thousands of them.
+    HashIndex index_;
+    // name -> the first key of that name, the others chained from it in
+    // the nodes: no map node and no list to allocate per name.
+    HashIndex by_name_;
     bool id_ordered_ = false;  // between defer_text_order and restore_text_order
 };
 

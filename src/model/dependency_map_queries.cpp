@@ -28,14 +28,12 @@ std::vector<Package> DependencyMap::required_by(const Package& target_package) c
     // Only keys of the target's name can hold it; mark those that do.
     std::vector<char> matches(nodes_.size(), 0);
     bool any = false;
-    if (auto same_name = by_name_.find(target_package.name()); same_name != by_name_.end()) {
-        for (const Id id : same_name->second) {
-            if (target_package.included_in(nodes_[id].package)) {
-                matches[id] = 1;
-                any = true;
-            }
+    for_each_named(target_package.name(), [&](Id id) {
+        if (target_package.included_in(nodes_[id].package)) {
+            matches[id] = 1;
+            any = true;
         }
-    }
+    });
     if (!any) return {};
 
     std::vector<std::pair<std::string, std::vector<std::string>>> grouped;

@@ -44,7 +44,7 @@ void DependencyMap::SubGraph::reach_from(const std::vector<Package>& roots) {
     // stands for.
     auto reach_relatives = [&](const Package& package) {
         if (!package.has_extras()) return;
-        if (const std::optional<Id> base = map_.find(package.base())) reach(*base);
+        if (const std::optional<Id> base = map_.find_base(package.name())) reach(*base);
         if (package.extras().size() < 2) return;
         for (const std::string& extra : package.extras()) {
             if (const std::optional<Id> variant = map_.find(Package(package.name(), {extra}))) reach(*variant);
@@ -93,9 +93,7 @@ void DependencyMap::SubGraph::exclude(const std::vector<Package>& excluded) {
     for (const Package& package : excluded) {
         if (const std::optional<Id> id = map_.find(package)) member_[*id] = 0;
         if (package.has_extras()) continue;
-        if (auto same_name = map_.by_name_.find(package.name()); same_name != map_.by_name_.end()) {
-            for (const Id id : same_name->second) member_[id] = 0;
-        }
+        map_.for_each_named(package.name(), [this](Id id) { member_[id] = 0; });
     }
     std::erase_if(member_ids_, [this](Id id) { return member_[id] == 0; });
 }
@@ -115,7 +113,7 @@ std::optional<DependencyMap::Id> DependencyMap::SubGraph::find(const Package& pa
 std::optional<DependencyMap::Id> DependencyMap::SubGraph::inherited_base(Id id) const {
     const Package& package = map_.nodes_[id].package;
     if (!united_with_base_ || package.extras().size() != 1) return std::nullopt;
-    return map_.find(package.base());
+    return map_.find_base(package.name());
 }
 
 // Whether the set differs from the map's own: a base package's set that it
@@ -204,10 +202,11 @@ std::vector<DependencyMap::Id> DependencyMap::SubGraph::roots() {
     for_each_key([&](Id id) {
         if (required[id]) return;
         const Package& candidate = map_.nodes_[id].package;
-        const std::vector<Id>& same_name = map_.by_name_.at(candidate.name());
-        const bool represented = std::any_of(same_name.begin(), same_name.end(), [&](Id other) {
-            return other != id && contains(other) && candidate.included_in(map_.nodes_[other].package);
-        });
+        bool represented = false;
+        for (Id other = map_.first_named(candidate.name()); other != NO_ID && !represented;
+             other = map_.nodes_[other].next_same_name) {
+            represented = other != id && contains(other) && candidate.included_in(map_.nodes_[other].package);
+        }
         if (!represented) out.push_back(id);
     });
     std::sort(out.begin(), out.end(), [this](Id a, Id b) { return map_.text_less(a, b); });

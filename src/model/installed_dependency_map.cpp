@@ -1,6 +1,7 @@
 // DependencyMap::from_installed and fetch_extras_for_installed_package: the
 // dependency map of the installed environment, read through an
 // EnvironmentReader.
+#include <algorithm>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 #include "model/dependency_map.h"
 #include "python/environment_reader.h"
 #include "support/errors.h"
+#include "support/hash_index.h"
 #include "support/logging.h"
 #include "support/ordered_set.h"
 
@@ -108,6 +110,9 @@ private:
 };
 
 std::vector<ExtraList> extra_lists(std::span<const DeclaredRequirement> requirements) {
+    // Most distributions declare no extra at all: nothing to gather then.
+    const auto names_extras = [](const DeclaredRequirement& requirement) { return requirement.extras_marker != nullptr; };
+    if (std::none_of(requirements.begin(), requirements.end(), names_extras)) return {};
     ExtraLists lists;
     for (const DeclaredRequirement& requirement : requirements) {
         if (!requirement.extras_marker) continue;
@@ -140,11 +145,17 @@ struct ParsedEnvironment {
                                                first_requirement[distribution + 1] - first_requirement[distribution]);
     }
 
+    // The distribution of canonical name `key`.
+    std::optional<std::size_t> find(std::string_view key) const {
+        return by_key.find(std::hash<std::string_view>{}(key),
+                           [&](std::size_t i) { return distributions[i].key == key; });
+    }
+
     DeclaredRequirementReader reader;  // owns what the requirements share
     std::vector<Distribution> distributions;
     std::vector<DeclaredRequirement> requirements;
     std::vector<std::size_t> first_requirement;  // per distribution, and the end
-    std::unordered_map<std::string_view, std::size_t> by_key;
+    HashIndex by_key;  // over the distributions' keys: no node to make and free per distribution
 };
 
 void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& parsed) {
@@ -160,7 +171,9 @@ void list_distributions(const EnvironmentReader& reader, ParsedEnvironment& pars
     parsed.first_requirement.reserve(parsed.distributions.size() + 1);
     parsed.by_key.reserve(parsed.distributions.size());
     parsed.reader.reserve(parsed.distributions.size());
-    for (std::size_t i = 0; i < parsed.distributions.size(); ++i) parsed.by_key.emplace(parsed.distributions[i].key, i);
+    for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
+        parsed.by_key.insert(std::hash<std::string_view>{}(parsed.distributions[i].key), i);
+    }
 }
 
 void read_environment(const EnvironmentReader& reader, ParsedEnvironment& parsed, InstalledRequirements* installed) {
@@ -204,12 +217,12 @@ void add_direct_dependencies(DependencyMap& map, const ParsedEnvironment& parsed
     for (std::size_t i = 0; i < parsed.distributions.size(); ++i) {
         direct_dependencies(parsed.requirements_of(i), dependencies);
         note_extras_dependencies(dependencies, with_extras);
-        map._add_dependencies(Package::from_canonical_name(parsed.distributions[i].key), dependencies);
+        map._add_dependencies(map.package_named(parsed.distributions[i].key), dependencies);
     }
     // A dependency "b[x]" needs the key b even when b is not installed.
     std::unordered_set<std::string> added;
     for (const Package& dependency : with_extras) {
-        if (!parsed.by_key.count(dependency.name()) && added.insert(dependency.name()).second) {
+        if (!parsed.find(dependency.name()) && added.insert(dependency.name()).second) {
             map._add_dependencies(dependency.base(), {});
         }
     }
@@ -220,12 +233,12 @@ void add_installed_extras(DependencyMap& map, const ParsedEnvironment& parsed, E
         // A key with extras is a dependency "b[x]"; the extras of b come with b's own key.
         if (package.has_extras()) continue;
         // Every key is canonical already: a distribution's key or a requirement's canonical name.
-        const auto found = parsed.by_key.find(package.name());
-        if (found == parsed.by_key.end()) {
+        const std::optional<std::size_t> found = parsed.find(package.name());
+        if (!found) {
             log::warning("Package " + package.name() + " not found when fetching extras.");
             continue;
         }
-        for (const ExtraList& list : extra_lists(parsed.requirements_of(found->second))) {
+        for (const ExtraList& list : extra_lists(parsed.requirements_of(*found))) {
             note_extras_dependencies(list.requirements, with_extras);
             map._add_dependencies(Package::from_canonical_name(package.name(), {std::string(list.extra)}),
                                   list.requirements);

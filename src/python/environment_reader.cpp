@@ -16,6 +16,7 @@
 #include "python/metadata_prefetch.h"
 #include "python/python_environment.h"
 #include "support/errors.h"
+#include "support/hash_index.h"
 #include "support/logging.h"
 #include "support/text.h"
 
@@ -111,15 +112,29 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
 }
 
 // Sorts positions rather than the distributions themselves: each move of a
-// distribution moves three strings and a vector.
+// distribution moves three strings and a vector. Each position carries the
+// first sixteen bytes of its key as two numbers, which order nearly every
+// pair; only keys alike that far are compared in full.
 std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
-    std::vector<std::size_t> order(distributions.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; });
+    struct Position {
+        std::uint64_t head;
+        std::uint64_t next;
+        std::size_t index;
+    };
+    std::vector<Position> order;
+    order.reserve(distributions.size());
+    for (std::size_t i = 0; i < distributions.size(); ++i) {
+        const std::string& key = distributions[i].key;
+        order.push_back({name_prefix(key, 0), name_prefix(key, 8), i});
+    }
+    std::sort(order.begin(), order.end(), [&](const Position& a, const Position& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (a.next != b.next) return a.next < b.next;
+        return distributions[a.index].key < distributions[b.index].key;
+    });
     std::vector<Distribution> sorted;
     sorted.reserve(order.size());
-    for (const std::size_t i : order) sorted.push_back(std::move(distributions[i]));
+    for (const Position& position : order) sorted.push_back(std::move(distributions[position.index]));
     return sorted;
 }
 
@@ -159,25 +174,34 @@ std::vector<Entry> entries_in_name_order(const MetadataDirectory& directory) {
 class FoundDistributions {
 public:
     void add(Distribution distribution) {
-        const auto [first, inserted] = first_by_key_.emplace(distribution.key, distributions_.size());
-        if (!inserted) {
-            const Distribution& winner = distributions_[first->second];
+        const std::size_t hash = std::hash<std::string>{}(distribution.key);
+        const std::optional<std::size_t> first =
+            first_by_key_.find(hash, [&](std::size_t i) { return distributions_[i].key == distribution.key; });
+        if (first) {
+            const Distribution& winner = distributions_[*first];
             log::warning("Distribution " + distribution.name + " at " + distribution.location +
                          " is shadowed by " + winner.name + " at " + winner.location + ", which is found first");
             return;
         }
+        first_by_key_.insert(hash, distributions_.size());
         distributions_.push_back(std::move(distribution));
     }
     std::vector<Distribution> sorted() && { return sorted_by_key(std::move(distributions_)); }
+    // Room for `count` more: growing moved every distribution found so far.
+    void reserve_more(std::size_t count) {
+        distributions_.reserve(distributions_.size() + count);
+        first_by_key_.reserve(distributions_.size() + count);
+    }
 
 private:
     std::vector<Distribution> distributions_;
-    std::unordered_map<std::string, std::size_t> first_by_key_;
+    HashIndex first_by_key_;  // over the keys above: no copy of each key in a node of its own
 };
 
 // Reads the entries of one directory, their METADATA through `prefetch`.
 void read_directory(int dir_fd, const std::string& path, const std::vector<Entry>& entries,
                     MetadataPrefetch& prefetch, FoundDistributions& found) {
+    found.reserve_more(entries.size());
     std::size_t dist_infos = 0;
     for (const Entry& entry : entries) {
         std::optional<HeaderRead> prefetched;

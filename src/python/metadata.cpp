@@ -163,14 +163,19 @@ private:
     std::size_t start_ = 0;
 };
 
-// How many Requires-Dist headers `text` holds as tools write them (the
-// capacity to reserve; the parser also takes other spellings and stops at
-// the end of the block).
-std::size_t count_requirement_headers(std::string_view text) {
-    constexpr std::string_view header = "\nRequires-Dist:";
+// How many Requires-Dist headers, as tools write them, follow one another
+// from `from`, the start of the first one: the capacity to reserve. Tools
+// write them in one run, so counting stops at the first other line rather
+// than scanning the whole block again; a later one still fits, the vector
+// then grows.
+std::size_t count_requirement_run(std::string_view text, std::size_t from) {
+    constexpr std::string_view header = "Requires-Dist:";
     std::size_t count = 0;
-    for (std::size_t at = text.find(header); at != std::string_view::npos; at = text.find(header, at + header.size())) {
+    while (from < text.size() && text.compare(from, header.size(), header) == 0) {
         ++count;
+        from = text.find('\n', from + header.size());
+        if (from == std::string_view::npos) break;
+        ++from;
     }
     return count;
 }
@@ -179,9 +184,28 @@ std::size_t count_requirement_headers(std::string_view text) {
 // skipped without their values being copied.
 enum class Field { Skipped, Name, Version, RequiresDist };
 
-// `name` spelled as tools write it, or in any other case.
-bool is_header(std::string_view name, std::string_view header) {
-    return name == header || text::equals_ignoring_case(name, header);
+// `name` spelled as tools write it, or in any other case. The spelling is
+// compared at its fixed length, which the compiler does inline, not
+// through a call to memcmp at every Requires-Dist line.
+template <std::size_t N>
+bool is_header(std::string_view name, const char (&header)[N]) {
+    constexpr std::size_t length = N - 1;
+    if (name.size() != length) return false;
+    return std::memcmp(name.data(), header, length) == 0 ||
+           text::equals_ignoring_case(name, std::string_view(header, length));
+}
+
+// Whether text::strip would keep `c` at either end: every byte it strips
+// is at most a space.
+bool kept_by_strip(char c) { return static_cast<unsigned char>(c) > ' '; }
+
+// A value stripped. Tools write one space after the colon and none at the
+// end, so most values need only that space taken off; the others go
+// through the full strip.
+std::string_view stripped_value(std::string_view value) {
+    if (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+    if (!value.empty() && kept_by_strip(value.front()) && kept_by_strip(value.back())) return value;
+    return text::strip(value);
 }
 
 // Which field header `name` fills. Most lines are of headers the tool skips:
@@ -230,7 +254,6 @@ std::string with_section_marker(std::string_view line, std::string_view section)
 
 MetadataHeaders parse_metadata_headers(std::string_view text) {
     MetadataHeaders headers;
-    headers.requires_dist.reserve(count_requirement_headers(text));
     HeaderLines lines(text);
     std::string_view line;
     while (lines.next(line)) {
@@ -239,18 +262,22 @@ MetadataHeaders parse_metadata_headers(std::string_view text) {
         const std::size_t colon = line.find(':');
         if (line.front() == ' ' || line.front() == '\t' || colon == std::string_view::npos) continue;
         const Field field = field_of(headers, line.substr(0, colon));
+        const bool used = field != Field::Skipped;
+        if (field == Field::RequiresDist && headers.requires_dist.empty()) {
+            headers.requires_dist.reserve(count_requirement_run(text, static_cast<std::size_t>(line.data() - text.data())));
+        }
         const std::string_view first = line.substr(colon + 1);
         if (!lines.continues()) {
-            store(headers, field, text::strip(first));
+            // Most lines are of skipped headers: their values are not even stripped.
+            if (used) store(headers, field, stripped_value(first));
             continue;
         }
         // Folded over several lines: the line breaks are dropped.
-        const bool used = field != Field::Skipped;
         std::string folded(used ? first : std::string_view());
         while (lines.continues() && lines.next(line)) {
             if (used) folded += line;
         }
-        store(headers, field, text::strip(folded));
+        if (used) store(headers, field, text::strip(folded));
     }
     return headers;
 }

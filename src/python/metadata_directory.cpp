@@ -9,9 +9,22 @@
 
 namespace quorl {
 
+namespace {
+
+// Tools write the suffixes in lower case: the exact comparison settles
+// nearly every metadata entry before the one that ignores case.
+bool has_suffix(std::string_view file_name, std::string_view suffix) {
+    return file_name.ends_with(suffix) || text::ends_with_ignoring_case(file_name, suffix);
+}
+
+}  // namespace
+
 std::optional<MetadataKind> metadata_kind(std::string_view file_name) {
-    if (text::ends_with_ignoring_case(file_name, ".dist-info")) return MetadataKind::DistInfo;
-    if (text::ends_with_ignoring_case(file_name, ".egg-info")) return MetadataKind::EggInfo;
+    // Both suffixes end in "o", in either case: every other entry of a
+    // search-path directory (packages, modules) is turned away by one byte.
+    if (file_name.empty() || (file_name.back() != 'o' && file_name.back() != 'O')) return std::nullopt;
+    if (has_suffix(file_name, ".dist-info")) return MetadataKind::DistInfo;
+    if (has_suffix(file_name, ".egg-info")) return MetadataKind::EggInfo;
     return std::nullopt;
 }
 

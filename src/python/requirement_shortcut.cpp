@@ -1,5 +1,7 @@
 #include "python/requirement_shortcut.h"
 
+#include <array>
+
 #include "python/scanner.h"
 #include "python/specifier.h"
 #include "python/version.h"
@@ -20,26 +22,56 @@ bool take_plain_extras(Scanner& s, std::vector<std::string>& extras) {
     }
 }
 
-// The operator at the cursor, matched by its characters: trying every
-// spelling in turn costs more than the rest of a common line.
-const SpecifierOperator* take_operator(Scanner& s) {
-    const std::string_view rest = s.text().substr(s.position());
+// The entry of SPECIFIER_OPERATORS spelled `spelling`.
+constexpr const SpecifierOperator* spelled(std::string_view spelling) {
     for (const SpecifierOperator& known : SPECIFIER_OPERATORS) {
-        const std::string_view text = known.text;
-        if (rest.size() < text.size() || rest[0] != text[0]) continue;
-        if (text.size() > 1 && rest[1] != text[1]) continue;
-        if (text.size() > 2 && rest[2] != text[2]) continue;
-        s.reset(s.position() + text.size());
-        return &known;
+        if (known.text == spelling) return &known;
     }
     return nullptr;
 }
 
-// Where the general parser ends a version: at white space, a comma, a
-// semicolon or a closing parenthesis.
-bool ends_version(char c) {
-    return c == ' ' || c == ',' || c == ';' || c == ')' || (c >= '\t' && c <= '\r') || (c >= '\x1c' && c <= '\x1f');
+// The spelling of SPECIFIER_OPERATORS that `text` starts with, longest
+// first; nothing for none.
+const SpecifierOperator* operator_at(std::string_view text) {
+    static constexpr const SpecifierOperator* ARBITRARY = spelled("===");
+    static constexpr const SpecifierOperator* EQUAL = spelled("==");
+    static constexpr const SpecifierOperator* COMPATIBLE = spelled("~=");
+    static constexpr const SpecifierOperator* NOT_EQUAL = spelled("!=");
+    static constexpr const SpecifierOperator* LESS_EQUAL = spelled("<=");
+    static constexpr const SpecifierOperator* GREATER_EQUAL = spelled(">=");
+    static constexpr const SpecifierOperator* LESS = spelled("<");
+    static constexpr const SpecifierOperator* GREATER = spelled(">");
+    const char second = text.size() > 1 ? text[1] : '\0';
+    switch (text.empty() ? '\0' : text[0]) {
+        case '=': return second != '=' ? nullptr : text.size() > 2 && text[2] == '=' ? ARBITRARY : EQUAL;
+        case '~': return second == '=' ? COMPATIBLE : nullptr;
+        case '!': return second == '=' ? NOT_EQUAL : nullptr;
+        case '<': return second == '=' ? LESS_EQUAL : LESS;
+        case '>': return second == '=' ? GREATER_EQUAL : GREATER;
+        default: return nullptr;
+    }
 }
+
+// The operator at the cursor, chosen by its first characters: trying every
+// spelling in turn cost more than the rest of a common line.
+const SpecifierOperator* take_operator(Scanner& s) {
+    const SpecifierOperator* found = operator_at(s.text().substr(s.position()));
+    if (found != nullptr) s.reset(s.position() + found->text.size());
+    return found;
+}
+
+// Where the general parser ends a version: at white space, a comma, a
+// semicolon or a closing parenthesis. A table: the test runs at every
+// character of every version.
+constexpr std::array<bool, 256> version_ends() {
+    std::array<bool, 256> table{};
+    for (const unsigned char c : std::string_view(" ,;)\t\n\v\f\r\x1c\x1d\x1e\x1f")) table[c] = true;
+    return table;
+}
+
+constexpr std::array<bool, 256> VERSION_ENDS = version_ends();
+
+bool ends_version(char c) { return VERSION_ENDS[static_cast<unsigned char>(c)]; }
 
 // One "<op> <version>" clause; the operator must be there.
 bool take_plain_clause(Scanner& s, std::string& specifier) {

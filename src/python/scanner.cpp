@@ -1,5 +1,7 @@
 #include "python/scanner.h"
 
+#include <array>
+
 #include "support/text.h"
 
 namespace quorl {
@@ -20,15 +22,36 @@ std::string_view Scanner::take_word() {
     return text_.substr(start, pos_ - start);
 }
 
+namespace {
+
+// What each byte is to a name: every requirement line starts with one, so a
+// table lookup replaces the chain of range tests at each character.
+enum NameChar : unsigned char { NOT_IN_NAME, ALNUM, SEPARATOR };
+
+constexpr std::array<unsigned char, 256> name_chars() {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        if (text::is_ascii_alnum(static_cast<char>(c))) table[c] = ALNUM;
+    }
+    table['.'] = table['_'] = table['-'] = SEPARATOR;
+    return table;
+}
+
+constexpr std::array<unsigned char, 256> NAME_CHARS = name_chars();
+
+unsigned char name_char(char c) { return NAME_CHARS[static_cast<unsigned char>(c)]; }
+
+}  // namespace
+
 std::string_view Scanner::take_name() {
     const std::size_t start = pos_;
-    if (!text::is_ascii_alnum(peek())) return {};
+    if (at_end() || name_char(text_[pos_]) != ALNUM) return {};
     std::size_t last_alnum = pos_;
     while (pos_ < text_.size()) {
-        const char c = text_[pos_];
-        if (text::is_ascii_alnum(c)) {
+        const unsigned char kind = name_char(text_[pos_]);
+        if (kind == ALNUM) {
             last_alnum = pos_;
-        } else if (c != '.' && c != '_' && c != '-') {
+        } else if (kind == NOT_IN_NAME) {
             break;
         }
         ++pos_;

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "support/text.h"
 #include "test_support.h"
 
 namespace quorl {
@@ -32,6 +33,22 @@ TEST(MetadataTest, HeadersStopAtTheFirstEmptyLineAndUnfoldContinuations) {
               (std::vector<std::string>{"requests[socks] (>=2.0) ;  python_version >= \"3.8\"", "café-lib", "last"}));
     EXPECT_TRUE(parse_metadata_headers("\nName: x\n").requires_dist.empty());
     EXPECT_FALSE(parse_metadata_headers("\nName: x\n").name.has_value());
+}
+
+// Most values are stripped by dropping the one space after the colon; the
+// rest take the full strip. Both must give what stripping the value gives.
+TEST(MetadataTest, ValuesAreStrippedAsTheFullStripStripsThem) {
+    const std::string_view values[] = {
+        " x",       "x",      "  x",       " x ",     "\tx",       " x\t",    " \x1fx",   " x\x1c",
+        " \vx\f",   " ",      "",          "  ",      " caf\xc3\xa9", " \xc2\xa0x", " a b ",
+    };
+    for (const std::string_view value : values) {
+        const std::string text = "Name:" + std::string(value) + "\nRequires-Dist:" + std::string(value) + "\n";
+        const MetadataHeaders headers = parse_metadata_headers(text);
+        const std::string expected(text::strip(value));
+        EXPECT_EQ(headers.name, expected) << '"' << value << '"';
+        EXPECT_EQ(headers.requires_dist, std::vector<std::string>{expected}) << '"' << value << '"';
+    }
 }
 
 TEST(MetadataTest, EggInfoRequiresBecomeLinesWithMarkers) {
