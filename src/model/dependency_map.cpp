@@ -8,6 +8,7 @@
 #include "model/dependency_sub_graph.h"
 #include "python/canonical_name.h"
 #include "support/errors.h"
+#include "support/text.h"
 
 namespace quorl {
 namespace {
@@ -215,7 +216,7 @@ void DependencyMap::restore_text_order() {
     texts.reserve(nodes_.size());
     for (Id id = 0; id < nodes_.size(); ++id) {
         const std::string_view text = nodes_[id].package.to_string();
-        texts.push_back({name_prefix(text, 0), name_prefix(text, 8), text, id});
+        texts.push_back({text::ordered_prefix(text, 0), text::ordered_prefix(text, 8), text, id});
     }
     std::sort(texts.begin(), texts.end(), [this](const Text& a, const Text& b) {
         if (a.head != b.head) return a.head < b.head;

@@ -125,7 +125,7 @@ std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions)
     order.reserve(distributions.size());
     for (std::size_t i = 0; i < distributions.size(); ++i) {
         const std::string& key = distributions[i].key;
-        order.push_back({name_prefix(key, 0), name_prefix(key, 8), i});
+        order.push_back({text::ordered_prefix(key, 0), text::ordered_prefix(key, 8), i});
     }
     std::sort(order.begin(), order.end(), [&](const Position& a, const Position& b) {
         if (a.head != b.head) return a.head < b.head;

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -100,5 +104,23 @@ void for_each_line(std::string_view s, Visit&& visit) {
 // or pasted by people end in a no-break space as easily as in a blank.
 // Bytes that are not UTF-8 are kept.
 std::string_view strip_unicode_space(std::string_view s);
+
+// Eight bytes of `name` from `offset` as a big-endian number, zero-padded:
+// the numbers of two texts compare as their bytes do, so a sort of many
+// names (keys, package texts) orders most pairs without a call to memcmp.
+// Equal numbers say nothing: the names are then compared in full.
+inline std::uint64_t ordered_prefix(std::string_view name, std::size_t offset) {
+    std::uint64_t prefix = 0;
+    if (offset + 8 <= name.size()) {
+        std::memcpy(&prefix, name.data() + offset, 8);
+        return std::endian::native == std::endian::little ? __builtin_bswap64(prefix) : prefix;
+    }
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t at = offset + i;
+        const unsigned char byte = at < name.size() ? static_cast<unsigned char>(name[at]) : 0;
+        prefix = prefix << 8 | byte;
+    }
+    return prefix;
+}
 
 }  // namespace quorl::text
