@@ -1,4 +1,5 @@
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -20,6 +21,7 @@
 #include "support/output.h"
 #include "support/pure_path.h"
 #include "support/text.h"
+#include "support/worker_thread.h"
 
 namespace quorl::cli {
 namespace {
@@ -111,10 +113,10 @@ void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& 
                             args.resolved_reqs_path.string());
 }
 
-// Checks everything the groups reach before anything is printed, so that
-// --strict can fail first: what they reach together is what the union of
-// their roots reaches, one traversal however many groups there are. The
-// warnings come in the order of the environment's map (mostly by name).
+// Checks everything the groups reach: what they reach together is what the
+// union of their roots reaches, one traversal however many groups there
+// are. The warnings come in the order of the environment's map (mostly by
+// name).
 void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
                               const DependencyMap& environment) {
     std::vector<Package> roots;
@@ -130,6 +132,41 @@ void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupIn
     DependencyMap::SubMapView reached = environment.view_from_roots(roots);
     reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
 }
+
+// Without --strict nothing waits for the checks: they run on a worker
+// thread while the groups are printed, and their warnings are written after
+// the listing, on every way out. The check only reads the environment's map,
+// which nothing changes meanwhile, and writes nothing itself.
+class CheckWhilePrinting {
+public:
+    CheckWhilePrinting(ConsistencyCheck& check, const std::vector<GroupInput>& groups, const DependencyMap& environment)
+        : check_(check), worker_([&check, &groups, &environment] { check_everything_reached(check, groups, environment); }) {
+        if (!worker_.started()) check_everything_reached(check, groups, environment);
+    }
+    ~CheckWhilePrinting() {
+        if (finished_) return;
+        try {
+            worker_.join();
+        } catch (...) {
+            // the run is failing already, for what was being printed
+        }
+        check_.enforce(false, "");
+    }
+    CheckWhilePrinting(const CheckWhilePrinting&) = delete;
+    CheckWhilePrinting& operator=(const CheckWhilePrinting&) = delete;
+
+    // Waits for the check, rethrows what it threw, and writes its warnings.
+    void finish() {
+        finished_ = true;
+        worker_.join();
+        check_.enforce(false, "");
+    }
+
+private:
+    ConsistencyCheck& check_;
+    bool finished_ = false;
+    WorkerThread worker_;  // last: joined before the rest goes
+};
 
 void print_title(StdoutWriter& out, const std::string& name) {
     out.line(name);
@@ -170,8 +207,16 @@ void generate_groups(const GroupsArguments& args) {
     }
     ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
     compare_with_resolved_file(check, args);
-    check_everything_reached(check, selection.groups, environment);
-    check.enforce(args.strict, "nothing printed");
+    // Here, not on the worker: a resolved file that is a FIFO must not hold
+    // the run where an interrupt cannot stop it.
+    check.read_pins_now();
+    std::optional<CheckWhilePrinting> checking;
+    if (args.strict) {
+        check_everything_reached(check, selection.groups, environment);
+        check.enforce(true, "nothing printed");
+    } else {
+        checking.emplace(check, selection.groups, environment);
+    }
 
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
@@ -193,6 +238,7 @@ void generate_groups(const GroupsArguments& args) {
         }
     }
     out.flush();
+    if (checking) checking->finish();
 }
 
 }  // namespace quorl::cli

@@ -2,11 +2,9 @@
 
 #include <fcntl.h>
 
-#include <system_error>
 #include <utility>
 
 #include "python/metadata.h"
-#include "support/signals.h"
 #include "support/text.h"
 
 namespace quorl {
@@ -60,14 +58,8 @@ EnvironmentReadAhead::~EnvironmentReadAhead() {
 void EnvironmentReadAhead::start(const std::filesystem::path& interpreter) {
     if (active == nullptr || active->started_) return;
     active->started_ = true;
-    try {
-        // Blocked on the worker (and inherited by the prefetch's own thread),
-        // so that the interrupt signals are handled on the main thread.
-        const signals::BlockInterrupts blocked;
-        active->worker_.emplace([reader = active, interpreter] { reader->read(interpreter); });
-    } catch (const std::system_error&) {
-        // No thread to be had: the environment is read as without a guess.
-    }
+    // Without a thread to be had, the environment is read as without a guess.
+    active->worker_.emplace([reader = active, interpreter] { reader->read(interpreter); });
 }
 
 void EnvironmentReadAhead::read(const std::filesystem::path& interpreter) {
@@ -88,7 +80,7 @@ void EnvironmentReadAhead::read(const std::filesystem::path& interpreter) {
 }
 
 void EnvironmentReadAhead::join() {
-    if (worker_ && worker_->joinable()) worker_->join();
+    if (worker_) worker_->wait();  // read() throws nothing
 }
 
 std::unique_ptr<ReadAheadDirectory> EnvironmentReadAhead::take_if_same(const MetadataDirectory& directory,

@@ -19,11 +19,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "python/metadata_directory.h"
 #include "python/metadata_prefetch.h"
+#include "support/worker_thread.h"
 
 namespace quorl {
 
@@ -71,7 +71,7 @@ private:
     void read(const std::filesystem::path& directory);
     void join();
 
-    std::optional<std::thread> worker_;
+    std::optional<WorkerThread> worker_;
     std::unique_ptr<ReadAheadDirectory> read_;  // the worker's result, the main thread's once joined
     bool started_ = false;
 };

@@ -1,6 +1,5 @@
 #include "python/metadata_prefetch.h"
 
-#include <system_error>
 #include <utility>
 
 #include "support/signals.h"
@@ -21,24 +20,18 @@ std::size_t text_size(const HeaderRead& read) { return read.text ? read.text->si
 MetadataPrefetch::MetadataPrefetch(int directory_fd, std::vector<std::string_view> names, const char* file)
     : directory_fd_(directory_fd), names_(std::move(names)), file_(file), slots_(names_.size()), awaited_(NONE) {
     if (names_.size() < MIN_FILES) return;
-    try {
-        // The worker starts with the interrupt signals blocked, so that
-        // their handler always runs on the calling thread, which stops.
-        const signals::BlockInterrupts blocked;
-        worker_ = std::thread([this] { run(); });
-    } catch (const std::system_error&) {
-        // No thread to be had: take() reads every file itself.
-    }
+    // Without a thread to be had, take() reads every file itself.
+    worker_.emplace([this] { run(); });
 }
 
 MetadataPrefetch::~MetadataPrefetch() {
-    if (!worker_.joinable()) return;
+    if (!worker_ || !worker_->started()) return;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
     drained_.notify_one();
-    worker_.join();
+    worker_->wait();
 }
 
 MetadataPrefetch::Slot MetadataPrefetch::read_one(std::size_t index, std::string& path) const {

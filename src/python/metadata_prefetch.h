@@ -16,10 +16,11 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <optional>
 #include <vector>
 
 #include "python/metadata.h"
+#include "support/worker_thread.h"
 
 namespace quorl {
 
@@ -68,7 +69,7 @@ private:
     std::size_t held_bytes_ = 0;       // text in ready slots not yet taken
     bool worker_waits_ = false;
     bool stop_ = false;
-    std::thread worker_;
+    std::optional<WorkerThread> worker_;  // last: stopped before the rest goes
 };
 
 }  // namespace quorl
