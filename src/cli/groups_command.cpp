@@ -1,5 +1,4 @@
 #include <memory>
-#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -12,6 +11,7 @@
 #include "python/canonical_name.h"
 #include "python/environment_reader.h"
 #include "python/environment_read_ahead.h"
+#include "release/concurrent_check.h"
 #include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
@@ -21,7 +21,6 @@
 #include "support/output.h"
 #include "support/pure_path.h"
 #include "support/text.h"
-#include "support/worker_thread.h"
 
 namespace quorl::cli {
 namespace {
@@ -133,41 +132,6 @@ void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupIn
     reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
 }
 
-// Without --strict nothing waits for the checks: they run on a worker
-// thread while the groups are printed, and their warnings are written after
-// the listing, on every way out. The check only reads the environment's map,
-// which nothing changes meanwhile, and writes nothing itself.
-class CheckWhilePrinting {
-public:
-    CheckWhilePrinting(ConsistencyCheck& check, const std::vector<GroupInput>& groups, const DependencyMap& environment)
-        : check_(check), worker_([&check, &groups, &environment] { check_everything_reached(check, groups, environment); }) {
-        if (!worker_.started()) check_everything_reached(check, groups, environment);
-    }
-    ~CheckWhilePrinting() {
-        if (finished_) return;
-        try {
-            worker_.join();
-        } catch (...) {
-            // the run is failing already, for what was being printed
-        }
-        check_.enforce(false, "");
-    }
-    CheckWhilePrinting(const CheckWhilePrinting&) = delete;
-    CheckWhilePrinting& operator=(const CheckWhilePrinting&) = delete;
-
-    // Waits for the check, rethrows what it threw, and writes its warnings.
-    void finish() {
-        finished_ = true;
-        worker_.join();
-        check_.enforce(false, "");
-    }
-
-private:
-    ConsistencyCheck& check_;
-    bool finished_ = false;
-    WorkerThread worker_;  // last: joined before the rest goes
-};
-
 void print_title(StdoutWriter& out, const std::string& name) {
     out.line(name);
     out.line(std::string(text::count_code_points(name), '='));
@@ -210,13 +174,10 @@ void generate_groups(const GroupsArguments& args) {
     // Here, not on the worker: a resolved file that is a FIFO must not hold
     // the run where an interrupt cannot stop it.
     check.read_pins_now();
-    std::optional<CheckWhilePrinting> checking;
-    if (args.strict) {
-        check_everything_reached(check, selection.groups, environment);
-        check.enforce(true, "nothing printed");
-    } else {
-        checking.emplace(check, selection.groups, environment);
-    }
+    // Without --strict the groups are printed meanwhile, and the warnings
+    // follow the listing.
+    ConcurrentCheck checking(check, args.strict, "nothing printed",
+                             [&] { check_everything_reached(check, selection.groups, environment); });
 
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
@@ -238,7 +199,7 @@ void generate_groups(const GroupsArguments& args) {
         }
     }
     out.flush();
-    if (checking) checking->finish();
+    checking.finish();
 }
 
 }  // namespace quorl::cli

@@ -8,6 +8,7 @@
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "python/environment_reader.h"
+#include "release/concurrent_check.h"
 #include "release/consistency_check.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
@@ -64,18 +65,22 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     InstalledRequirements installed;
     const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(
         DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed), groups, exclusions);
-    // Before pinning, so that an unpinned package is named before the lookup fails on it.
     ConsistencyCheck check(installed);
     check.compare_with_pins(versions, requirement_paths.begin()->string());
-    for (const GroupOutput& output : outputs) {
-        // Text forms of packages: the name ends where the extras begin.
-        for (const std::string& requirement : output.reqs) {
-            check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
+    // Checked while the release is pinned: the warnings still come before
+    // the error of a package the lookup finds unpinned.
+    ConcurrentCheck checking(check, strict, "nothing written", [&check, &outputs] {
+        for (const GroupOutput& output : outputs) {
+            // Text forms of packages: the name ends where the extras begin.
+            for (const std::string& requirement : output.reqs) {
+                check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
+            }
         }
-    }
-    check.enforce(strict, "nothing written");
-    return RequirementGenerator::generate_pinned_versions_groups(
+    });
+    PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, *requirement_paths.begin());
+    checking.finish();
+    return pinned;
 }
 
 PinnedGroups PackageExtrasManager::generate_extras_to_setup(const std::filesystem::path& input_in_file_path,

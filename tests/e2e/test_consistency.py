@@ -76,6 +76,13 @@ def test_strict_fails_before_printing_or_writing(run_tool, venv, tmp_path):
     release = run_tool(["release", pins, out, "--strict"], env=venv.env(), check=1)
     assert release.stderr.splitlines()[-1] == "Error: 6 consistency warnings with --strict: nothing written"
     assert not out.exists()
+    # Without --strict the check runs while the release is pinned: its
+    # warnings still come before the error of a package left unpinned.
+    release = run_tool(["release", pins, out], env=venv.env(), check=1)
+    lines = release.stderr.splitlines()
+    assert not out.exists()
+    assert f"WARNING: tool 1.3 is installed, but {pins} does not pin it" in lines[:-1]
+    assert lines[-1].startswith("Error: No pinned version for 'python-dateutil'")
 
 
 def test_unreadable_pins_are_one_warning_for_groups(run_tool, venv, tmp_path):
