@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,8 +86,8 @@ private:
     const InstalledIndex index_;
     std::vector<std::optional<std::optional<Version>>> versions_;  // per index, once parsed
     // Each specifier text with its set (none when it is not valid), found by
-    // the text's hash; a deque, so that a set stays where it is.
-    std::deque<std::pair<std::string, std::optional<SpecifierSet>>> specifiers_;
+    // the text's hash.
+    std::vector<std::pair<std::string, std::optional<SpecifierSet>>> specifiers_;
     HashIndex specifier_index_;
     // Environments repeat a handful of short texts (">=1.0") tens of
     // thousands of times: the first few of up to eight bytes are found by
