@@ -10,21 +10,21 @@
 #include <cstdlib>
 #include <string>
 
+#include "environment/distribution_reader.h"
 #include "model/dependency_map.h"
-#include "python/environment_reader.h"
 
 namespace {
 
 using quorl::DependencyMap;
-using quorl::InstalledEnvironmentReader;
+using quorl::InstalledDistributionReader;
 
-InstalledEnvironmentReader site_reader(benchmark::State& state) {
+InstalledDistributionReader site_reader(benchmark::State& state) {
     const char* site = std::getenv("QUORL_BENCH_SITE");
     if (site == nullptr) state.SkipWithError("set QUORL_BENCH_SITE to a site-packages directory");
-    quorl::MarkerEnvironment markers;
+    quorl::MarkerValues markers;
     markers.set(quorl::MarkerVariable::PythonVersion, "3.11");
     markers.set(quorl::MarkerVariable::SysPlatform, "linux");
-    return InstalledEnvironmentReader({site == nullptr ? "" : site}, markers);
+    return InstalledDistributionReader({site == nullptr ? "" : site}, markers);
 }
 
 // The reference: every */METADATA read whole, nothing parsed.
@@ -38,7 +38,8 @@ void BM_ReadWholeMetadataFiles(benchmark::State& state) {
         while (const dirent* entry = ::readdir(dir)) {
             const int fd = ::openat(::dirfd(dir), (std::string(entry->d_name) + "/METADATA").c_str(), O_RDONLY);
             if (fd < 0) continue;
-            for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;) bytes += static_cast<std::size_t>(got);
+            for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;)
+                bytes += static_cast<std::size_t>(got);
             ::close(fd);
         }
         ::closedir(dir);
@@ -48,19 +49,19 @@ void BM_ReadWholeMetadataFiles(benchmark::State& state) {
 BENCHMARK(BM_ReadWholeMetadataFiles)->Unit(benchmark::kMillisecond);
 
 void BM_ListDistributions(benchmark::State& state) {
-    const InstalledEnvironmentReader reader = site_reader(state);
+    const InstalledDistributionReader reader = site_reader(state);
     for (auto _ : state) benchmark::DoNotOptimize(reader.list_distributions());
 }
 BENCHMARK(BM_ListDistributions)->Unit(benchmark::kMillisecond);
 
 void BM_FromInstalledWithExtras(benchmark::State& state) {
-    const InstalledEnvironmentReader reader = site_reader(state);
+    const InstalledDistributionReader reader = site_reader(state);
     for (auto _ : state) benchmark::DoNotOptimize(DependencyMap::from_installed(reader, true));
 }
 BENCHMARK(BM_FromInstalledWithExtras)->Unit(benchmark::kMillisecond);
 
 void BM_FindOneDistribution(benchmark::State& state) {
-    const InstalledEnvironmentReader reader = site_reader(state);
+    const InstalledDistributionReader reader = site_reader(state);
     for (auto _ : state) benchmark::DoNotOptimize(reader.find_distribution("corvaneth-quorl-tessaly"));
 }
 BENCHMARK(BM_FindOneDistribution)->Unit(benchmark::kMillisecond);

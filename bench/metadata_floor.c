@@ -13,13 +13,13 @@
 #include <string.h>
 #include <unistd.h>
 
-static int is_dist_info(const char *name) {
+static int is_dist_info(const char* name) {
     const size_t length = strlen(name), suffix = strlen(".dist-info");
     return length > suffix && strcmp(name + length - suffix, ".dist-info") == 0;
 }
 
 /* Bytes read from the file until its header block ended (or the file did). */
-static size_t read_header(int directory, const char *entry) {
+static size_t read_header(int directory, const char* entry) {
     char path[4096], buffer[4096];
     if (snprintf(path, sizeof path, "%s/METADATA", entry) >= (int)sizeof path) return 0;
     const int fd = openat(directory, path, O_RDONLY | O_CLOEXEC);
@@ -38,18 +38,18 @@ static size_t read_header(int directory, const char *entry) {
     return total;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: metadata_floor SITE_PACKAGES\n");
         return 2;
     }
-    DIR *listing = opendir(argv[1]);
+    DIR* listing = opendir(argv[1]);
     if (!listing) {
         perror(argv[1]);
         return 1;
     }
     size_t headers = 0, bytes = 0;
-    for (struct dirent *entry; (entry = readdir(listing)) != NULL;) {
+    for (struct dirent* entry; (entry = readdir(listing)) != NULL;) {
         if (!is_dist_info(entry->d_name)) continue;
         bytes += read_header(dirfd(listing), entry->d_name);
         ++headers;

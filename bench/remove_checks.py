@@ -16,13 +16,13 @@ from pathlib import Path
 
 EDITS = {
     "src/cli/groups_command.cpp": [
-        ("InstalledEnvironmentReader::current(), true, &installed)", "InstalledEnvironmentReader::current(), true, nullptr)"),
+        ("InstalledDistributionReader::current(), true, &installed)", "InstalledDistributionReader::current(), true, nullptr)"),
         ("    compare_with_resolved_file(check, args);\n", ""),
         ("    check.read_pins_now();\n", ""),
-        ("[&] { check_everything_reached(check, selection.groups, environment); }", "[] {}"),
+        ("[&] { check_everything_reached(check, selection.groups, installed_map); }", "[] {}"),
     ],
-    "src/release/release_groups.cpp": [
-        ("InstalledEnvironmentReader::current(), true, &installed)", "InstalledEnvironmentReader::current(), true, nullptr)"),
+    "src/release/package_extras_manager.cpp": [
+        ("InstalledDistributionReader::current(), true, &installed)", "InstalledDistributionReader::current(), true, nullptr)"),
         ("                check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));\n",
          "                (void)requirement;\n"),
     ],

@@ -80,7 +80,7 @@ for module in pipdeptree pip; do
 done
 
 # --- the floor: the interpreter query the tool sends, and the least reader ------
-query=$repo/src/python/environment_query.py
+query=$repo/src/environment/environment_query.py
 reader=$build/metadata_floor
 cc -O2 -o "$reader" "$repo/bench/metadata_floor.c"
 

@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             map.remove_package(Package::from_string(name));
             usable.push_back(name);
-        } catch (const ValueError&) {
-        }
+        } catch (const ValueError&) {}
     }
     const GroupInput group("resolved.txt", "all", {"app[test]", "lib"});
     const GroupOutput output = GroupGenerator::generate_group(environment(), group, usable);

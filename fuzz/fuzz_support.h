@@ -15,16 +15,16 @@
 #include <string_view>
 #include <vector>
 
-#include "python/marker.h"
+#include "pep/marker.h"
 
 // A broken property is a finding: print it and abort, so libFuzzer keeps the
 // input as a crash.
-#define FUZZ_CHECK(condition)                                                            \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
             std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                \
-        }                                                                                \
+            std::abort();                                                                         \
+        }                                                                                         \
     } while (0)
 
 namespace quorl::fuzz {
@@ -49,8 +49,8 @@ inline std::vector<std::string_view> split_fields(std::string_view text) {
 }
 
 // The marker values of a typical Linux CPython 3.11.
-inline MarkerEnvironment linux_cpython_environment() {
-    MarkerEnvironment environment;
+inline MarkerValues linux_cpython_environment() {
+    MarkerValues environment;
     environment.set(MarkerVariable::ImplementationName, "cpython");
     environment.set(MarkerVariable::ImplementationVersion, "3.11.2");
     environment.set(MarkerVariable::OsName, "posix");
@@ -82,8 +82,7 @@ public:
         if (::ftruncate(fd_, 0) != 0) std::abort();
         std::size_t done = 0;
         while (done < content.size()) {
-            const ssize_t n = ::pwrite(fd_, content.data() + done, content.size() - done,
-                                       static_cast<off_t>(done));
+            const ssize_t n = ::pwrite(fd_, content.data() + done, content.size() - done, static_cast<off_t>(done));
             if (n <= 0) std::abort();
             done += static_cast<std::size_t>(n);
         }

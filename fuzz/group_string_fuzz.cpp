@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             try {
                 const Package package = Package::from_string(requirement);
                 FUZZ_CHECK(Package::from_string(package.to_string()) == package);
-            } catch (const ValueError&) {
-            }
+            } catch (const ValueError&) {}
         }
     } catch (const ValueError&) {
         FUZZ_CHECK(text::split(text, ":").size() != 2);

@@ -2,15 +2,15 @@
 // the marker, the value of `extra`, then values for the marker variables in
 // declaration order (missing ones keep a Linux CPython value).
 #include "fuzz_support.h"
-#include "python/marker.h"
+#include "pep/marker.h"
 #include "support/errors.h"
 
 using namespace quorl;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::string_view> fields = fuzz::split_fields(fuzz::as_text(data, size));
-    MarkerEnvironment environment = fuzz::linux_cpython_environment();
-    for (std::size_t i = 2; i < fields.size() && i - 2 < MarkerEnvironment::SIZE; ++i) {
+    MarkerValues environment = fuzz::linux_cpython_environment();
+    for (std::size_t i = 2; i < fields.size() && i - 2 < MarkerValues::SIZE; ++i) {
         environment.set(static_cast<MarkerVariable>(i - 2), std::string(fields[i]));
     }
     const std::string_view extra = fields.size() > 1 ? fields[1] : std::string_view();

@@ -3,9 +3,9 @@
 // with every requirement line they yield.
 #include <fcntl.h>
 
+#include "environment/metadata.h"
 #include "fuzz_support.h"
-#include "python/metadata.h"
-#include "python/requirement.h"
+#include "pep/requirement.h"
 #include "support/errors.h"
 
 using namespace quorl;
@@ -13,7 +13,7 @@ using namespace quorl;
 namespace {
 
 void parse_lines(const std::vector<std::string>& lines) {
-    static const MarkerEnvironment environment = fuzz::linux_cpython_environment();
+    static const MarkerValues environment = fuzz::linux_cpython_environment();
     for (const std::string& line : lines) {
         try {
             const Requirement requirement = parse_requirement_of(line, "dist", "dist-1.0.dist-info");
@@ -22,8 +22,7 @@ void parse_lines(const std::vector<std::string>& lines) {
             for (const std::string& extra : requirement.marker->extra_names()) {
                 requirement.marker->evaluate(environment, extra);
             }
-        } catch (const ValueError&) {
-        }
+        } catch (const ValueError&) {}
     }
 }
 

@@ -2,7 +2,7 @@
 // Package::from_string, the text form and the canonical name.
 #include "fuzz_support.h"
 #include "model/package.h"
-#include "python/canonical_name.h"
+#include "pep/canonical_name.h"
 #include "support/errors.h"
 
 using namespace quorl;
@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(package.included_in(package));
         FUZZ_CHECK(package.base().included_in(package));
         FUZZ_CHECK(!package.base().has_extras());
-        FUZZ_CHECK(package.to_string().find('_') == std::string::npos ||
-                   package.name().find('_') == std::string::npos);
+        FUZZ_CHECK(package.to_string().find('_') == std::string::npos || package.name().find('_') == std::string::npos);
     } catch (const ValueError&) {
         // Rejected strings are expected; anything else escapes and is a finding.
     }

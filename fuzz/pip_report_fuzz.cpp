@@ -21,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const RequirementLine& line : logical_requirement_lines(pinned)) {
         try {
             normalise_requirement(line.text);
-        } catch (const ValueError&) {
-        }
+        } catch (const ValueError&) {}
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 // PEP 508 requirement lines as installed distributions declare them: the
 // parser, the canonical text of markers and their evaluation.
 #include "fuzz_support.h"
-#include "python/requirement.h"
+#include "pep/requirement.h"
 #include "support/errors.h"
 
 using namespace quorl;
@@ -9,7 +9,7 @@ using namespace quorl;
 namespace {
 
 void check_marker(const Marker& marker) {
-    static const MarkerEnvironment environment = fuzz::linux_cpython_environment();
+    static const MarkerValues environment = fuzz::linux_cpython_environment();
     const std::vector<std::string> extras = marker.extra_names();
     const bool plain = marker.evaluate(environment, "");
     const std::string canonical = marker.to_string();
@@ -29,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<Requirement> requirement;
     try {
         requirement = parse_requirement(line);
-    } catch (const ValueError&) {
-    }
+    } catch (const ValueError&) {}
     const bool parsed = requirement.has_value();
     if (parsed) {
         FUZZ_CHECK(!requirement->name.empty());

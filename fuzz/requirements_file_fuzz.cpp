@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             const std::string normal = normalise_requirement(line.text);
             FUZZ_CHECK(normalise_requirement(normal) == normal);
-        } catch (const ValueError&) {
-        }
+        } catch (const ValueError&) {}
     }
 
     try {

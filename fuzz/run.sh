@@ -21,7 +21,7 @@ build_dir="${QUORL_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 
 "$root/scripts/setup.sh" clang libclang-rt-14-dev
 
-CXX=clang++ CC=clang cmake -S "$root" -B "$build_dir" -G Ninja -DQUORL_FUZZ=ON -DQUORL_TESTS=OFF \
+CXX=clang++ CC=clang cmake -S "$root" -B "$build_dir" -G Ninja -DQUORL_FUZZ=ON -DQUORL_TESTS=OFF -DQUORL_WERROR=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 targets=("$@")

@@ -1,14 +1,14 @@
 // PEP 440 versions and specifier clauses, as marker evaluation uses them.
 // The input is NUL-separated: a version, then a clause's version text.
 #include "fuzz_support.h"
-#include "python/version.h"
+#include "pep/version.h"
 
 using namespace quorl;
 
 namespace {
 
 constexpr VersionOperator OPERATORS[] = {
-    VersionOperator::Equal, VersionOperator::NotEqual, VersionOperator::LessEqual, VersionOperator::GreaterEqual,
+    VersionOperator::Equal, VersionOperator::NotEqual, VersionOperator::LessEqual,  VersionOperator::GreaterEqual,
     VersionOperator::Less,  VersionOperator::Greater,  VersionOperator::Compatible,
 };
 

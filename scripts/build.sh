@@ -4,5 +4,5 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${QUORL_BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build_dir" -G Ninja "$@" >/dev/null
+cmake -S "$root" -B "$build_dir" -G Ninja -DQUORL_WERROR=ON "$@" >/dev/null
 ninja -C "$build_dir"

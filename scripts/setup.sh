@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ ninja-build
+  cmake g++ ninja-build clang-format
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
   python3 python3-venv python3-pip-whl python3-setuptools-whl python3-pytest

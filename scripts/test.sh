@@ -3,6 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
+"$root/scripts/check_format.sh"
 "$root/scripts/build.sh"
 cd "${QUORL_BUILD_DIR:-$root/build}"
 ctest --output-on-failure

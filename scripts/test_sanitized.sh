@@ -12,7 +12,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${QUORL_ASAN_BUILD_DIR:-$root/build-asan}"
 
 "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build_dir" -G Ninja -DQUORL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$build_dir" -G Ninja -DQUORL_SANITIZE=ON -DQUORL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 if ! build_log=$(ninja -C "$build_dir" -j "${QUORL_JOBS:-2}" quorl-python-dependencies unit_tests 2>&1); then
   echo "$build_log"
   exit 1

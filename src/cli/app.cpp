@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "python/interpreter_discovery.h"
+#include "environment/interpreter_discovery.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/printable.h"
@@ -44,14 +44,17 @@ void add_resolve(CLI::App& app, ResolveArguments& args) {
 
 void add_groups(CLI::App& app, GroupsArguments& args) {
     CLI::App* groups = app.add_subcommand("groups", GROUPS_HELP);
-    groups->add_option("resolved_reqs_path", args.resolved_reqs_path,
-                       "Requirement file pinning all possible dependencies, output of the `resolve` command.")
+    groups
+        ->add_option("resolved_reqs_path", args.resolved_reqs_path,
+                     "Requirement file pinning all possible dependencies, output of the `resolve` command.")
         ->required();
-    groups->add_option("-g,--group", args.groups,
-                       "Named group of root requirements, following the format '<name>:<req1>,<req2>,<...>'")
+    groups
+        ->add_option("-g,--group", args.groups,
+                     "Named group of root requirements, following the format '<name>:<req1>,<req2>,<...>'")
         ->allow_extra_args(false);
-    groups->add_option("-e,--extract-extras", args.extract_extras,
-                       "List of packages to extract groups from, using the name of their extra-requirements.")
+    groups
+        ->add_option("-e,--extract-extras", args.extract_extras,
+                     "List of packages to extract groups from, using the name of their extra-requirements.")
         ->allow_extra_args(false);
     groups->add_flag("--release", args.release,
                      "Uses the groups configured for release. Overrides the -g, -e and -x options.");
@@ -74,10 +77,11 @@ void add_release(CLI::App& app, ReleaseArguments& args) {
 
 // Every command takes --python; it is recorded before the command runs.
 void add_python_option(CLI::App& command) {
-    command.add_option_function<std::string>(
-        "--python", [](const std::string& python) { set_python_option(python); },
-        "Python interpreter of the environment to work on (default, first found: $VIRTUAL_ENV, "
-        "$CONDA_PREFIX, the venv holding this executable, a .venv here or above, python3 on PATH).")
+    command
+        .add_option_function<std::string>(
+            "--python", [](const std::string& python) { set_python_option(python); },
+            "Python interpreter of the environment to work on (default, first found: $VIRTUAL_ENV, "
+            "$CONDA_PREFIX, the venv holding this executable, a .venv here or above, python3 on PATH).")
         ->type_name("PATH");
 }
 
@@ -98,8 +102,7 @@ int run_app(int argc, char** argv) {
     for (const std::string& url : constants.DEFAULT_EXTRAS_PYPI) remember_url_secrets(url);
     for (int i = 1; i < argc; ++i) remember_url_secrets(argv[i]);
 
-    CLI::App app("Manages the Python dependencies of the product's installable packages.",
-                 "quorl-python-dependencies");
+    CLI::App app("Manages the Python dependencies of the product's installable packages.", "quorl-python-dependencies");
     app.require_subcommand(1);
     app.fallthrough(false);
 

@@ -2,17 +2,17 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "checks/concurrent_check.h"
+#include "checks/consistency_check.h"
 #include "cli/commands.h"
 #include "cli/group_string.h"
+#include "environment/distribution_reader.h"
+#include "environment/environment_read_ahead.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
-#include "model/sub_map_view.h"
 #include "model/package.h"
-#include "python/canonical_name.h"
-#include "python/environment_reader.h"
-#include "python/environment_read_ahead.h"
-#include "release/concurrent_check.h"
-#include "release/consistency_check.h"
+#include "model/sub_map_view.h"
+#include "pep/canonical_name.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
@@ -40,7 +40,8 @@ GroupSelection select_groups(const GroupsArguments& args) {
         selection.groups.push_back(parse_group_str(args.resolved_reqs_path, group_str));
     }
     for (const std::string& package : args.extract_extras) {
-        for (GroupInput& group : PackageExtrasManager::compose_groups_from_req_extras(package, args.resolved_reqs_path)) {
+        for (GroupInput& group :
+             PackageExtrasManager::compose_groups_from_req_extras(package, args.resolved_reqs_path)) {
             selection.groups.push_back(std::move(group));
         }
     }
@@ -61,12 +62,12 @@ GroupSelection select_groups(const GroupsArguments& args) {
 // the exclude file removed, or an empty one, is named for what it is.
 class MissingRootReporter {
 public:
-    MissingRootReporter(const DependencyMap& environment, const std::unordered_set<std::string>& excluded)
-        : environment_(environment), excluded_(excluded) {}
+    MissingRootReporter(const DependencyMap& installed_map, const std::unordered_set<std::string>& excluded)
+        : installed_map_(installed_map), excluded_(excluded) {}
 
     void check(const GroupInput& group, const std::vector<Package>& roots) {
         for (const Package& root : roots) {
-            if (environment_.contains(root.base())) continue;
+            if (installed_map_.contains(root.base())) continue;
             if (root.to_string().empty()) {
                 log::warning("An empty root of group " + group.name() + " reaches nothing");
                 continue;
@@ -76,8 +77,8 @@ public:
                              " was excluded and reaches nothing");
                 continue;
             }
-            std::string message = "Root " + root.to_string() + " of group " + group.name() +
-                                  " is not in the installed environment";
+            std::string message =
+                "Root " + root.to_string() + " of group " + group.name() + " is not in the installed environment";
             if (const Package* installed = installed_spelling(root.name())) {
                 message += "; the installed package is " + installed->to_string();
             }
@@ -88,7 +89,7 @@ public:
 private:
     const Package* installed_spelling(const std::string& name) {
         if (by_canonical_name_.empty()) {
-            packages_ = environment_.packages();
+            packages_ = installed_map_.packages();
             for (const Package& package : packages_) {
                 if (!package.has_extras()) by_canonical_name_.emplace(canonical_name(package.name()), &package);
             }
@@ -97,7 +98,7 @@ private:
         return found == by_canonical_name_.end() ? nullptr : found->second;
     }
 
-    const DependencyMap& environment_;
+    const DependencyMap& installed_map_;
     const std::unordered_set<std::string>& excluded_;
     std::vector<Package> packages_;
     std::unordered_map<std::string, const Package*> by_canonical_name_;
@@ -108,8 +109,9 @@ private:
 // only here: when it cannot be read that is one warning, and the
 // requirements are still checked.
 void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& args) {
-    check.compare_with_pins([&args] { return RequirementGenerator::read_requirements_versions(args.resolved_reqs_path); },
-                            args.resolved_reqs_path.string());
+    check.compare_with_pins(
+        [&args] { return RequirementGenerator::read_requirements_versions(args.resolved_reqs_path); },
+        args.resolved_reqs_path.string());
 }
 
 // Checks everything the groups reach: what they reach together is what the
@@ -117,7 +119,7 @@ void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& 
 // are. The warnings come in the order of the environment's map (mostly by
 // name).
 void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
-                              const DependencyMap& environment) {
+                              const DependencyMap& installed_map) {
     std::vector<Package> roots;
     for (const GroupInput& group : groups) {
         for (const std::string& requirement : group.groups()) {
@@ -128,7 +130,7 @@ void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupIn
             }
         }
     }
-    DependencyMap::SubMapView reached = environment.view_from_roots(roots);
+    DependencyMap::SubMapView reached = installed_map.view_from_roots(roots);
     reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
 }
 
@@ -157,16 +159,16 @@ void generate_groups(const GroupsArguments& args) {
     const GroupSelection selection = select_groups(args);
     // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
     InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
-    DependencyMap& environment = keep_until_exit(std::make_unique<DependencyMap>(
-        DependencyMap::from_installed(InstalledEnvironmentReader::current(), true, &installed)));
+    DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
+        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed)));
     // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
     // Names of the installed packages the exclude file removed.
     std::unordered_set<std::string> excluded;
     if (selection.exclude_path) {
         for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
             const Package package = Package::from_string(name);
-            if (!package.has_extras() && environment.contains(package)) excluded.insert(package.name());
-            environment.remove_package(package);
+            if (!package.has_extras() && installed_map.contains(package)) excluded.insert(package.name());
+            installed_map.remove_package(package);
         }
     }
     ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
@@ -177,18 +179,18 @@ void generate_groups(const GroupsArguments& args) {
     // Without --strict the groups are printed meanwhile, and the warnings
     // follow the listing.
     ConcurrentCheck checking(check, args.strict, "nothing printed",
-                             [&] { check_everything_reached(check, selection.groups, environment); });
+                             [&] { check_everything_reached(check, selection.groups, installed_map); });
 
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
-    MissingRootReporter missing_roots(environment, excluded);
+    MissingRootReporter missing_roots(installed_map, excluded);
     for (const GroupInput& group : selection.groups) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
         missing_roots.check(group, roots);
         // Viewed in place rather than extracted: each group's own sub-map
         // cost more to build and free than to print.
-        DependencyMap::SubMapView group_map = environment.view_from_roots(roots);
+        DependencyMap::SubMapView group_map = installed_map.view_from_roots(roots);
         print_title(out, group.name());
         if (args.graph) {
             // Written line by line: a tree repeats shared subtrees under every

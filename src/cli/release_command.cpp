@@ -2,7 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/release_json.h"
-#include "python/environment_read_ahead.h"
+#include "environment/environment_read_ahead.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/files.h"

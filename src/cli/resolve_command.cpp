@@ -3,10 +3,10 @@
 
 #include "cli/commands.h"
 #include "release/package_extras_manager.h"
-#include "support/pure_path.h"
 #include "support/errors.h"
 #include "support/file_lock.h"
 #include "support/files.h"
+#include "support/pure_path.h"
 
 namespace quorl::cli {
 namespace {
@@ -19,8 +19,7 @@ std::optional<FileLock> lock_pinned_file(const std::filesystem::path& pinned) {
     std::optional<std::filesystem::path> file;
     try {
         file = files::replaced_file(pinned);
-    } catch (const OsError&) {
-    }
+    } catch (const OsError&) {}
     if (!file) return std::nullopt;
     return std::optional<FileLock>(std::in_place, FileLock::beside(*file));
 }

@@ -11,8 +11,8 @@ namespace quorl {
 template <typename KEY_TYPE>
 class CliArgumentConfigElement : public CliConfigElement<KEY_TYPE> {
 public:
-    CliArgumentConfigElement(KEY_TYPE key, std::string value_, CliConfigType type = CliConfigType::ARGUMENT)
-        : CliConfigElement<KEY_TYPE>(key, type), value(std::move(value_)) {}
+    CliArgumentConfigElement(KEY_TYPE key_, std::string value_, CliConfigType type_ = CliConfigType::ARGUMENT)
+        : CliConfigElement<KEY_TYPE>(key_, type_), value(std::move(value_)) {}
 
     std::vector<std::string> get_value() const override { return {this->key_text(), value}; }
 

@@ -26,9 +26,14 @@ public:
         std::vector<const Element*> options, arguments;
         for (const Element& element : config) {
             switch (std::visit([](const auto& e) { return e.type; }, element)) {
-                case CliConfigType::OPTION: options.push_back(&element); break;
-                case CliConfigType::ARGUMENT: arguments.push_back(&element); break;
-                default: throw QuorlError("");
+                case CliConfigType::OPTION:
+                    options.push_back(&element);
+                    break;
+                case CliConfigType::ARGUMENT:
+                    arguments.push_back(&element);
+                    break;
+                default:
+                    throw QuorlError("");
             }
         }
         std::vector<std::string> final_config;

@@ -10,8 +10,10 @@ enum class CliConfigType { OPTION, ARGUMENT };
 
 constexpr std::string_view value(CliConfigType type) {
     switch (type) {
-        case CliConfigType::OPTION: return "OPTION";
-        case CliConfigType::ARGUMENT: return "ARGUMENT";
+        case CliConfigType::OPTION:
+            return "OPTION";
+        case CliConfigType::ARGUMENT:
+            return "ARGUMENT";
     }
     return "";
 }

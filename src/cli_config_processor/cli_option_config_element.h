@@ -8,8 +8,8 @@ namespace quorl {
 template <typename KEY_TYPE>
 class CliOptionConfigElement : public CliConfigElement<KEY_TYPE> {
 public:
-    explicit CliOptionConfigElement(KEY_TYPE key, CliConfigType type = CliConfigType::OPTION)
-        : CliConfigElement<KEY_TYPE>(key, type) {}
+    explicit CliOptionConfigElement(KEY_TYPE key_, CliConfigType type_ = CliConfigType::OPTION)
+        : CliConfigElement<KEY_TYPE>(key_, type_) {}
 
     std::vector<std::string> get_value() const override { return {this->key_text()}; }
 };

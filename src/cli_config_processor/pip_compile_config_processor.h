@@ -8,7 +8,6 @@
 
 namespace quorl {
 
-using PipCompileConfigProcessor =
-    CliConfigProcessor<PipCompilePropertyConfigElement, PipCompileArgumentConfigElement>;
+using PipCompileConfigProcessor = CliConfigProcessor<PipCompilePropertyConfigElement, PipCompileArgumentConfigElement>;
 
 }  // namespace quorl

@@ -24,18 +24,30 @@ enum class PipCompileSupportedConfig {
 // The option string of `key`; empty for a value outside the enumeration.
 constexpr std::string_view value(PipCompileSupportedConfig key) {
     switch (key) {
-        case PipCompileSupportedConfig::QUIET: return "-q";
-        case PipCompileSupportedConfig::NO_ANNOTATE: return "--no-annotate";
-        case PipCompileSupportedConfig::NO_HEADER: return "--no-header";
-        case PipCompileSupportedConfig::NO_EMIT_FIND_LINKS: return "--no-emit-find-links";
-        case PipCompileSupportedConfig::NO_EMIT_INDEX_URL: return "--no-emit-index-url";
-        case PipCompileSupportedConfig::NO_EMIT_OPTIONS: return "--no-emit-options";
-        case PipCompileSupportedConfig::NO_EMIT_TRUSTED_HOST: return "--no-emit-trusted-host";
-        case PipCompileSupportedConfig::STRIP_EXTRAS: return "--strip-extras";
-        case PipCompileSupportedConfig::OUTPUT_FILE: return "--output-file";
-        case PipCompileSupportedConfig::INDEX_URL: return "--index-url";
-        case PipCompileSupportedConfig::EXTRA_INDEX_URL: return "--extra-index-url";
-        case PipCompileSupportedConfig::TRUSTED_HOST: return "--trusted-host";
+        case PipCompileSupportedConfig::QUIET:
+            return "-q";
+        case PipCompileSupportedConfig::NO_ANNOTATE:
+            return "--no-annotate";
+        case PipCompileSupportedConfig::NO_HEADER:
+            return "--no-header";
+        case PipCompileSupportedConfig::NO_EMIT_FIND_LINKS:
+            return "--no-emit-find-links";
+        case PipCompileSupportedConfig::NO_EMIT_INDEX_URL:
+            return "--no-emit-index-url";
+        case PipCompileSupportedConfig::NO_EMIT_OPTIONS:
+            return "--no-emit-options";
+        case PipCompileSupportedConfig::NO_EMIT_TRUSTED_HOST:
+            return "--no-emit-trusted-host";
+        case PipCompileSupportedConfig::STRIP_EXTRAS:
+            return "--strip-extras";
+        case PipCompileSupportedConfig::OUTPUT_FILE:
+            return "--output-file";
+        case PipCompileSupportedConfig::INDEX_URL:
+            return "--index-url";
+        case PipCompileSupportedConfig::EXTRA_INDEX_URL:
+            return "--extra-index-url";
+        case PipCompileSupportedConfig::TRUSTED_HOST:
+            return "--trusted-host";
     }
     return "";
 }

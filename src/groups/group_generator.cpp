@@ -26,17 +26,16 @@ GroupRequirements GroupGenerator::from_group_outputs_to_req_dict(const std::vect
     return result;
 }
 
-std::vector<GroupOutput> GroupGenerator::generate_groups(const std::vector<GroupInput>& groups_config,
-                                                         const std::optional<std::vector<std::string>>& exclude_packages,
-                                                         std::optional<int> depth) {
+std::vector<GroupOutput> GroupGenerator::generate_groups(
+    const std::vector<GroupInput>& groups_config, const std::optional<std::vector<std::string>>& exclude_packages,
+    std::optional<int> depth) {
     const DependencyMap environment = DependencyMap::from_installed(true);
     return generate_groups(environment, groups_config, exclude_packages, depth);
 }
 
-std::vector<GroupOutput> GroupGenerator::generate_groups(const DependencyMap& environment,
-                                                         const std::vector<GroupInput>& groups_config,
-                                                         const std::optional<std::vector<std::string>>& exclude_packages,
-                                                         std::optional<int> depth) {
+std::vector<GroupOutput> GroupGenerator::generate_groups(
+    const DependencyMap& environment, const std::vector<GroupInput>& groups_config,
+    const std::optional<std::vector<std::string>>& exclude_packages, std::optional<int> depth) {
     std::vector<GroupOutput> result;
     result.reserve(groups_config.size());
     for (const GroupInput& group : groups_config) {

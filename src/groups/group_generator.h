@@ -31,15 +31,14 @@ public:
 
     // Reads the installed environment once (extras included) and computes
     // every group against it, in order.
-    static std::vector<GroupOutput> generate_groups(const std::vector<GroupInput>& groups_config,
-                                                    const std::optional<std::vector<std::string>>& exclude_packages = {},
-                                                    std::optional<int> depth = {});
+    static std::vector<GroupOutput> generate_groups(
+        const std::vector<GroupInput>& groups_config,
+        const std::optional<std::vector<std::string>>& exclude_packages = {}, std::optional<int> depth = {});
 
     // The same against a map that was read already.
-    static std::vector<GroupOutput> generate_groups(const DependencyMap& environment,
-                                                    const std::vector<GroupInput>& groups_config,
-                                                    const std::optional<std::vector<std::string>>& exclude_packages = {},
-                                                    std::optional<int> depth = {});
+    static std::vector<GroupOutput> generate_groups(
+        const DependencyMap& environment, const std::vector<GroupInput>& groups_config,
+        const std::optional<std::vector<std::string>>& exclude_packages = {}, std::optional<int> depth = {});
 
     // What the group's roots reach in `dependency_map`, less the excluded
     // packages, shallowest first, each requirement once.

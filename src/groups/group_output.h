@@ -17,10 +17,9 @@ public:
         "Complete set of required packages by the packages specified in the group.";
 
     // `reqs` keeps its given order; a repeated string keeps its first place.
-    GroupOutput(std::string name, OrderedSet<std::string> reqs)
-        : name(std::move(name)), reqs(std::move(reqs)) {}
-    GroupOutput(std::string name, const std::vector<std::string>& reqs)
-        : name(std::move(name)), reqs(check_reqs(reqs)) {}
+    GroupOutput(std::string name_, OrderedSet<std::string> reqs_) : name(std::move(name_)), reqs(std::move(reqs_)) {}
+    GroupOutput(std::string name_, const std::vector<std::string>& reqs_)
+        : name(std::move(name_)), reqs(check_reqs(reqs_)) {}
 
     static OrderedSet<std::string> check_reqs(const std::vector<std::string>& reqs) {
         return OrderedSet<std::string>(reqs);

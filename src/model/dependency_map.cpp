@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "model/dependency_sub_graph.h"
-#include "python/canonical_name.h"
+#include "pep/canonical_name.h"
 #include "support/errors.h"
 #include "support/text.h"
 
@@ -67,9 +67,7 @@ std::vector<Package> DependencyMap::packages() const {
     return out;
 }
 
-bool DependencyMap::contains(const Package& package) const {
-    return find(package).has_value();
-}
+bool DependencyMap::contains(const Package& package) const { return find(package).has_value(); }
 
 Package DependencyMap::package_named(std::string_view name) const {
     if (const std::optional<Id> id = find_base(name)) return nodes_[*id].package;
@@ -80,8 +78,7 @@ std::vector<Package> DependencyMap::get(const Package& package) const {
     return to_packages(SubGraph(*this).get(package));
 }
 
-void DependencyMap::_add_dependencies(const Package& package,
-                                      const std::vector<Package>& dependencies) {
+void DependencyMap::_add_dependencies(const Package& package, const std::vector<Package>& dependencies) {
     const std::optional<Id> base = check_addable(package);
     const Id key = intern(package);
     std::vector<Id> ids;
@@ -146,9 +143,7 @@ DependencyMap::Id DependencyMap::intern(const Package& package) {
     return id;
 }
 
-bool DependencyMap::text_less(Id a, Id b) const {
-    return package_less(nodes_[a].package, nodes_[b].package);
-}
+bool DependencyMap::text_less(Id a, Id b) const { return package_less(nodes_[a].package, nodes_[b].package); }
 
 void DependencyMap::sort_by_text(std::vector<Id>& ids) const {
     auto less = [this](Id a, Id b) { return text_less(a, b); };
@@ -196,8 +191,8 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
     }
     std::vector<Id> merged;
     merged.reserve(set.size() + dependencies.size());
-    std::set_union(set.begin(), set.end(), dependencies.begin(), dependencies.end(),
-                   std::back_inserter(merged), [this](Id a, Id b) { return set_less(a, b); });
+    std::set_union(set.begin(), set.end(), dependencies.begin(), dependencies.end(), std::back_inserter(merged),
+                   [this](Id a, Id b) { return set_less(a, b); });
     set = std::move(merged);
 }
 
@@ -240,8 +235,7 @@ void DependencyMap::reserve(std::size_t keys) {
 void DependencyMap::check_base_packages() const {
     for (const Node& node : nodes_) {
         if (node.package.has_extras() && !find_base(node.package.name())) {
-            throw ValueError("Missing base dependencies for package " + node.package.to_string() +
-                             ".");
+            throw ValueError("Missing base dependencies for package " + node.package.to_string() + ".");
         }
     }
 }

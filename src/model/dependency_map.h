@@ -28,14 +28,17 @@
 #include <utility>
 #include <vector>
 
-#include "model/installed_requirements.h"
 #include "model/package.h"
 #include "support/hash_index.h"
 #include "support/ordered_map.h"
 
 namespace quorl {
 
-class EnvironmentReader;
+class DistributionReader;
+// What the installed map's build records for the consistency checks
+// (environment/installed_requirements.h).
+struct InstalledDistribution;
+using InstalledRequirements = std::vector<InstalledDistribution>;
 
 class DependencyMap {
 public:
@@ -120,23 +123,21 @@ public:
     // required twice from one layer occurs twice in the next one. With
     // `max_depth` m, s = m + 1 of n layers: the first s when 0 <= s <= n, all
     // when s > n, the first max(n + s, 0) when s < 0.
-    std::vector<std::vector<Package>> packages_by_depth(
-        std::optional<int> max_depth = std::nullopt) const;
+    std::vector<std::vector<Package>> packages_by_depth(std::optional<int> max_depth = std::nullopt) const;
 
     // The layers of packages_by_depth (same number, same cut) with every
     // package kept only at its first occurrence: what deduplicating the
     // concatenated layers gives. Linear in the map, however many duplicates
     // the full layers would carry.
-    std::vector<std::vector<Package>> first_occurrence_by_depth(
-        std::optional<int> max_depth = std::nullopt) const;
+    std::vector<std::vector<Package>> first_occurrence_by_depth(std::optional<int> max_depth = std::nullopt) const;
 
     // What extract_from_roots(roots), then remove_package of each of
     // `excluded` in turn, then first_occurrence_by_depth(max_depth) give,
     // computed on this map without building the sub-map: the group generator
     // needs only these layers, for every group of a release.
-    std::vector<std::vector<Package>> first_occurrence_by_depth_of(
-        const std::vector<Package>& roots, const std::vector<Package>& excluded,
-        std::optional<int> max_depth = std::nullopt) const;
+    std::vector<std::vector<Package>> first_occurrence_by_depth_of(const std::vector<Package>& roots,
+                                                                   const std::vector<Package>& excluded,
+                                                                   std::optional<int> max_depth = std::nullopt) const;
 
     // Calls `visit(depth, package)` for exactly the elements of
     // packages_by_depth(max_depth), duplicates included, in order, without
@@ -193,7 +194,7 @@ public:
     // With `requirements`, it also receives every distribution's version and
     // the requirements the environment does not meet (in listing order).
     static DependencyMap from_installed(bool fetch_extras = false);
-    static DependencyMap from_installed(const EnvironmentReader& reader, bool fetch_extras = false,
+    static DependencyMap from_installed(const DistributionReader& reader, bool fetch_extras = false,
                                         InstalledRequirements* requirements = nullptr);
 
     // The extras of the installed distribution named like `package`: the
@@ -203,7 +204,7 @@ public:
     // extra = X. Not installed: the warning above and an empty map. Invalid
     // lines are skipped as above.
     static ExtrasMap fetch_extras_for_installed_package(const Package& package);
-    static ExtrasMap fetch_extras_for_installed_package(const Package& package, const EnvironmentReader& reader);
+    static ExtrasMap fetch_extras_for_installed_package(const Package& package, const DistributionReader& reader);
 
 private:
     using Id = std::uint32_t;
@@ -265,7 +266,7 @@ private:
     std::vector<std::vector<Package>> layers_as_packages(std::vector<std::vector<Id>> layers,
                                                          std::optional<int> max_depth) const;
 
-    std::vector<Node> nodes_;                                  // key order; id = position
+    std::vector<Node> nodes_;  // key order; id = position
     // key -> id, over the nodes' own packages: a node-based map of copies
     // allocated once per key, and the environment's map has tens of
     // thousands of them.

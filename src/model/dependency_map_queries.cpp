@@ -95,17 +95,15 @@ DependencyMap DependencyMap::rebuilt(SubGraph& view) const {
     return result;
 }
 
-std::vector<Package> DependencyMap::roots() const {
-    return to_packages(SubGraph(*this).roots());
-}
+std::vector<Package> DependencyMap::roots() const { return to_packages(SubGraph(*this).roots()); }
 
-std::vector<std::vector<Package>> DependencyMap::first_occurrence_by_depth_of(
-    const std::vector<Package>& roots, const std::vector<Package>& excluded, std::optional<int> max_depth) const {
+std::vector<std::vector<Package>> DependencyMap::first_occurrence_by_depth_of(const std::vector<Package>& roots,
+                                                                              const std::vector<Package>& excluded,
+                                                                              std::optional<int> max_depth) const {
     return layers_as_packages(SubGraph(*this, roots, excluded).first_occurrence_layers(), max_depth);
 }
 
-std::vector<std::vector<Package>> DependencyMap::first_occurrence_by_depth(
-    std::optional<int> max_depth) const {
+std::vector<std::vector<Package>> DependencyMap::first_occurrence_by_depth(std::optional<int> max_depth) const {
     return layers_as_packages(SubGraph(*this).first_occurrence_layers(), max_depth);
 }
 
@@ -118,16 +116,14 @@ std::vector<std::vector<Package>> DependencyMap::layers_as_packages(std::vector<
     return out;
 }
 
-void DependencyMap::for_each_by_depth(
-    std::optional<int> max_depth,
-    const std::function<void(std::size_t depth, const Package&)>& visit) const {
+void DependencyMap::for_each_by_depth(std::optional<int> max_depth,
+                                      const std::function<void(std::size_t depth, const Package&)>& visit) const {
     SubGraph whole(*this);
     for_each_by_depth_in(whole, max_depth, visit);
 }
 
-void DependencyMap::for_each_by_depth_in(
-    SubGraph& view, std::optional<int> max_depth,
-    const std::function<void(std::size_t depth, const Package&)>& visit) const {
+void DependencyMap::for_each_by_depth_in(SubGraph& view, std::optional<int> max_depth,
+                                         const std::function<void(std::size_t depth, const Package&)>& visit) const {
     const std::vector<std::vector<Id>> first = view.first_occurrence_layers();
     const std::size_t kept = layers_kept(max_depth, first.size());
     if (kept == 0) return;
@@ -153,8 +149,7 @@ void DependencyMap::for_each_by_depth_in(
     }
 }
 
-std::vector<std::vector<Package>> DependencyMap::packages_by_depth(
-    std::optional<int> max_depth) const {
+std::vector<std::vector<Package>> DependencyMap::packages_by_depth(std::optional<int> max_depth) const {
     std::vector<std::vector<Package>> layers;
     for_each_by_depth(max_depth, [&layers](std::size_t depth, const Package& package) {
         if (layers.size() <= depth) layers.resize(depth + 1);

@@ -149,9 +149,12 @@ std::vector<DependencyMap::Id> DependencyMap::SubGraph::computed_set(Id id, std:
 std::span<const DependencyMap::Id> DependencyMap::SubGraph::narrowed_set(Id id) {
     const std::vector<Id>& own = map_.nodes_[id].dependencies;
     switch (set_source_[id]) {
-        case SetSource::OWN: return own;
-        case SetSource::COPY: return sets_.find(id)->second;
-        case SetSource::UNDECIDED: break;
+        case SetSource::OWN:
+            return own;
+        case SetSource::COPY:
+            return sets_.find(id)->second;
+        case SetSource::UNDECIDED:
+            break;
     }
     const std::optional<Id> base = inherited_base(id);
     if (!needs_own_copy(id, base)) {

@@ -8,9 +8,9 @@
 namespace quorl {
 namespace {
 
-constexpr std::string_view BRANCH = "\u251c\u2500\u2500 ";      // "├── "
+constexpr std::string_view BRANCH = "\u251c\u2500\u2500 ";       // "├── "
 constexpr std::string_view LAST_BRANCH = "\u2514\u2500\u2500 ";  // "└── "
-constexpr std::string_view CONTINUATION = "\u2502   ";          // "│   "
+constexpr std::string_view CONTINUATION = "\u2502   ";           // "│   "
 constexpr std::string_view BLANK = "    ";
 
 }  // namespace
@@ -102,8 +102,8 @@ void DependencyMap::TreeText::append_marker(const Frame& frame, Id child) {
 }
 
 bool DependencyMap::TreeText::in_set(const std::optional<std::span<const Id>>& set, Id child) const {
-    return set && std::binary_search(set->begin(), set->end(), child,
-                                     [this](Id a, Id b) { return map_.text_less(a, b); });
+    return set &&
+           std::binary_search(set->begin(), set->end(), child, [this](Id a, Id b) { return map_.text_less(a, b); });
 }
 
 }  // namespace quorl

@@ -60,8 +60,6 @@ bool Package::included_in(const Package& other) const {
     });
 }
 
-std::ostream& operator<<(std::ostream& out, const Package& package) {
-    return out << package.to_string();
-}
+std::ostream& operator<<(std::ostream& out, const Package& package) { return out << package.to_string(); }
 
 }  // namespace quorl

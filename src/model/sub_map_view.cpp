@@ -15,8 +15,8 @@ void DependencyMap::SubMapView::for_each_package(const std::function<void(const 
     view_.for_each_member(visit);
 }
 
-void DependencyMap::SubMapView::for_each_by_depth(
-    std::optional<int> max_depth, const std::function<void(std::size_t depth, const Package&)>& visit) {
+void DependencyMap::SubMapView::for_each_by_depth(std::optional<int> max_depth,
+                                                  const std::function<void(std::size_t depth, const Package&)>& visit) {
     map_.for_each_by_depth_in(view_, max_depth, visit);
 }
 

@@ -16,6 +16,16 @@
 
 namespace quorl {
 
+// One of the fixed groups every release carries, before the groups made from
+// the extras of the model library package.
+struct FixedReleaseGroup {
+    const char* name;
+    std::vector<std::string> roots;  // requirement strings
+};
+
+// The five fixed release groups, in release order.
+const std::vector<FixedReleaseGroup>& fixed_release_groups();
+
 // The module constants, computed once per process (see
 // PackageExtrasManager::constants()).
 struct PackageExtrasManagerConstants {

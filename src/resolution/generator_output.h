@@ -24,10 +24,10 @@ struct GeneratorOutput {
     }};
 
     // All three fields are required; the map is taken as given.
-    GeneratorOutput(std::filesystem::path input_path, std::filesystem::path txt_path, VersionsMap reqs_versions_map)
-        : input_path(std::move(input_path)),
-          txt_path(std::move(txt_path)),
-          reqs_versions_map(std::move(reqs_versions_map)) {}
+    GeneratorOutput(std::filesystem::path input_path_, std::filesystem::path txt_path_, VersionsMap reqs_versions_map_)
+        : input_path(std::move(input_path_)),
+          txt_path(std::move(txt_path_)),
+          reqs_versions_map(std::move(reqs_versions_map_)) {}
 
     std::filesystem::path input_path;
     std::filesystem::path txt_path;

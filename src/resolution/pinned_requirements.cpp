@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "model/package.h"
-#include "python/canonical_name.h"
+#include "pep/canonical_name.h"
 #include "resolution/requirement_generator.h"
 #include "resolution/requirement_line.h"
 #include "support/errors.h"
@@ -29,8 +29,8 @@ std::string normalised_entry(const std::filesystem::path& file, std::string_view
         return normalise_requirement(line);
     } catch (const ValueError& error) {
         // Option lines may carry index URLs with credentials.
-        throw ValueError(redact_credentials(file.string() + ", line " + std::to_string(line_number) + ": " +
-                                            error.what()));
+        throw ValueError(
+            redact_credentials(file.string() + ", line " + std::to_string(line_number) + ": " + error.what()));
     }
 }
 
@@ -128,8 +128,8 @@ PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
             if (has_no_version(package.name())) continue;
             const std::string* version = lookup.find(package.name());
             if (version == nullptr) {
-                throw KeyError("No pinned version for '" + package.to_string() + "' (group '" + group_name +
-                               "') in " + (versions_source ? versions_source->string() : "the pinned versions"));
+                throw KeyError("No pinned version for '" + package.to_string() + "' (group '" + group_name + "') in " +
+                               (versions_source ? versions_source->string() : "the pinned versions"));
             }
             pinned.push_back(package.to_string() + "==" + *version);
         }

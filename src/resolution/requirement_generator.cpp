@@ -6,14 +6,14 @@
 #include <optional>
 
 #include "cli_config_processor/pip_compile_config_processor.h"
-#include "python/interpreter_discovery.h"
+#include "environment/interpreter_discovery.h"
 #include "resolution/index_access.h"
 #include "resolution/resolver_run.h"
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/logging.h"
-#include "support/process.h"
 #include "support/printable.h"
+#include "support/process.h"
 #include "support/text.h"
 
 namespace quorl {

@@ -1,6 +1,6 @@
 #include "resolution/requirement_line.h"
 
-#include "python/requirement.h"
+#include "pep/requirement.h"
 #include "support/text.h"
 
 namespace quorl {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "python/version.h"
+#include "pep/version.h"
 #include "support/text.h"
 
 namespace quorl {
@@ -155,11 +155,11 @@ void for_each_pin_or_logical_line(const std::string& content, OnPin&& pin, OnLin
     for (std::size_t at = 0; at < content.size();) {
         if (!joiner.continuing()) {
             if (const std::optional<PlainPin> plain = plain_pin_detail::leading_plain_pin(&content[at], never_at_end)) {
-                const std::size_t end = static_cast<std::size_t>(plain->version.data() - content.data()) +
-                                        plain->version.size();
-                const std::size_t line_break = end == content.size() ? 0
+                const std::size_t end =
+                    static_cast<std::size_t>(plain->version.data() - content.data()) + plain->version.size();
+                const std::size_t line_break = end == content.size()  ? 0
                                                : content[end] == '\n' ? 1
-                                                                       : text::line_break_length(content, end);
+                                                                      : text::line_break_length(content, end);
                 if (end == content.size() || line_break != 0) {
                     joiner.count_taken_line();
                     pin(*plain);

@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "python/canonical_name.h"
-#include "python/interpreter.h"
+#include "environment/interpreter.h"
+#include "pep/canonical_name.h"
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/process.h"
@@ -32,9 +32,9 @@ std::vector<std::string> pip_fallback_command(const std::filesystem::path& pytho
                                               const std::filesystem::path& report,
                                               const std::vector<std::string>& extra_index_urls,
                                               const std::vector<std::string>& trusted_domains) {
-    std::vector<std::string> command{python.string(), "-m",       "pip",          "install",     "--dry-run",
-                                     "--ignore-installed",        "--quiet",      "--report",    report.string(),
-                                     "-r",                        input.string()};
+    std::vector<std::string> command{python.string(),      "-m",      "pip",      "install",       "--dry-run",
+                                     "--ignore-installed", "--quiet", "--report", report.string(), "-r",
+                                     input.string()};
     for (std::string& option : pip_index_options(extra_index_urls, trusted_domains)) {
         command.push_back(std::move(option));
     }
@@ -68,8 +68,7 @@ int resolve_with_pip(const std::filesystem::path& python, const std::filesystem:
     // In place of the resolver, on the same streams.
     const ProcessOptions options{.environment = indexes.environment(), .stdin_mode = StreamMode::Inherit};
     const int status =
-        run_process(pip_fallback_command(python, input, report, indexes.urls(), trusted_domains), options)
-            .exit_status;
+        run_process(pip_fallback_command(python, input, report, indexes.urls(), trusted_domains), options).exit_status;
     if (status != 0) return status;
     files::replace_atomically(output, pinned_lines_from_pip_report(files::read(report)));
     return 0;

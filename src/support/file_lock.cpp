@@ -26,8 +26,7 @@ void run_unlocked(const std::string& what, const std::filesystem::path& path, in
 
 FileLock::FileLock(const std::filesystem::path& lock_path) : path_(lock_path) {
     bool announced = false;
-    while (!lock_once(announced)) {
-    }
+    while (!lock_once(announced)) {}
 }
 
 bool FileLock::lock_once(bool& announced) {
@@ -61,7 +60,8 @@ bool FileLock::lock_once(bool& announced) {
     }
     // The run before removes its lock file before it lets go: a lock on a
     // removed file guards nothing, so open the new one.
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (::fstat(fd_.get(), &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
         held.st_ino == named.st_ino) {
         return true;

@@ -40,9 +40,9 @@ int open_waiting(const std::filesystem::path& path, int flags, mode_t mode = 0) 
 
 // What writing `path` means once symlinks are followed.
 struct Target {
-    std::filesystem::path file;               // the file written or replaced
-    bool in_place = false;                    // not a regular file
-    std::optional<struct stat> existing;      // the regular file replaced
+    std::filesystem::path file;           // the file written or replaced
+    bool in_place = false;                // not a regular file
+    std::optional<struct stat> existing;  // the regular file replaced
 };
 
 // Follows the symlinks of a name that does not exist as a file: a dangling

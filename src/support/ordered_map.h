@@ -36,10 +36,9 @@ public:
     // thousands of them: the key is built only when it is new, and then in
     // place, and an old value is overwritten in its own storage. The hash of
     // a view is that of the string it shows.
-    void set_from_views(std::string_view key, std::string_view value)
-        requires(std::is_same_v<K, std::string> && std::is_same_v<V, std::string> &&
-                 std::is_same_v<Hash, std::hash<std::string>>)
-    {
+    void set_from_views(std::string_view key, std::string_view value) requires(
+        std::is_same_v<K, std::string>&& std::is_same_v<V, std::string>&&
+            std::is_same_v<Hash, std::hash<std::string>>) {
         const std::optional<std::size_t> at = index_.find_or_add(
             std::hash<std::string_view>{}(key), [&](std::size_t position) { return entries_[position].first == key; },
             [&] {

@@ -14,8 +14,7 @@ public:
     ~StdoutWriter() {
         try {
             flush();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     StdoutWriter(const StdoutWriter&) = delete;
     StdoutWriter& operator=(const StdoutWriter&) = delete;

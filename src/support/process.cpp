@@ -162,7 +162,7 @@ bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& re
 // Waits for the child to end, then reaps it with the interrupts blocked: a
 // signal that comes later must not be passed on to a recycled process ID.
 int wait_for(pid_t pid) {
-    siginfo_t info {};
+    siginfo_t info{};
     while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0) {
         if (errno != EINTR) throw OsError(std::string("cannot wait for child: ") + std::strerror(errno));
     }

@@ -27,9 +27,7 @@ std::string without_remembered_secrets(std::string_view text) {
     return out;
 }
 
-bool is_scheme_char(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-}
+bool is_scheme_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'; }
 
 // The end of the URL that starts at `from`: white space or a quote.
 std::size_t url_end(std::string_view text, std::size_t from) {

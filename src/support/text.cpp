@@ -5,8 +5,7 @@
 namespace quorl::text {
 
 bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' ||
-           (c >= '\x1c' && c <= '\x1f');
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || (c >= '\x1c' && c <= '\x1f');
 }
 
 std::string_view lstrip(std::string_view s) {
@@ -153,9 +152,9 @@ std::size_t leading_space_length(std::string_view s) {
     if (is_space(s[0])) return 1;
     const auto byte = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
     if (byte(0) == 0xC2 && (byte(1) == 0x85 || byte(1) == 0xA0)) return 2;
-    if (byte(0) == 0xE1 && byte(1) == 0x9A && byte(2) == 0x80) return 3;                          // U+1680
-    if (byte(0) == 0xE3 && byte(1) == 0x80 && byte(2) == 0x80) return 3;                          // U+3000
-    if (byte(0) == 0xE2 && byte(1) == 0x81 && byte(2) == 0x9F) return 3;                          // U+205F
+    if (byte(0) == 0xE1 && byte(1) == 0x9A && byte(2) == 0x80) return 3;  // U+1680
+    if (byte(0) == 0xE3 && byte(1) == 0x80 && byte(2) == 0x80) return 3;  // U+3000
+    if (byte(0) == 0xE2 && byte(1) == 0x81 && byte(2) == 0x9F) return 3;  // U+205F
     if (byte(0) == 0xE2 && byte(1) == 0x80) {
         const unsigned third = byte(2);
         if ((third >= 0x80 && third <= 0x8A) || third == 0xA8 || third == 0xA9 || third == 0xAF) return 3;

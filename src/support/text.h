@@ -31,9 +31,7 @@ std::string join(const std::vector<std::string>& pieces, std::string_view separa
 // formats read here are ASCII, and other bytes (UTF-8) pass unchanged.
 constexpr char to_lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool is_ascii_alnum(char c) {
-    return is_ascii_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+constexpr bool is_ascii_alnum(char c) { return is_ascii_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool equals_ignoring_case(std::string_view a, std::string_view b);
 bool ends_with_ignoring_case(std::string_view s, std::string_view suffix);
 

@@ -17,10 +17,10 @@ struct UrlCredentials {
     // The host as netrc files name it: the authority after the user-info, up
     // to its first ":" (no port).
     std::string host;
-    std::string login;             // percent-decoded
-    std::string password;          // percent-decoded
+    std::string login;              // percent-decoded
+    std::string password;           // percent-decoded
     std::string written_user_info;  // "user:password" as the URL spells it
-    bool has_password = false;     // the user-info holds a ":"
+    bool has_password = false;      // the user-info holds a ":"
 };
 
 // The credentials of `url`, or nothing when it has no "scheme://" start or no

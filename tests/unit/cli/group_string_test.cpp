@@ -28,8 +28,7 @@ TEST(GroupStringTest, NeedsExactlyOneColon) {
     for (const Case& c : {Case{"web", "not enough values to unpack (expected 2, got 1)"},
                           Case{"a:b:c", "too many values to unpack (expected 2)"},
                           Case{"a::", "too many values to unpack (expected 2)"}}) {
-        EXPECT_EQ(test::expect_error_message<ValueError>([&] { parse_group_str("p", c.input); }), c.message)
-            << c.input;
+        EXPECT_EQ(test::expect_error_message<ValueError>([&] { parse_group_str("p", c.input); }), c.message) << c.input;
     }
 }
 

@@ -46,16 +46,16 @@ TEST(ReleaseJsonTest, EscapesKeepTheFileAscii) {
 // 2-space, ASCII-only dump of the same document gives, for plain and escaped
 // strings alike.
 TEST(ReleaseJsonTest, SameTextAsADocumentDump) {
-    const std::vector<std::string> texts = {"a==1", "", "x y/z~", "tab\there", "q\"", "back\\slash", "\x7f",
-                                            "caf\xC3\xA9", "\xF0\x9F\x90\x8D", "bad\xFF", "nul\x01"};
+    const std::vector<std::string> texts = {"a==1",        "",     "x y/z~",      "tab\there",        "q\"",
+                                            "back\\slash", "\x7f", "caf\xC3\xA9", "\xF0\x9F\x90\x8D", "bad\xFF",
+                                            "nul\x01"};
     PinnedGroups pinned;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         pinned.set(texts[i], std::vector<std::string>(texts.begin(), texts.begin() + static_cast<long>(i)));
     }
     nlohmann::ordered_json document = nlohmann::ordered_json::object();
     for (const auto& [name, lines] : pinned) document[name] = lines;
-    EXPECT_EQ(release_json_text(pinned),
-              document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace));
+    EXPECT_EQ(release_json_text(pinned), document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace));
 }
 
 }  // namespace

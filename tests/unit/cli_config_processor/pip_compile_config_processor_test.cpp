@@ -63,8 +63,9 @@ TEST(CliConfigProcessorTest, RendersFlagsBeforePairsKeepingInputOrder) {
 TEST(CliConfigProcessorTest, ElementWithUnknownTypeFailsWholeCallWithoutMessage) {
     Flag odd(Key::QUIET);
     odd.type = static_cast<CliConfigType>(7);
-    const std::optional<QuorlError> error =
-        test::expect_error<QuorlError>([&] { PipCompileConfigProcessor::process_config({Flag(Key::NO_HEADER), odd}); });
+    const std::optional<QuorlError> error = test::expect_error<QuorlError>([&] {
+        PipCompileConfigProcessor::process_config({Flag(Key::NO_HEADER), odd});
+    });
     ASSERT_TRUE(error.has_value());
     EXPECT_STREQ(error->what(), "");
 }

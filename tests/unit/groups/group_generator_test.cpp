@@ -29,7 +29,9 @@ TEST_F(ExcludeFileTest, LinesAreStrippedAndBlankOnesKept) {
     EXPECT_EQ(parse("numpy\npandas"), (Texts{"numpy", "pandas"}));
     EXPECT_EQ(parse("numpy\npandas\n"), (Texts{"numpy", "pandas"}));
     EXPECT_EQ(parse("  numpy \r\n\r\n\tpandas\r\n"), (Texts{"numpy", "", "pandas"}));
-    EXPECT_EQ(parse("a\rb\xE2\x80\xA8" "c\n\na"), (Texts{"a", "b", "c", "", "a"}));
+    EXPECT_EQ(parse("a\rb\xE2\x80\xA8"
+                    "c\n\na"),
+              (Texts{"a", "b", "c", "", "a"}));
 }
 
 TEST_F(ExcludeFileTest, MissingFileIsEmptyButUnreadableOrUndecodableFails) {
@@ -40,8 +42,8 @@ TEST_F(ExcludeFileTest, MissingFileIsEmptyButUnreadableOrUndecodableFails) {
 
 TEST(GroupGeneratorTest, RequirementsAreListedAtTheirShallowestDepth) {
     // Roots A and B; A -> C; B -> C, D; C -> D.
-    const DependencyMap env = DependencyMap::from_string_mapping(
-        {{"A", {"C"}}, {"B", {"C", "D"}}, {"C", {"D"}}, {"D", {}}, {"X", {}}});
+    const DependencyMap env =
+        DependencyMap::from_string_mapping({{"A", {"C"}}, {"B", {"C", "D"}}, {"C", {"D"}}, {"D", {}}, {"X", {}}});
     const GroupOutput out = GroupGenerator::generate_group(env, GroupInput("p", "g", {"A", "B"}));
     EXPECT_EQ(out.name, "g");
     EXPECT_EQ(out.reqs.items(), (Texts{"A", "B", "C", "D"}));
@@ -83,8 +85,9 @@ TEST(GroupGeneratorTest, ResultsByNameKeepFirstPositionAndLastList) {
 
 TEST(GroupGeneratorTest, AnInvalidRootFailsTheWholeCall) {
     const DependencyMap env = examples::abcde();
-    EXPECT_THROW(GroupGenerator::generate_groups(env, {GroupInput("p", "ok", {"A"}), GroupInput("p", "bad", {"a[b][c]"})}),
-                 ValueError);
+    EXPECT_THROW(
+        GroupGenerator::generate_groups(env, {GroupInput("p", "ok", {"A"}), GroupInput("p", "bad", {"a[b][c]"})}),
+        ValueError);
 }
 
 }  // namespace

@@ -9,8 +9,7 @@ namespace quorl::examples {
 
 // A -> B, C; B, C -> D; D -> E.
 inline DependencyMap abcde() {
-    return DependencyMap::from_string_mapping(
-        {{"A", {"B", "C"}}, {"B", {"D"}}, {"C", {"D"}}, {"D", {"E"}}, {"E", {}}});
+    return DependencyMap::from_string_mapping({{"A", {"B", "C"}}, {"B", {"D"}}, {"C", {"D"}}, {"D", {"E"}}, {"E", {}}});
 }
 
 inline DependencyMap scipy_map() {

@@ -45,15 +45,13 @@ TEST(DependencyMapTest, PlainMapQueries) {
         std::optional<int> max_depth;
         std::size_t layers;
     };
-    for (const Cut cut : {Cut{std::nullopt, 4}, Cut{0, 1}, Cut{1, 2}, Cut{3, 4}, Cut{9, 4},
-                          Cut{-1, 0}, Cut{-2, 3}, Cut{-5, 0}, Cut{-9, 0}}) {
+    for (const Cut cut : {Cut{std::nullopt, 4}, Cut{0, 1}, Cut{1, 2}, Cut{3, 4}, Cut{9, 4}, Cut{-1, 0}, Cut{-2, 3},
+                          Cut{-5, 0}, Cut{-9, 0}}) {
         const std::vector<Texts> expected(all.begin(), all.begin() + cut.layers);
-        EXPECT_EQ(texts(map.packages_by_depth(cut.max_depth)), expected)
-            << cut.max_depth.value_or(999);
+        EXPECT_EQ(texts(map.packages_by_depth(cut.max_depth)), expected) << cut.max_depth.value_or(999);
         EXPECT_EQ(map.first_occurrence_by_depth(cut.max_depth).size(), cut.layers);
     }
-    EXPECT_EQ(texts(map.first_occurrence_by_depth()),
-              (std::vector<Texts>{{"A"}, {"B", "C"}, {"D"}, {"E"}}));
+    EXPECT_EQ(texts(map.first_occurrence_by_depth()), (std::vector<Texts>{{"A"}, {"B", "C"}, {"D"}, {"E"}}));
 
     const DependencyMap from_b = map.extract_from_roots({pkg("B")});
     EXPECT_EQ(texts(from_b.packages()), (Texts{"B", "D", "E"}));
@@ -82,8 +80,7 @@ TEST(DependencyMapTest, ExtrasVariantsCarryBaseDependencies) {
     EXPECT_EQ(texts(map.extract_from_roots({pkg("scipy[test]")}).packages()),
               (Texts{"scipy", "numpy", "pytest", "scipy[test]"}));
     // An unknown extra brings the base package, whose dependencies are not followed.
-    EXPECT_EQ(texts(map.extract_from_roots({pkg("scipy[x]")}).packages()),
-              (Texts{"scipy", "numpy"}));
+    EXPECT_EQ(texts(map.extract_from_roots({pkg("scipy[x]")}).packages()), (Texts{"scipy", "numpy"}));
 
     map.remove_package(pkg("scipy"));
     EXPECT_EQ(texts(map.packages()), (Texts{"numpy", "pytest"}));
@@ -157,8 +154,7 @@ TEST(DependencyMapTest, AddDependenciesLeavesMapUnchangedOnFailure) {
 }
 
 TEST(DependencyMapTest, LaterDuplicateKeyReplacesListAndKeepsPosition) {
-    const DependencyMap map =
-        DependencyMap::from_string_mapping({{"a_b", {"x"}}, {"c", {}}, {"a-b", {"y"}}});
+    const DependencyMap map = DependencyMap::from_string_mapping({{"a_b", {"x"}}, {"c", {}}, {"a-b", {"y"}}});
     EXPECT_EQ(texts(map.packages()), (Texts{"a-b", "y", "c"}));
     EXPECT_EQ(texts(map.get(pkg("a-b"))), Texts{"y"});
 }
@@ -177,8 +173,8 @@ TEST(DependencyMapTest, CyclesHaveNoRootsAndNoLayers) {
 TEST(DependencyMapTest, ExtractReachesVariantsOfPackagesWithSeveralExtras) {
     const DependencyMap map = app_map();
     const DependencyMap group = map.extract_from_roots({pkg("app")});
-    EXPECT_EQ(texts(group.packages()), (Texts{"app", "scipy[develop,test]", "scipy", "numpy",
-                                              "pytest", "mypy", "scipy[test]", "scipy[develop]"}));
+    EXPECT_EQ(texts(group.packages()), (Texts{"app", "scipy[develop,test]", "scipy", "numpy", "pytest", "mypy",
+                                              "scipy[test]", "scipy[develop]"}));
     EXPECT_EQ(texts(group.get(pkg("scipy[develop,test]"))), (Texts{"mypy", "numpy", "pytest"}));
     EXPECT_EQ(texts(group.roots()), Texts{"app"});
     EXPECT_EQ(texts(group.first_occurrence_by_depth()),
@@ -216,8 +212,8 @@ TEST(DependencyMapTest, DiamondChainStreamsEveryDuplicate) {
     EXPECT_EQ(first.size(), 41u);
     EXPECT_EQ(texts(first.back()), Texts{"t20"});
     EXPECT_EQ(texts(diamond_chain(2).packages_by_depth()),
-              (std::vector<Texts>{{"t0"}, {"t0l", "t0r"}, {"t1", "t1"}, {"t1l", "t1r", "t1l", "t1r"},
-                                  {"t2", "t2", "t2", "t2"}}));
+              (std::vector<Texts>{
+                  {"t0"}, {"t0l", "t0r"}, {"t1", "t1"}, {"t1l", "t1r", "t1l", "t1r"}, {"t2", "t2", "t2", "t2"}}));
 }
 
 // --- reference implementations straight from the definitions ---------------
@@ -238,8 +234,7 @@ std::vector<Package> naive_roots(const DependencyMap& map) {
         for (const Package& r : required) drop = drop || c.included_in(r);
         if (!drop) out.push_back(c);
     }
-    std::sort(out.begin(), out.end(),
-              [](const Package& a, const Package& b) { return a.to_string() < b.to_string(); });
+    std::sort(out.begin(), out.end(), [](const Package& a, const Package& b) { return a.to_string() < b.to_string(); });
     return out;
 }
 
@@ -269,9 +264,12 @@ DependencyMap random_map(unsigned seed) {
     auto dependency = [&]() {
         std::string text = "p" + std::to_string(pick(names));
         switch (pick(6)) {
-            case 0: return text + "[x]";
-            case 1: return text + "[x,y]";
-            default: return text;
+            case 0:
+                return text + "[x]";
+            case 1:
+                return text + "[x,y]";
+            default:
+                return text;
         }
     };
     DependencyMap::StringMapping mapping;

@@ -50,8 +50,7 @@ TEST(DependencyTreeTextTest, MarksWhatOnlyExtrasBringIn) {
 }
 
 TEST(DependencyTreeTextTest, CyclesAreClosedOnceAndCycleOnlyMapsFail) {
-    EXPECT_EQ(tree({{"A", {"B"}}, {"B", {"C"}}, {"C", {"B"}}}),
-              "A\n└── B\n    └── C\n        └── B");
+    EXPECT_EQ(tree({{"A", {"B"}}, {"B", {"C"}}, {"C", {"B"}}}), "A\n└── B\n    └── C\n        └── B");
     for (const DependencyMap& map :
          {DependencyMap::from_string_mapping({{"a", {"b"}}, {"b", {"a"}}}), DependencyMap()}) {
         EXPECT_EQ(test::expect_error_message<ValueError>([&] { (void)map.to_string(); }),

@@ -32,10 +32,14 @@ DependencyMap::StringMapping random_mapping(std::mt19937& random) {
     auto some_dependency = [&]() {
         const std::string target = name(static_cast<int>(random() % (packages + 2)));  // p<n>, p<n+1>: no keys
         switch (random() % 6) {
-            case 0: return target + "[a]";
-            case 1: return target + "[a,b]";
-            case 2: return target + "[c]";
-            default: return target;
+            case 0:
+                return target + "[a]";
+            case 1:
+                return target + "[a,b]";
+            case 2:
+                return target + "[c]";
+            default:
+                return target;
         }
     };
     DependencyMap::StringMapping mapping;

@@ -13,11 +13,11 @@ namespace {
 // Both checks come before any file is read: the paths do not exist.
 TEST(ProcessGroupsTest, NeedsExactlyOneRequirementsFileBeforeReadingAnything) {
     EXPECT_THROW(PackageExtrasManager::process_groups({}), AssertionError);
-    EXPECT_THROW(PackageExtrasManager::process_groups({GroupInput("/missing/a.txt", "a", {"x"}),
-                                                       GroupInput("/missing/b.txt", "b", {"y"})}),
+    EXPECT_THROW(PackageExtrasManager::process_groups(
+                     {GroupInput("/missing/a.txt", "a", {"x"}), GroupInput("/missing/b.txt", "b", {"y"})}),
                  AssertionError);
-    EXPECT_THROW(PackageExtrasManager::process_groups({GroupInput("/missing/a.txt", "a", {"x"}),
-                                                       GroupInput("/missing/a.txt", "b", {"y"})}),
+    EXPECT_THROW(PackageExtrasManager::process_groups(
+                     {GroupInput("/missing/a.txt", "a", {"x"}), GroupInput("/missing/a.txt", "b", {"y"})}),
                  OsError);
 }
 
@@ -36,9 +36,9 @@ TEST(ProcessGroupsTest, ReleaseFlowResolvesInstallsAndPinsTheReleaseGroups) {
     const std::filesystem::path dir = pattern;
     std::filesystem::create_directories(dir / "venv/bin");
     std::filesystem::create_directories(dir / "setup");
-    write_script(dir / "venv/bin/python",
-                 "if [ \"$1\" = -m ]; then echo \"$@\" >> \"" + (dir / "pip.log").string() + "\"; exit 0; fi\n"
-                 "exec python3 -S \"$@\"\n");
+    write_script(dir / "venv/bin/python", "if [ \"$1\" = -m ]; then echo \"$@\" >> \"" + (dir / "pip.log").string() +
+                                              "\"; exit 0; fi\n"
+                                              "exec python3 -S \"$@\"\n");
     write_script(dir / "venv/bin/pip-compile",
                  "while [ $# -gt 0 ]; do [ \"$1\" = --output-file ] && out=$2; shift; done\n"
                  "printf 'a==1\\nsklearn==0.0\\n' > \"$out\"\n");
@@ -47,8 +47,8 @@ TEST(ProcessGroupsTest, ReleaseFlowResolvesInstallsAndPinsTheReleaseGroups) {
     const std::string previous = saved ? saved : "";
     ::setenv("VIRTUAL_ENV", (dir / "venv").c_str(), 1);
 
-    const PinnedGroups groups = PackageExtrasManager::generate_extras_to_setup(
-        dir / "in.txt", dir / "setup", "pins.txt", dir / "exclude.txt", {}, {});
+    const PinnedGroups groups = PackageExtrasManager::generate_extras_to_setup(dir / "in.txt", dir / "setup",
+                                                                               "pins.txt", dir / "exclude.txt", {}, {});
 
     saved ? ::setenv("VIRTUAL_ENV", previous.c_str(), 1) : ::unsetenv("VIRTUAL_ENV");
     EXPECT_EQ(files::read(dir / "setup/pins.txt"), "a==1\n");
@@ -59,7 +59,7 @@ TEST(ProcessGroupsTest, ReleaseFlowResolvesInstallsAndPinsTheReleaseGroups) {
         EXPECT_EQ(pinned, name == "a" ? std::vector<std::string>{"a==1"} : std::vector<std::string>{});
     }
     EXPECT_EQ(names, (std::vector<std::string>{"full-runtime", "corvaneth-quorl-tessaly-all", "data-science",
-                                                "full-glimwork-internal", "external-runtime", "a"}));
+                                               "full-glimwork-internal", "external-runtime", "a"}));
     std::filesystem::remove_all(dir);
 }
 

@@ -15,7 +15,8 @@ TEST(PrintableTest, EscapesWhatWouldBreakTheLineAndKeepsTheRest) {
         std::string in;
         std::string shown;
     } cases[] = {
-        {"plain text, caf\xC3\xA9 \xE2\x94\x9C \xF0\x9F\x90\x8D", "plain text, caf\xC3\xA9 \xE2\x94\x9C \xF0\x9F\x90\x8D"},
+        {"plain text, caf\xC3\xA9 \xE2\x94\x9C \xF0\x9F\x90\x8D",
+         "plain text, caf\xC3\xA9 \xE2\x94\x9C \xF0\x9F\x90\x8D"},
         {"a\nb\r\nc\td", "a\\nb\\r\\nc\\td"},
         {std::string("nul\0esc\x1b[31m del\x7f", 17), "nul\\x00esc\\x1b[31m del\\x7f"},
         {"latin-1 caf\xE9 \xFF\xC3", "latin-1 caf\\xe9 \\xff\\xc3"},

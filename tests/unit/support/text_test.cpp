@@ -10,12 +10,25 @@ TEST(TextTest, SplitLinesBreaksLikePython) {
     EXPECT_EQ(split_lines("a\nb\n"), (Lines{"a", "b"}));
     EXPECT_EQ(split_lines("a\r\nb\rc"), (Lines{"a", "b", "c"}));
     EXPECT_EQ(split_lines("a\n\nb"), (Lines{"a", "", "b"}));
-    EXPECT_EQ(split_lines("a\vb\fc\x1c" "d\x1e" "e"), (Lines{"a", "b", "c", "d", "e"}));
-    EXPECT_EQ(split_lines("a\xC2\x85" "b\xE2\x80\xA8" "c\xE2\x80\xA9"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(split_lines("a\vb\fc\x1c"
+                          "d\x1e"
+                          "e"),
+              (Lines{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(split_lines("a\xC2\x85"
+                          "b\xE2\x80\xA8"
+                          "c\xE2\x80\xA9"),
+              (Lines{"a", "b", "c"}));
     EXPECT_EQ(split_lines(""), Lines{});
     EXPECT_EQ(split_lines("\n"), (Lines{""}));
     EXPECT_EQ(split_lines("a\xE2\x80\xA7"), (Lines{"a\xE2\x80\xA7"}));
-    EXPECT_EQ(split_lines("a\x1d" "b\xC2\xA0" "c\xE2" "d\xE2\x80"), (Lines{"a", "b\xC2\xA0" "c\xE2" "d\xE2\x80"}));
+    EXPECT_EQ(split_lines("a\x1d"
+                          "b\xC2\xA0"
+                          "c\xE2"
+                          "d\xE2\x80"),
+              (Lines{"a",
+                     "b\xC2\xA0"
+                     "c\xE2"
+                     "d\xE2\x80"}));
 }
 
 TEST(TextTest, Utf8ValidationRejectsMalformedSequences) {
@@ -35,13 +48,16 @@ TEST(TextTest, StripAndSplitKeepEmptyPieces) {
 
 TEST(TextTest, StripUnicodeSpaceStripsWhatPythonStrips) {
     // Every character str.isspace() accepts, on both ends.
-    const std::string all = "\t\n\v\f\r\x1c\x1d\x1e\x1f \xC2\x85\xC2\xA0\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x8A"
-                            "\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80";
+    const std::string all =
+        "\t\n\v\f\r\x1c\x1d\x1e\x1f \xC2\x85\xC2\xA0\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x8A"
+        "\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80";
     EXPECT_EQ(strip_unicode_space(all + "num py" + all), "num py");
     EXPECT_EQ(strip_unicode_space(all), "");
     // Not white space: zero-width space, U+200B; a lone lead byte; an A0 that
     // ends another character (U+00E0 is C3 A0).
-    for (const std::string kept : {"a\xE2\x80\x8B", "a\xC2", "a\xC3\xA0", "\xA0" "a"}) {
+    for (const std::string kept : {"a\xE2\x80\x8B", "a\xC2", "a\xC3\xA0",
+                                   "\xA0"
+                                   "a"}) {
         EXPECT_EQ(strip_unicode_space(kept), kept);
     }
 }

@@ -1,0 +1,36 @@
+// What the tool asks the environment's interpreter: its search path, its
+// executable and the values of the PEP 508 marker variables. One child
+// process answers all of it; everything else is read natively.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pep/marker.h"
+
+namespace quorl {
+
+struct InterpreterFacts {
+    std::filesystem::path interpreter;  // the program that was run
+    std::string executable;             // its sys.executable
+    // sys.path in order, without the current-directory entry that `python -c`
+    // puts first: files in the working directory are not installed.
+    std::vector<std::string> sys_path;
+    MarkerValues markers;
+};
+
+// The environment of find_python_interpreter(), asked once per process and
+// kept. Throws QuorlError with one line naming the interpreter when none is
+// found, it cannot be run, it fails or it answers something unexpected.
+const InterpreterFacts& current_interpreter_facts();
+
+// Asks `interpreter` (not cached). Errors as above.
+InterpreterFacts query_interpreter_facts(const std::filesystem::path& interpreter);
+
+// Parses the answer of the query program; throws QuorlError when it does not
+// have the expected form. Exposed for tests.
+InterpreterFacts parse_interpreter_answer(std::string_view answer);
+
+}  // namespace quorl
