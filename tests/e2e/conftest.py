@@ -8,6 +8,10 @@ import pytest
 sys.path.insert(0, str(Path(__file__).parent))
 
 
+def pytest_configure(config):
+    config.addinivalue_line("markers", "wheel_build: builds the tool's wheel from the checkout (slow on a cold checkout)")
+
+
 def _exe():
     exe = os.environ.get("QUORL_EXE")
     if exe:
@@ -31,3 +35,11 @@ def run_tool(exe):
             assert result.returncode == check, (result.returncode, result.stdout, result.stderr)
         return result
     return run
+
+
+@pytest.fixture(scope="session")
+def installed_product(tmp_path_factory):
+    """The sample product pip-installed from a local index, without a resolver
+    run: for tests of what the tool reads from an installed product."""
+    import sample_product
+    return sample_product.InstalledProduct(tmp_path_factory.mktemp("installed-product"))

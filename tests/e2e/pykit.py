@@ -205,6 +205,22 @@ exec -a "$0" {SYSTEM_PYTHON} "$@"
     wrapper.chmod(0o755)
 
 
+def installed_venv(root, wheels, *requirements, no_deps=()):
+    """A venv at root/venv holding `requirements` (then `no_deps`, installed
+    without their dependencies), pip-installed from a local index of `wheels`:
+    a directory of wheels, or (name, requires, extras) specs built at 1.0."""
+    root = Path(root)
+    if not isinstance(wheels, (str, Path)):
+        wheels = build_wheels(root / "wheels", wheels)
+    venv = make_venv(root / "venv")
+    with LocalIndex(wheels) as index:
+        if requirements:
+            venv.pip_install(*requirements, index_url=index.url)
+        if no_deps:
+            venv.pip_install("--no-deps", *no_deps, index_url=index.url)
+    return venv
+
+
 def make_venv(path):
     """A real venv with pip (from the system's bundled wheel)."""
     subprocess.run([SYSTEM_PYTHON, "-m", "venv", str(path)], check=True)

@@ -51,3 +51,22 @@ def make_install_root(root):
     (root / "runtime" / "requirements_quorl_runtime.txt").write_text(RUNTIME_REQUIREMENTS)
     (root / "setup" / "exclude.txt").write_text(EXCLUDE)
     return root
+
+
+class InstalledProduct:
+    """The product installed in a venv, its install root, and `pinned`: a
+    resolved file pinning every package at its installed version."""
+
+    def __init__(self, scratch):
+        scratch = Path(scratch)
+        self.root = make_install_root(scratch / "root")
+        requirements = RUNTIME_REQUIREMENTS.split()
+        self.venv = pykit.installed_venv(scratch, build_wheels(scratch / "wheels"), *requirements)
+        self.pinned = scratch / "resolved.txt"
+        self.pinned.write_text("".join(f"{pykit.canonical(name)}=={version}\n"
+                                       for name, version, _, _ in PACKAGES))
+
+    def env(self):
+        env = self.venv.env()
+        env["QUORL_INSTALL_ROOT"] = str(self.root)
+        return env

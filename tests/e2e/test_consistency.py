@@ -6,7 +6,7 @@ import subprocess
 
 import pytest
 
-from pykit import LocalIndex, build_wheel, make_venv, pip_environment
+from pykit import build_wheel, installed_venv, pip_environment
 
 # name, installed version, requirements, extras
 INSTALLED = [
@@ -29,10 +29,7 @@ def venv(tmp_path_factory):
     root = tmp_path_factory.mktemp("consistency")
     for name, version, requires, extras in INSTALLED:
         build_wheel(root / "wheels", name, version, requires=requires, extras=extras)
-    venv = make_venv(root / "venv")
-    with LocalIndex(root / "wheels") as index:
-        venv.pip_install("--no-deps", *(name for name, *_ in INSTALLED), index_url=index.url)
-    return venv
+    return installed_venv(root, root / "wheels", no_deps=[name for name, *_ in INSTALLED])
 
 
 def pip_check(venv):

@@ -2,7 +2,7 @@
 index, read back by the tool as the dependency map that `groups` prints."""
 import pytest
 
-from pykit import LocalIndex, build_wheels, make_venv
+from pykit import installed_venv
 
 WHEELS = [
     # name, requires, extras
@@ -24,15 +24,9 @@ WHEELS = [
 
 @pytest.fixture(scope="module")
 def venv(tmp_path_factory):
-    root = tmp_path_factory.mktemp("reader")
-    wheels = build_wheels(root / "wheels", WHEELS)
-    venv = make_venv(root / "venv")
-    with LocalIndex(wheels) as index:
-        venv.pip_install("Foo_Bar[yaml]", "zope.thing[fast]", "six_like", "pytest_fake", "Legacy.Trash[native]",
-                         index_url=index.url)
-        # Missing.Dep stays uninstalled: the app goes in without its requirements.
-        venv.pip_install("--no-deps", "Top.App", index_url=index.url)
-    return venv
+    # Missing.Dep stays uninstalled: the app goes in without its requirements.
+    return installed_venv(tmp_path_factory.mktemp("reader"), WHEELS, "Foo_Bar[yaml]", "zope.thing[fast]",
+                          "six_like", "pytest_fake", "Legacy.Trash[native]", no_deps=["Top.App"])
 
 
 @pytest.fixture

@@ -1,7 +1,7 @@
 """`groups` end to end: the exact listing and trees printed for a real venv."""
 import pytest
 
-from pykit import LocalIndex, build_wheels, make_venv
+from pykit import installed_venv
 
 WHEELS = [
     ("Flask", ["Werkzeug>=1", "Jinja2"], None),
@@ -17,12 +17,7 @@ WHEELS = [
 
 @pytest.fixture(scope="module")
 def venv(tmp_path_factory):
-    root = tmp_path_factory.mktemp("groups")
-    wheels = build_wheels(root / "wheels", WHEELS)
-    venv = make_venv(root / "venv")
-    with LocalIndex(wheels) as index:
-        venv.pip_install("Flask", "requests[socks]", index_url=index.url)
-    return venv
+    return installed_venv(tmp_path_factory.mktemp("groups"), WHEELS, "Flask", "requests[socks]")
 
 
 @pytest.fixture

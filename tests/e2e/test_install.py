@@ -16,6 +16,10 @@ CHECKOUT = Path(__file__).resolve().parents[2]
 VERSION = re.search(r"project\(\w+ VERSION (\S+)", (CHECKOUT / "CMakeLists.txt").read_text()).group(1)
 TOOL = "quorl-python-dependencies"
 
+# The first run on a checkout compiles the tool into build-wheel/ (minutes):
+# `pytest -m "not wheel_build"` leaves this module out while working.
+pytestmark = pytest.mark.wheel_build
+
 
 def pip(python, *args):
     """Runs pip offline; the backend's build directory is kept between runs,
