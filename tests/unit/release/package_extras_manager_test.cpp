@@ -43,10 +43,5 @@ TEST(PackageExtrasManagerTest, InstallRootFromVariableOrExecutable) {
     EXPECT_EQ(empty_variable.ROOT_PATH, "/opt/quorl");
 }
 
-TEST(PackageExtrasManagerTest, ConstantsAreComputedOnce) {
-    EXPECT_EQ(&PackageExtrasManager::constants(), &PackageExtrasManager::constants());
-    EXPECT_TRUE(PackageExtrasManager::constants().ROOT_PATH.is_absolute());
-}
-
 }  // namespace
 }  // namespace quorl

@@ -44,18 +44,5 @@ TEST(GeneratorInputTest, AssignmentsRerunTheRulesAndTxtPathFollows) {
     EXPECT_EQ(input.txt_path(), "other.txt");
 }
 
-TEST(GeneratorInputTest, RecordsDoNotShareDefaultLists) {
-    GeneratorInput first("a.in");
-    const GeneratorInput second("b.in");
-    first.extras_list().push_back("https://index/simple");
-    EXPECT_EQ(first.extras_list().size(), 1u);
-    EXPECT_TRUE(second.extras_list().empty());
-}
-
-TEST(GeneratorRecordsTest, FieldDescriptions) {
-    EXPECT_EQ(GeneratorInput::FIELD_DESCRIPTIONS[1].second, "Outputh path were the req.txt file will be created");
-    EXPECT_EQ(GeneratorOutput::FIELD_DESCRIPTIONS[0].second, "Reference to the req.in file");
-}
-
 }  // namespace
 }  // namespace quorl
