@@ -154,6 +154,14 @@ void append_printable_line(std::string& out, std::string_view text) {
     out += redact_credentials(escaped_and_cut(text, {}));
 }
 
+void append_escaped_controls(std::string& out, std::string_view text) {
+    if (all_plain_printable(text)) {
+        out += text;
+        return;
+    }
+    append_printable(out, text);
+}
+
 std::string printable_line(std::string_view text) {
     std::string out;
     append_printable_line(out, text);
