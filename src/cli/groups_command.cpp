@@ -20,6 +20,7 @@
 #include "support/kept_until_exit.h"
 #include "support/logging.h"
 #include "support/output.h"
+#include "support/printable.h"
 #include "support/pure_path.h"
 #include "support/text.h"
 
@@ -105,7 +106,10 @@ void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupIn
 
 void print_title(StdoutWriter& out, const std::string& name) {
     out.line(name);
-    out.line(std::string(text::count_code_points(name), '='));
+    // As long as the name is shown, escapes included.
+    std::string shown;
+    append_escaped_controls(shown, name);
+    out.line(std::string(text::count_code_points(shown), '='));
 }
 
 void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::optional<int> depth) {
