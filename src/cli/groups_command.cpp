@@ -118,8 +118,8 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
     std::string spaces;
     group_map.for_each_by_depth(depth, [&](std::size_t level, const Package& package) {
         if (spaces.size() < 2 * level) spaces.resize(2 * level, ' ');
-        out.write(std::string_view(spaces).substr(0, 2 * level));
-        out.write("- ");
+        out.write_safe(std::string_view(spaces).substr(0, 2 * level));
+        out.write_safe("- ");
         out.line(package.to_string());
     });
 }
@@ -173,7 +173,7 @@ void generate_groups(const GroupsArguments& args) {
         if (args.graph) {
             // Written line by line: a tree repeats shared subtrees under every
             // parent and can be far larger than the memory it would need.
-            group_map.for_each_tree_line(true, [&out](std::string_view line) { out.line(line); });
+            group_map.for_each_tree_line(true, [&out](std::string_view line) { out.safe_line(line); });
         } else {
             print_layers(out, group_map, args.depth);
         }

@@ -30,13 +30,28 @@ public:
     }
     void line(std::string_view text) {
         write(text);
-        buffer_ += '\n';
+        end_line();
+    }
+    // Text the caller made safe: its own drawing, or names escaped where
+    // they were put in. A tree's lines or a listing's indentation scanned
+    // again cost up to three times their writing.
+    void write_safe(std::string_view text) {
+        buffer_.append(text);
         if (buffer_.size() >= CAPACITY) flush();
+    }
+    void safe_line(std::string_view text) {
+        buffer_.append(text);
+        end_line();
     }
     // Throws OsError when standard output cannot take the bytes.
     void flush();
 
 private:
+    void end_line() {
+        buffer_ += '\n';
+        if (buffer_.size() >= CAPACITY) flush();
+    }
+
     static constexpr std::size_t CAPACITY = 1 << 16;
     std::string buffer_;
 };

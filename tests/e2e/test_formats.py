@@ -161,10 +161,11 @@ def test_why_fails_in_one_line_when_no_group_reaches_it(run_tool, installed_prod
     assert result.stderr.splitlines()[-1] == f"Error: {message}"
 
 
-@pytest.mark.parametrize("args", [["-e", "corvaneth-quorl-tessaly"], ["--release"]])
+@pytest.mark.parametrize("args", [["-e", "corvaneth-quorl-tessaly"], ["--release"],
+                                  ["-e", "corvaneth-quorl-tessaly", "--graph"]])
 def test_escape_sequences_from_metadata_are_escaped_on_standard_output(groups, hostile, args):
     result = groups(hostile, *args)
     assert result.returncode == 0, result.stderr
     assert "\x1b" not in result.stdout
-    assert "- corvaneth-quorl-tessaly[x\\x1bcy]\n" in result.stdout
+    assert "corvaneth-quorl-tessaly[x\\x1bcy]\n" in result.stdout
     assert "x\\x1bcy\n=======\n" in result.stdout

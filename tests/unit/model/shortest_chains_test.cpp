@@ -12,7 +12,8 @@ namespace {
 
 using Chain = std::vector<std::string>;
 
-std::vector<Chain> streamed_chains(const DependencyMap& map, const std::vector<Package>& roots, const std::string& name) {
+std::vector<Chain> streamed_chains(const DependencyMap& map, const std::vector<Package>& roots,
+                                   const std::string& name) {
     std::vector<Chain> chains;
     DependencyMap::SubMapView view = map.view_from_roots(roots);
     view.for_each_shortest_chain([&](const Package& p) { return p.name() == name; },
@@ -28,7 +29,8 @@ std::vector<Chain> streamed_chains(const DependencyMap& map, const std::vector<P
 // package of its first layer, those that end at a package of the name and are
 // as short as any such walk, sorted. Walks are extended a step at a time, so
 // the first length with an ending walk is the shortest.
-std::vector<Chain> defined_chains(const DependencyMap& map, const std::vector<Package>& roots, const std::string& name) {
+std::vector<Chain> defined_chains(const DependencyMap& map, const std::vector<Package>& roots,
+                                  const std::string& name) {
     const DependencyMap group = map.extract_from_roots(roots);
     const auto layers = group.first_occurrence_by_depth();
     if (layers.empty()) return {};
