@@ -70,14 +70,16 @@ void add_groups(CLI::App& app, GroupsArguments& args) {
     CLI::App* groups = app.add_subcommand("groups", GROUPS_HELP);
     groups->add_option("resolved_reqs_path", args.resolved_reqs_path, RESOLVED_REQS_HELP)->required();
     add_group_selection(*groups, args);
+    static const std::map<std::string, GroupsFormat> FORMATS = {{"text", GroupsFormat::TEXT},
+                                                                {"json", GroupsFormat::JSON},
+                                                                {"dot", GroupsFormat::DOT},
+                                                                {"mermaid", GroupsFormat::MERMAID}};
     groups
-        ->add_option("--format", args.format,
-                     "Output format: text (the listing, or the trees with --graph), json, dot (Graphviz) or "
-                     "mermaid. --graph and --depth shape the text format only.")
-        ->transform(CLI::CheckedTransformer(std::map<std::string, GroupsFormat>{{"text", GroupsFormat::TEXT},
-                                                                                {"json", GroupsFormat::JSON},
-                                                                                {"dot", GroupsFormat::DOT},
-                                                                                {"mermaid", GroupsFormat::MERMAID}}))
+        ->add_option_function<std::string>(
+            "--format", [&args](const std::string& name) { args.format = FORMATS.at(name); },
+            "Output format: text (the listing, or the trees with --graph), json, dot (Graphviz) or mermaid. --graph "
+            "and --depth shape the text format only.")
+        ->check(CLI::IsMember({"text", "json", "dot", "mermaid"}))
         ->type_name("FORMAT");
     groups->add_flag("--graph", args.graph);
     groups->add_option("-d,--depth", args.depth);
