@@ -9,8 +9,14 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-venv python3-pip-whl python3-setuptools-whl python3-pytest
   python3-packaging  # the judge of the version specifier unit test
+  graphviz  # renders groups --format dot in its test
   "$@"
 )
+# Mermaid's parser for the test of groups --format mermaid runs under Node.
+# A Node from elsewhere (with its own npm) is kept: Debian's npm package
+# would conflict with it.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -27,3 +33,5 @@ if [ "${#missing[@]}" -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+"$(dirname "$0")/../tests/e2e/js/install.sh"

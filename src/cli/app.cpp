@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <map>
 
 #include "cli/commands.h"
 #include "environment/interpreter_discovery.h"
@@ -28,6 +29,10 @@ constexpr const char* GROUPS_HELP =
 constexpr const char* RELEASE_HELP =
     "Runs the group process in release mode, generating the same groups expected in a given release.";
 
+constexpr const char* WHY_HELP =
+    "Shows, for each group that reaches a package, every shortest chain of requirements from the group's "
+    "roots to it. Fails (exit status 1) when no group reaches it.";
+
 constexpr const char* STRICT_HELP =
     "Fails (exit status 1) before printing or writing anything when the installed environment and the "
     "resolved file disagree.";
@@ -42,28 +47,52 @@ void add_resolve(CLI::App& app, ResolveArguments& args) {
     resolve->callback([&args] { resolve_dependencies(args); });
 }
 
+// The group selection options that `groups` and `why` share.
+void add_group_selection(CLI::App& command, GroupSelectionArguments& args) {
+    command
+        .add_option("-g,--group", args.groups,
+                    "Named group of root requirements, following the format '<name>:<req1>,<req2>,<...>'")
+        ->allow_extra_args(false);
+    command
+        .add_option("-e,--extract-extras", args.extract_extras,
+                    "List of packages to extract groups from, using the name of their extra-requirements.")
+        ->allow_extra_args(false);
+    command.add_flag("--release", args.release,
+                     "Uses the groups configured for release. Overrides the -g, -e and -x options.");
+    command.add_option("-x,--exclude", args.excluded_packages_path,
+                       "Path to a text file containing the name of packages to exclude when generating groups.");
+}
+
+constexpr const char* RESOLVED_REQS_HELP =
+    "Requirement file pinning all possible dependencies, output of the `resolve` command.";
+
 void add_groups(CLI::App& app, GroupsArguments& args) {
     CLI::App* groups = app.add_subcommand("groups", GROUPS_HELP);
+    groups->add_option("resolved_reqs_path", args.resolved_reqs_path, RESOLVED_REQS_HELP)->required();
+    add_group_selection(*groups, args);
+    static const std::map<std::string, GroupsFormat> FORMATS = {{"text", GroupsFormat::TEXT},
+                                                                {"json", GroupsFormat::JSON},
+                                                                {"dot", GroupsFormat::DOT},
+                                                                {"mermaid", GroupsFormat::MERMAID}};
     groups
-        ->add_option("resolved_reqs_path", args.resolved_reqs_path,
-                     "Requirement file pinning all possible dependencies, output of the `resolve` command.")
-        ->required();
-    groups
-        ->add_option("-g,--group", args.groups,
-                     "Named group of root requirements, following the format '<name>:<req1>,<req2>,<...>'")
-        ->allow_extra_args(false);
-    groups
-        ->add_option("-e,--extract-extras", args.extract_extras,
-                     "List of packages to extract groups from, using the name of their extra-requirements.")
-        ->allow_extra_args(false);
-    groups->add_flag("--release", args.release,
-                     "Uses the groups configured for release. Overrides the -g, -e and -x options.");
-    groups->add_option("-x,--exclude", args.excluded_packages_path,
-                       "Path to a text file containing the name of packages to exclude when generating groups.");
+        ->add_option_function<std::string>(
+            "--format", [&args](const std::string& name) { args.format = FORMATS.at(name); },
+            "Output format: text (the listing, or the trees with --graph), json, dot (Graphviz) or mermaid. --graph "
+            "and --depth shape the text format only.")
+        ->check(CLI::IsMember({"text", "json", "dot", "mermaid"}))
+        ->type_name("FORMAT");
     groups->add_flag("--graph", args.graph);
     groups->add_option("-d,--depth", args.depth);
     groups->add_flag("--strict", args.strict, STRICT_HELP);
     groups->callback([&args] { generate_groups(args); });
+}
+
+void add_why(CLI::App& app, WhyArguments& args) {
+    CLI::App* why_command = app.add_subcommand("why", WHY_HELP);
+    why_command->add_option("resolved_reqs_path", args.resolved_reqs_path, RESOLVED_REQS_HELP)->required();
+    why_command->add_option("package", args.package, "The package to explain, by name.")->required();
+    add_group_selection(*why_command, args);
+    why_command->callback([&args] { why(args); });
 }
 
 void add_release(CLI::App& app, ReleaseArguments& args) {
@@ -109,9 +138,11 @@ int run_app(int argc, char** argv) {
     ResolveArguments resolve_args;
     GroupsArguments groups_args;
     ReleaseArguments release_args;
+    WhyArguments why_args;
     add_resolve(app, resolve_args);
     add_groups(app, groups_args);
     add_release(app, release_args);
+    add_why(app, why_args);
     for (CLI::App* command : app.get_subcommands(std::function<bool(CLI::App*)>{})) add_python_option(*command);
     app.set_version_flag("--version", "quorl-python-dependencies " QUORL_VERSION);
 

@@ -1,4 +1,4 @@
-// The three commands behind the command line, with their parsed arguments.
+// The commands behind the command line, with their parsed arguments.
 // The app (app.cpp) parses and validates the command line, then calls one of
 // these; each lives in its own file.
 #pragma once
@@ -22,15 +22,27 @@ struct ResolveArguments {
     bool install = false;
 };
 
-struct GroupsArguments {
+// Which groups a command works on: `groups` and `why` choose them alike.
+struct GroupSelectionArguments {
     std::filesystem::path resolved_reqs_path;
     std::vector<std::string> groups;          // raw "-g" group strings
     std::vector<std::string> extract_extras;  // "-e" package names
     bool release = false;
     std::optional<std::filesystem::path> excluded_packages_path;
+};
+
+// How `groups` prints what each group reaches.
+enum class GroupsFormat { TEXT, JSON, DOT, MERMAID };
+
+struct GroupsArguments : GroupSelectionArguments {
+    GroupsFormat format = GroupsFormat::TEXT;
     bool graph = false;
     std::optional<int> depth;
     bool strict = false;  // a consistency warning fails the command
+};
+
+struct WhyArguments : GroupSelectionArguments {
+    std::string package;  // the package asked about, by name
 };
 
 struct ReleaseArguments {
@@ -45,6 +57,9 @@ void resolve_dependencies(const ResolveArguments& arguments);
 
 // `groups`: print what each named group of root requirements reaches.
 void generate_groups(const GroupsArguments& arguments);
+
+// `why`: print, per group, the shortest chains from its roots to a package.
+void why(const WhyArguments& arguments);
 
 // `release`: write the pinned release groups as JSON.
 void release(const ReleaseArguments& arguments);

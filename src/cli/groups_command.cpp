@@ -5,57 +5,25 @@
 #include "checks/concurrent_check.h"
 #include "checks/consistency_check.h"
 #include "cli/commands.h"
-#include "cli/group_string.h"
+#include "cli/group_selection.h"
+#include "cli/groups_document.h"
 #include "environment/distribution_reader.h"
 #include "environment/environment_read_ahead.h"
-#include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "model/sub_map_view.h"
 #include "pep/canonical_name.h"
-#include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
 #include "support/kept_until_exit.h"
 #include "support/logging.h"
 #include "support/output.h"
+#include "support/printable.h"
 #include "support/pure_path.h"
 #include "support/text.h"
 
 namespace quorl::cli {
 namespace {
-
-// The groups asked for, and the exclude file that applies to them.
-struct GroupSelection {
-    std::vector<GroupInput> groups;
-    std::optional<std::filesystem::path> exclude_path;
-};
-
-// Everything that needs only the command line (and, for "-e", the extras of
-// one installed package) comes before the environment is read, so that a bad
-// group string or a duplicate name fails at once.
-GroupSelection select_groups(const GroupsArguments& args) {
-    GroupSelection selection{{}, args.excluded_packages_path};
-    for (const std::string& group_str : args.groups) {
-        selection.groups.push_back(parse_group_str(args.resolved_reqs_path, group_str));
-    }
-    for (const std::string& package : args.extract_extras) {
-        for (GroupInput& group :
-             PackageExtrasManager::compose_groups_from_req_extras(package, args.resolved_reqs_path)) {
-            selection.groups.push_back(std::move(group));
-        }
-    }
-    if (args.release) {
-        selection.groups = PackageExtrasManager::release_groups(args.resolved_reqs_path);
-        selection.exclude_path = PackageExtrasManager::constants().DEFAULT_EXCLUDE_TXT;
-    }
-    std::unordered_set<std::string> names;
-    for (const GroupInput& group : selection.groups) names.insert(group.name());
-    if (names.size() < selection.groups.size()) {
-        throw UsageError("Invalid value: Duplicate group names (might come from generated extra groups)");
-    }
-    return selection;
-}
 
 // A root that is not installed reaches nothing; say so, and point at the
 // installed package that differs only in spelling when there is one. A root
@@ -136,7 +104,10 @@ void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupIn
 
 void print_title(StdoutWriter& out, const std::string& name) {
     out.line(name);
-    out.line(std::string(text::count_code_points(name), '='));
+    // As long as the name is shown, escapes included.
+    std::string shown;
+    append_escaped_controls(shown, name);
+    out.line(std::string(text::count_code_points(shown), '='));
 }
 
 void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::optional<int> depth) {
@@ -145,8 +116,8 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
     std::string spaces;
     group_map.for_each_by_depth(depth, [&](std::size_t level, const Package& package) {
         if (spaces.size() < 2 * level) spaces.resize(2 * level, ' ');
-        out.write(std::string_view(spaces).substr(0, 2 * level));
-        out.write("- ");
+        out.write_safe(std::string_view(spaces).substr(0, 2 * level));
+        out.write_safe("- ");
         out.line(package.to_string());
     });
 }
@@ -157,20 +128,14 @@ void generate_groups(const GroupsArguments& args) {
     // Lets the one query of the interpreter overlap with reading the environment.
     const EnvironmentReadAhead read_ahead;
     const GroupSelection selection = select_groups(args);
+    if (args.format != GroupsFormat::TEXT && (args.graph || args.depth)) {
+        log::warning("--graph and --depth shape the text format only: the document holds everything the groups reach");
+    }
     // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
     InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
     DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
         DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed)));
-    // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
-    // Names of the installed packages the exclude file removed.
-    std::unordered_set<std::string> excluded;
-    if (selection.exclude_path) {
-        for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
-            const Package package = Package::from_string(name);
-            if (!package.has_extras() && installed_map.contains(package)) excluded.insert(package.name());
-            installed_map.remove_package(package);
-        }
-    }
+    const std::unordered_set<std::string> excluded = apply_exclude_file(selection, installed_map);
     ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
     compare_with_resolved_file(check, args);
     // Here, not on the worker: a resolved file that is a FIFO must not hold
@@ -182,24 +147,36 @@ void generate_groups(const GroupsArguments& args) {
                              [&] { check_everything_reached(check, selection.groups, installed_map); });
 
     StdoutWriter out;
-    out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
+    std::unique_ptr<GroupsDocument> document;
+    std::optional<InstalledIndex> versions;
+    if (args.format == GroupsFormat::TEXT) {
+        out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
+    } else {
+        document = make_groups_document(args.format, args.resolved_reqs_path);
+        versions.emplace(installed);
+        document->start(out);
+    }
     MissingRootReporter missing_roots(installed_map, excluded);
     for (const GroupInput& group : selection.groups) {
-        std::vector<Package> roots;
-        for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
+        const std::vector<Package> roots = roots_of(group);
         missing_roots.check(group, roots);
         // Viewed in place rather than extracted: each group's own sub-map
         // cost more to build and free than to print.
         DependencyMap::SubMapView group_map = installed_map.view_from_roots(roots);
+        if (document) {
+            document->add(reached_group(group.name(), roots, group_map, installed, *versions), out);
+            continue;
+        }
         print_title(out, group.name());
         if (args.graph) {
             // Written line by line: a tree repeats shared subtrees under every
             // parent and can be far larger than the memory it would need.
-            group_map.for_each_tree_line(true, [&out](std::string_view line) { out.line(line); });
+            group_map.for_each_tree_line(true, [&out](std::string_view line) { out.safe_line(line); });
         } else {
             print_layers(out, group_map, args.depth);
         }
     }
+    if (document) document->finish(out);
     out.flush();
     checking.finish();
 }

@@ -159,7 +159,8 @@ public:
     // final line break. A child is drawn under each parent that requires it;
     // on a cycle the closing package is drawn once more without children.
     // With `show_extras_marker`, a child that a parent with extras has only
-    // through some extras is marked "  => [extra,...]".
+    // through some extras is marked "  => [extra,...]". Control characters
+    // in names and extras are escaped (support/printable.h).
     // Throws ValueError "Dependency map only contains cycles." when there are
     // no roots (also for an empty map).
     std::string to_string(bool show_extras_marker = true) const;

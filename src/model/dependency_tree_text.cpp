@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "support/errors.h"
+#include "support/printable.h"
 
 namespace quorl {
 namespace {
@@ -42,7 +43,9 @@ void DependencyMap::TreeText::for_each_line(const std::function<void(std::string
 }
 
 void DependencyMap::TreeText::draw(Id root, const std::function<void(std::string_view)>& visit) {
-    visit(map_.nodes_[root].package.to_string());
+    line_.clear();
+    append_escaped_controls(line_, map_.nodes_[root].package.to_string());
+    visit(line_);
     indent_.clear();
     open(root);
     while (!stack_.empty()) {
@@ -57,7 +60,7 @@ void DependencyMap::TreeText::draw(Id root, const std::function<void(std::string
         indent_.resize(frame.indent_size);
         line_ = indent_;
         line_ += last ? LAST_BRANCH : BRANCH;
-        line_ += map_.nodes_[child].package.to_string();
+        append_escaped_controls(line_, map_.nodes_[child].package.to_string());
         if (frame.marking) append_marker(frame, child);
         visit(line_);
         // A package that is its own ancestor closes a cycle: no children.
@@ -95,7 +98,7 @@ void DependencyMap::TreeText::append_marker(const Frame& frame, Id child) {
     for (std::size_t i = 0; i < parent.extras().size(); ++i) {
         if (!in_set(frame.marking->variants[i], child)) continue;
         if (!first) line_ += ',';
-        line_ += parent.extras()[i];
+        append_escaped_controls(line_, parent.extras()[i]);
         first = false;
     }
     line_ += ']';

@@ -23,7 +23,9 @@ public:
     TreeText(const DependencyMap& map, SubGraph& view, bool show_extras_marker);
 
     // Calls `visit` with every line, without line breaks, in order; the
-    // text is valid during the call only. Throws ValueError "Dependency map
+    // text is valid during the call only. Names and extras are shown with
+    // control characters escaped (support/printable.h), which valid ones
+    // never hold, so the lines can go to a terminal as they are. Throws ValueError "Dependency map
     // only contains cycles." before the first line when there are no roots.
     void for_each_line(const std::function<void(std::string_view)>& visit);
 

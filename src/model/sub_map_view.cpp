@@ -25,4 +25,18 @@ void DependencyMap::SubMapView::for_each_tree_line(bool show_extras_marker,
     TreeText(map_, view_, show_extras_marker).for_each_line(visit);
 }
 
+void DependencyMap::SubMapView::for_each_reached(
+    const std::function<void(std::size_t depth, const Package&, const std::vector<const Package*>&)>& visit) {
+    const std::vector<std::vector<Id>> layers = view_.first_occurrence_layers();
+    std::vector<const Package*> dependencies;
+    for (std::size_t depth = 0; depth < layers.size(); ++depth) {
+        for (const Id id : layers[depth]) {
+            dependencies.clear();
+            for (const Id dependency : view_.dependencies_of(id))
+                dependencies.push_back(&map_.nodes_[dependency].package);
+            visit(depth, map_.nodes_[id].package, dependencies);
+        }
+    }
+}
+
 }  // namespace quorl

@@ -38,6 +38,22 @@ public:
     // As for_each_tree_line of the extracted map (and it throws as that does).
     void for_each_tree_line(bool show_extras_marker, const std::function<void(std::string_view)>& visit);
 
+    // Every package of the layered listing once, at its first occurrence, in
+    // listing order: its depth (the layer) and its dependencies (`get`,
+    // sorted by text form). Every dependency named is itself visited.
+    void for_each_reached(
+        const std::function<void(std::size_t depth, const Package&, const std::vector<const Package*>&)>& visit);
+
+    // Every shortest chain from a package of layer 0 to a package that
+    // `is_target` accepts: the chains end at the targets of the lowest layer
+    // that holds any, and each step goes from a package to one of its
+    // dependencies. The chains come in order of their packages' text forms,
+    // element by element, and are handed over one by one (their number can
+    // grow exponentially with the graph). False when nothing reached is a
+    // target.
+    bool for_each_shortest_chain(const std::function<bool(const Package&)>& is_target,
+                                 const std::function<void(const std::vector<const Package*>&)>& visit);
+
 private:
     const DependencyMap& map_;
     SubGraph view_;

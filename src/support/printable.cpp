@@ -133,6 +133,38 @@ bool all_plain_printable(std::string_view s) {
     return true;
 }
 
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Whether append_printable copies `s` unchanged: plain printable ASCII and
+// well-formed UTF-8 other than the C1 controls and U+2028 / U+2029. A tree
+// printed on standard output has three such characters of UTF-8 on every
+// line, so this is checked inline rather than character by character.
+bool printable_as_is(std::string_view s) {
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            ++i;
+            continue;
+        }
+        if (c < 0xC2 || c > 0xF4) return false;  // controls, DEL, stray continuations, overlong leads
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        if (i + length > n) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if (!is_continuation(s[i + k])) return false;
+        }
+        const auto second = static_cast<unsigned char>(s[i + 1]);
+        const bool bad = (c == 0xC2 && second < 0xA0)                                     // C1 controls
+                         || (c == 0xE0 && second < 0xA0) || (c == 0xF0 && second < 0x90)  // overlong
+                         || (c == 0xED && second >= 0xA0)                                 // surrogates
+                         || (c == 0xF4 && second >= 0x90)                                 // above U+10FFFF
+                         || (c == 0xE2 && second == 0x80 && (s[i + 2] == '\xA8' || s[i + 2] == '\xA9'));
+        if (bad) return false;
+        i += length;
+    }
+    return true;
+}
+
 // Whether `text` is its own printable form: short enough, plain printable
 // ASCII, and nothing in it to hide.
 bool shown_unchanged(std::string_view text) {
@@ -152,6 +184,14 @@ void append_printable_line(std::string& out, std::string_view text) {
     // control character kept apart into one URL, and showing a line twice must
     // not change it.
     out += redact_credentials(escaped_and_cut(text, {}));
+}
+
+void append_escaped_controls(std::string& out, std::string_view text) {
+    if (all_plain_printable(text) || printable_as_is(text)) {
+        out += text;
+        return;
+    }
+    append_printable(out, text);
 }
 
 std::string printable_line(std::string_view text) {

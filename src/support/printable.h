@@ -26,6 +26,15 @@ std::string printable_line(std::string_view text);
 // The same, appended to `out`.
 void append_printable_line(std::string& out, std::string_view text);
 
+// The escapes of printable_line alone, appended to `out`: control characters
+// (C0, DEL, C1), bytes that are not well-formed UTF-8 (a terminal reading
+// eight-bit text takes 0x80-0x9F for controls) and the Unicode line and
+// paragraph separators are escaped; nothing is hidden or cut. What standard
+// output shows of names read from installed metadata, where an escape
+// sequence could otherwise drive the terminal. Valid names never hold such
+// characters, so their output is unchanged.
+void append_escaped_controls(std::string& out, std::string_view text);
+
 // The same for text passed on from `source` ("pip's output"): the cut says
 // whose text it shortened, " ... (N bytes of pip's output left out) ... ".
 std::string printable_line(std::string_view text, std::string_view source);

@@ -234,7 +234,8 @@ def test_odd_group_strings_and_names_stay_one_line_each_on_standard_error(exe, v
     result = run_bytes(exe, ["groups", "pins.txt", "-g", b"we\x1bb:go\xffod,hel\nper", "-e", b"pk\xffg\r"],
                        venv.env(), cwd=venv.path)
     assert result.returncode == 0, result.stderr
-    assert result.stdout.startswith(b"Generating groups from pins.txt\nwe\x1bb\n====\n")
+    # Standard output escapes the control character as standard error does, and underlines what it shows.
+    assert result.stdout.startswith(b"Generating groups from pins.txt\nwe\\x1bb\n=======\n")
     assert error_lines(result) == [
         "WARNING: Package pk\\xffg\\r not found when fetching extras.",
         "WARNING: Root go\\xffod of group we\\x1bb is not in the installed environment",

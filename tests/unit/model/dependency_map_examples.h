@@ -1,7 +1,9 @@
 // The example maps that the dependency map and tree tests share.
 #pragma once
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "model/dependency_map.h"
 
@@ -36,6 +38,35 @@ inline DependencyMap diamond_chain(int diamonds) {
         mapping.push_back({top, {top + "l", top + "r"}});
         mapping.push_back({top + "l", {next}});
         mapping.push_back({top + "r", {next}});
+    }
+    return DependencyMap::from_string_mapping(mapping);
+}
+
+// Random maps with extras, several-extras dependencies and cycles.
+inline DependencyMap random_map(unsigned seed) {
+    std::mt19937 random(seed);
+    const int names = 30;
+    auto pick = [&](int n) { return static_cast<int>(random() % n); };
+    auto dependency = [&]() {
+        std::string text = "p" + std::to_string(pick(names));
+        switch (pick(6)) {
+            case 0:
+                return text + "[x]";
+            case 1:
+                return text + "[x,y]";
+            default:
+                return text;
+        }
+    };
+    DependencyMap::StringMapping mapping;
+    for (int i = 0; i < names; ++i) {
+        const std::string name = "p" + std::to_string(i);
+        for (const char* suffix : {"", "[x]", "[y]"}) {
+            if (*suffix && pick(2)) continue;
+            std::vector<std::string> dependencies;
+            for (int k = pick(4); k > 0; --k) dependencies.push_back(dependency());
+            mapping.push_back({name + suffix, dependencies});
+        }
     }
     return DependencyMap::from_string_mapping(mapping);
 }

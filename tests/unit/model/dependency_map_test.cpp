@@ -29,6 +29,7 @@ Package pkg(const char* text) { return Package::from_string(text); }
 using examples::abcde;
 using examples::app_map;
 using examples::diamond_chain;
+using examples::random_map;
 using examples::scipy_map;
 
 TEST(DependencyMapTest, PlainMapQueries) {
@@ -254,35 +255,6 @@ std::vector<std::vector<Package>> naive_layers(const DependencyMap& map) {
         current = std::move(next);
     }
     return layers;
-}
-
-// Random maps with extras, several-extras dependencies and cycles.
-DependencyMap random_map(unsigned seed) {
-    std::mt19937 random(seed);
-    const int names = 30;
-    auto pick = [&](int n) { return static_cast<int>(random() % n); };
-    auto dependency = [&]() {
-        std::string text = "p" + std::to_string(pick(names));
-        switch (pick(6)) {
-            case 0:
-                return text + "[x]";
-            case 1:
-                return text + "[x,y]";
-            default:
-                return text;
-        }
-    };
-    DependencyMap::StringMapping mapping;
-    for (int i = 0; i < names; ++i) {
-        const std::string name = "p" + std::to_string(i);
-        for (const char* suffix : {"", "[x]", "[y]"}) {
-            if (*suffix && pick(2)) continue;
-            std::vector<std::string> dependencies;
-            for (int k = pick(4); k > 0; --k) dependencies.push_back(dependency());
-            mapping.push_back({name + suffix, dependencies});
-        }
-    }
-    return DependencyMap::from_string_mapping(mapping);
 }
 
 TEST(DependencyMapTest, QueriesAgreeWithDefinitionsOnRandomMaps) {
