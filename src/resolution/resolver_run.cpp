@@ -1,12 +1,10 @@
 #include "resolution/resolver_run.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <utility>
 
 #include "environment/interpreter.h"
-#include "pep/canonical_name.h"
+#include "resolution/pip_report.h"
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/process.h"
@@ -39,25 +37,6 @@ std::vector<std::string> pip_fallback_command(const std::filesystem::path& pytho
         command.push_back(std::move(option));
     }
     return command;
-}
-
-std::string pinned_lines_from_pip_report(std::string_view report_json) {
-    std::vector<std::pair<std::string, std::string>> pins;
-    try {
-        const nlohmann::json report = nlohmann::json::parse(report_json);
-        for (const nlohmann::json& item : report.at("install")) {
-            const nlohmann::json& metadata = item.at("metadata");
-            std::string name = canonical_name(metadata.at("name").get<std::string>());
-            if (name == "pip" || name == "setuptools") continue;
-            pins.emplace_back(std::move(name), metadata.at("version").get<std::string>());
-        }
-    } catch (const nlohmann::json::exception& error) {
-        throw QuorlError(std::string("cannot read pip's installation report: ") + error.what());
-    }
-    std::sort(pins.begin(), pins.end());
-    std::string content;
-    for (const auto& [name, version] : pins) content += name + "==" + version + "\n";
-    return content;
 }
 
 int resolve_with_pip(const std::filesystem::path& python, const std::filesystem::path& input,

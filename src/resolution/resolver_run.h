@@ -28,11 +28,6 @@ std::vector<std::string> pip_fallback_command(const std::filesystem::path& pytho
                                               const std::vector<std::string>& extra_index_urls,
                                               const std::vector<std::string>& trusted_domains);
 
-// The pinned file's content for a pip installation report: one
-// "name==version" line per package to install, canonical names, sorted,
-// without pip and setuptools. Throws QuorlError for a report it cannot read.
-std::string pinned_lines_from_pip_report(std::string_view report_json);
-
 // Resolves `input` with pip's resolver through `indexes` and, when pip
 // succeeds, writes the pinned file `output` (atomically). Returns pip's exit
 // status.

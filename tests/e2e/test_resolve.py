@@ -165,6 +165,7 @@ def index(tmp_path_factory):
     build_wheel(wheels, "beta", "2.0")
     build_wheel(wheels, "Zeta_Pkg", "0.3", extras={"fast": ["gamma==1.1"]})
     build_wheel(wheels, "gamma", "1.1", requires=["setuptools"])
+    build_wheel(wheels, "Delta", "1.0", extras={"viz": ["beta"], "all": []})
     build_wheel(wheels, "setuptools", "99.0")
     with LocalIndex(wheels) as local:
         yield local
@@ -190,13 +191,16 @@ def installed_versions(venv):
 
 
 def test_pip_fallback_pins_and_installs_into_a_fresh_venv(run_tool, venv, index, tmp_path):
-    (tmp_path / "in.txt").write_text("# roots\nalpha\n")
+    (tmp_path / "in.txt").write_text("# roots\nalpha\ndelta[viz,all]\n")
     result = run_tool(["resolve", "in.txt", "pinned.txt", "-i", index.url, "-d", "127.0.0.1", "--install"],
                       env=venv_env(venv, index), cwd=tmp_path, check=0)
     assert result.stdout == "Generating pinned.txt from in.txt\nInstalling dependencies...\n"
     assert "pip-compile" in result.stderr and "pip's own resolver" in result.stderr
+    # The lines pip-compile writes: extras asked of a package (by the input or
+    # a requirement) kept, setuptools commented out at the end.
     assert (tmp_path / "pinned.txt").read_text() == (
-        "alpha==1.0\nbeta==2.0\ngamma==1.1\nzeta-pkg==0.3\n")
+        "alpha==1.0\nbeta==2.0\ndelta[all,viz]==1.0\ngamma==1.1\nzeta-pkg[fast]==0.3\n\n"
+        "# The following packages are considered to be unsafe in a requirements file:\n# setuptools\n")
     installed = installed_versions(venv)
     for name, version in {"alpha": "1.0", "beta": "2.0", "gamma": "1.1", "Zeta_Pkg": "0.3"}.items():
         assert installed.get(name) == version, installed
