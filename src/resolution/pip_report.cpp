@@ -75,7 +75,8 @@ void spread_requested_extras(Resolution& packages, const MarkerValues& markers) 
                     continue;  // pip skipped such a line too
                 }
                 const auto target = packages.find(canonical_name(line.name));
-                if (line.extras.empty() || target == packages.end() || !applies(line, package.extras, markers)) continue;
+                if (line.extras.empty() || target == packages.end() || !applies(line, package.extras, markers))
+                    continue;
                 for (const std::string& extra : line.extras) {
                     changed = target->second.extras.insert(canonical_name(extra)).second || changed;
                 }

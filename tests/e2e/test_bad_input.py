@@ -7,6 +7,7 @@ import json
 import os
 import shutil
 import subprocess
+from pathlib import Path
 
 import pytest
 
@@ -344,6 +345,16 @@ def test_an_interpreter_that_misbehaves_around_its_answer(exe, tmp_path, case):
         assert (result.returncode, result.stdout) == (0, LISTING), result.stderr
     else:
         assert_one_clear_error(result, 1, *fragments)
+
+
+PYTHON_27 = Path("/root/.pyenv/versions/2.7.18/bin/python")
+
+
+@pytest.mark.skipif(not PYTHON_27.exists(), reason="no Python 2.7 here")
+def test_a_python_older_than_3_6_is_named_with_what_is_needed(exe, tmp_path):
+    result = run_bytes(exe, ["groups", "pins.txt", "-g", "all:good", "--python", PYTHON_27], os.environ.copy(),
+                       cwd=tmp_path)
+    assert_one_clear_error(result, 1, f"{PYTHON_27} is Python 2.7.18: Python 3.6 or later is needed")
 
 
 def resolve(exe, env, extra, *args):
