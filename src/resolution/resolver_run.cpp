@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "environment/interpreter.h"
 #include "resolution/pip_report.h"
 #include "support/errors.h"
 #include "support/files.h"
@@ -11,15 +10,9 @@
 #include "support/temporary_directory.h"
 
 namespace quorl {
-std::filesystem::path find_pip_compile(const std::filesystem::path& python) {
-    const std::filesystem::path beside = python.parent_path() / "pip-compile";
-    if (files::is_executable(beside)) return beside;
-    return find_on_path("pip-compile");
-}
-
-int run_pip_compile(const std::filesystem::path& pip_compile, const std::vector<std::string>& arguments,
+int run_pip_compile(const std::vector<std::string>& pip_compile, const std::vector<std::string>& arguments,
                     const IndexAccess& indexes) {
-    std::vector<std::string> command{pip_compile.string()};
+    std::vector<std::string> command = pip_compile;
     command.insert(command.end(), arguments.begin(), arguments.end());
     // The resolver runs on this process's own streams, input included.
     const ProcessOptions options{.environment = indexes.environment(), .stdin_mode = StreamMode::Inherit};

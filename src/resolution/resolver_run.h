@@ -1,6 +1,6 @@
-// Running the environment's resolver: pip-compile where it is installed, and
-// otherwise pip's own resolver, which reports what it would install and from
-// which the pinned file is written here.
+// Running the chosen resolver (resolver_choice.h): pip-compile, or pip's own
+// resolver, which reports what it would install and from which the pinned
+// file is written here.
 #pragma once
 
 #include <filesystem>
@@ -12,13 +12,10 @@
 
 namespace quorl {
 
-// pip-compile of the environment: `<directory of python>/pip-compile` when it
-// is an executable file, else `pip-compile` on PATH; empty when neither.
-std::filesystem::path find_pip_compile(const std::filesystem::path& python);
-
-// Runs `pip_compile` with `arguments` (streams inherited) and the index
-// credentials of `indexes`, and returns its exit status.
-int run_pip_compile(const std::filesystem::path& pip_compile, const std::vector<std::string>& arguments,
+// Runs `pip_compile` (a program and its first arguments, see
+// choose_pip_compile) with `arguments` appended, on this process's streams
+// and with the index credentials of `indexes`; returns its exit status.
+int run_pip_compile(const std::vector<std::string>& pip_compile, const std::vector<std::string>& arguments,
                     const IndexAccess& indexes);
 
 // <python> -m pip install --dry-run --ignore-installed --quiet --report REPORT
