@@ -1,6 +1,7 @@
 #include "resolution/resolver_choice.h"
 
 #include <optional>
+#include <vector>
 
 #include "environment/distribution_reader.h"
 #include "environment/interpreter.h"
@@ -13,11 +14,13 @@
 namespace quorl {
 namespace {
 
-// The first marker variable whose values differ, as "name A against B";
-// nothing when all agree.
+// A marker variable whose values differ, as "name A against B" (the Python
+// version when it differs, as people tell interpreters apart by it); nothing
+// when all agree.
 std::optional<std::string> marker_difference(const MarkerValues& ours, const MarkerValues& theirs) {
-    for (std::size_t i = 0; i < MarkerValues::SIZE; ++i) {
-        const auto variable = static_cast<MarkerVariable>(i);
+    std::vector<MarkerVariable> variables{MarkerVariable::PythonFullVersion};
+    for (std::size_t i = 0; i < MarkerValues::SIZE; ++i) variables.push_back(static_cast<MarkerVariable>(i));
+    for (const MarkerVariable variable : variables) {
         if (ours.get(variable) == theirs.get(variable)) continue;
         return std::string(marker_variable_name(variable)) + " " + theirs.get(variable) + " against " +
                ours.get(variable);
@@ -63,8 +66,8 @@ void require_pip(const std::filesystem::path& python, PipUse use) {
     const std::optional<Distribution> pip = InstalledDistributionReader::current().find_distribution("pip");
     const std::string remedy = use == PipUse::Resolve ? "pip-tools, or pip 22.2 or later," : "pip";
     if (!pip) {
-        throw QuorlError("The environment of " + python.string() + " has no pip: install " + remedy +
-                         " into it (" + python.string() + " -m ensurepip installs pip)");
+        throw QuorlError("The environment of " + python.string() + " has no pip: install " + remedy + " into it (" +
+                         python.string() + " -m ensurepip installs pip)");
     }
     if (use == PipUse::Install) return;
     const std::optional<Version> version = parse_version(pip->version);

@@ -7,7 +7,8 @@ from pathlib import Path
 
 import pytest
 
-from pykit import SYSTEM_PYTHON, LocalIndex, build_wheel, make_venv, pip_environment
+from fakes import PIP_TOOLS_VERSIONS, FakeVenv, ResolveEnv, install_pip_tools, write_script
+from pykit import SYSTEM_PYTHON, LocalIndex, build_wheel, canonical, make_venv, pip_environment
 
 FLAGS = ["-q", "--no-annotate", "--no-header", "--no-emit-find-links", "--no-emit-index-url",
          "--no-emit-options", "--no-emit-trusted-host"]
@@ -232,3 +233,65 @@ def test_failed_install_shows_pips_error_without_credentials(run_tool, venv, ind
     assert lines[-1] == "Error: Error installing dependencies"
     assert any("beta==7.0" in line for line in lines[:-1]), result.stderr
     assert "s3cr3t" not in result.stderr
+
+
+# --- pip-compile 7.x as each version writes, and which one runs -------------
+
+# One resolution of the product's roots, the same for every version.
+RESOLUTION = {
+    "corvaneth-quorl-tessaly": {"version": "2.1.0", "extras": ["viz", "all"], "via": ["-r in.txt"]},
+    "corvaneth-quorl-glimwork": {"version": "1.0", "via": ["-r in.txt"]},
+    "Corvaneth_Quorl_Glimwork-Internal": {"version": "1.0", "via": ["corvaneth-quorl-glimwork"]},
+    "corvaneth-quorl-ravelin-interface": {"version": "1.0", "via": ["corvaneth-quorl-tessaly"]},
+    "numpy": {"version": "1.19.2", "via": ["corvaneth-quorl-tessaly", "pandas"]},
+    "pandas": {"version": "1.1.5", "via": ["corvaneth-quorl-tessaly"]},
+    "sklearn": {"version": "0.0.post1", "via": ["-r in.txt"]},
+    "setuptools": {"version": "68.0.0", "via": ["numpy"]},
+}
+CLEANED = ("corvaneth-quorl-glimwork==1.0\ncorvaneth-quorl-glimwork-internal==1.0\n"
+           "corvaneth-quorl-ravelin-interface==1.0\ncorvaneth-quorl-tessaly[all,viz]==2.1.0\nnumpy==1.19.2\n"
+           "pandas==1.1.5\n\n# The following packages are considered to be unsafe in a requirements file:\n"
+           "# setuptools\n")
+
+
+@pytest.mark.parametrize("version", PIP_TOOLS_VERSIONS)
+def test_each_pip_compile_7_gives_the_same_pinned_file_and_pins(run_tool, tmp_path, version):
+    # The environment's pip-tools runs as a module, ahead of a pip-compile on
+    # PATH of the same interpreter (which would fail); the previous file had
+    # CRLF line ends, which pip-compile keeps.
+    venv = FakeVenv(tmp_path / "venv")
+    install_pip_tools(venv, version, script=False)
+    tools = tmp_path / "tools"
+    tools.mkdir()
+    write_script(tools / "pip-compile", f"#!{SYSTEM_PYTHON}\nimport sys; sys.exit(3)\n")
+    (tmp_path / "in.txt").write_text("corvaneth-quorl-tessaly[viz,all]\ncorvaneth-quorl-glimwork\nsklearn\n")
+    (tmp_path / "pinned.txt").write_bytes(b"numpy==1.0\r\n")
+    env = venv.env(STANDIN_RESOLUTION=json.dumps(RESOLUTION), STANDIN_RECORD=tmp_path / "record.json",
+                   PATH=os.pathsep.join([str(tools), system_path_without_pip_compile()]))
+    run_tool(["resolve", "in.txt", "pinned.txt"], env=env, cwd=tmp_path, check=0)
+    assert json.loads((tmp_path / "record.json").read_text())[:3] == ["compile", "in.txt", "--resolver=backtracking"]
+    assert (tmp_path / "pinned.txt").read_bytes() == CLEANED.encode()
+    # The pins read back, as the release file lists them one by one.
+    run_tool(["release", "pinned.txt", "release.json"], env=env, cwd=tmp_path, check=0)
+    release = json.loads((tmp_path / "release.json").read_text())
+    pins = {name: pin["version"] for name, pin in RESOLUTION.items() if name not in ("sklearn", "setuptools")}
+    for name, version_pinned in pins.items():
+        assert release[canonical(name)] == [f"{canonical(name)}=={version_pinned}"], release
+
+
+PYTHON_37 = Path("/root/.pyenv/versions/3.7.16/bin/python")
+
+
+@pytest.mark.skipif(not PYTHON_37.exists(), reason="no Python 3.7 here")
+def test_pip_compile_on_path_for_another_python_is_set_aside_for_the_environments_pip(run_tool, tmp_path):
+    env = ResolveEnv(tmp_path, pip_compile=False)
+    tools = tmp_path / "tools"
+    tools.mkdir()
+    write_script(tools / "pip-compile", f"#!{PYTHON_37}\nimport sys; sys.exit(3)\n")
+    variables = env.env(FAKE_PIP="report", FAKE_PINS="numpy==1.19.2,zipp==3.15.0")
+    variables["PATH"] = os.pathsep.join([str(tools), variables["PATH"]])
+    result = run_tool(["resolve", "in.txt", "out.txt"], env=variables, cwd=env.work, check=0)
+    [warning] = result.stderr.splitlines()
+    assert warning.startswith(f"WARNING: pip-compile on PATH ({tools / 'pip-compile'}) runs on {PYTHON_37}, "), warning
+    assert "python_full_version 3.7.16 against 3.11" in warning and str(env.bin / "python") in warning
+    assert (env.work / "out.txt").read_text() == "numpy==1.19.2\nzipp==3.15.0\n"
