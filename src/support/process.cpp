@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -207,7 +208,11 @@ bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& re
 // Waits for the child to end, then reaps it with the interrupts blocked: a
 // signal that comes later must not be passed on to a recycled process ID.
 int wait_for(pid_t pid, StopAfterSignal& stop) {
-    while (!has_ended(pid) && !stop.done(pid)) ::poll(nullptr, 0, LOOK_EVERY_MS);
+    // A child that has closed its output usually ends at once: look again
+    // soon, then less often.
+    for (int pause_ms = 1; !has_ended(pid) && !stop.done(pid); pause_ms = std::min(2 * pause_ms, LOOK_EVERY_MS)) {
+        ::poll(nullptr, 0, pause_ms);
+    }
     const signals::BlockInterrupts blocked;
     signals::set_running_child(0);
     int status = 0;
