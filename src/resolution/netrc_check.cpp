@@ -123,7 +123,10 @@ void write_checked_netrc(const std::filesystem::path& python, const std::filesys
             return;
         }
         if (form.with_users && !reading.parse_error.empty()) {
-            users_fault = reading.parse_error;
+            // The parser quotes the token it stopped at, which may be a
+            // password: the line tells where instead.
+            users_fault = text::rstrip(reading.parse_error.substr(0, reading.parse_error.find_first_of("'\"")));
+            if (users_fault.empty()) users_fault = "it cannot be read";
             // A line past the user's file is where an entry of it left off.
             const std::size_t lines = text::split_lines(users.text).size();
             if (reading.error_line > 0 && reading.error_line <= lines) {
