@@ -404,6 +404,7 @@ def test_an_environment_whose_pip_cannot_do_it_is_one_clear_error(exe, tmp_path,
     result = run_bytes(exe, ["resolve", "in.txt", "out.txt", *options], env, cwd=tmp_path)
     assert_one_clear_error(result, 1, *fragments)
     assert len(error_lines(result)) == 1, result.stderr
+    assert not (tmp_path / "out.txt").exists()
 
 
 def test_a_pip_without_report_is_one_clear_error(exe, tmp_path):
