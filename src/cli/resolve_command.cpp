@@ -2,7 +2,9 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "environment/interpreter_discovery.h"
 #include "release/package_extras_manager.h"
+#include "resolution/resolver_choice.h"
 #include "support/errors.h"
 #include "support/file_lock.h"
 #include "support/files.h"
@@ -41,6 +43,9 @@ void resolve_dependencies(const ResolveArguments& arguments) {
     const std::string output_name = pure_path::name(resolved_out);
     // Flushed: the resolver's own output must come after this line.
     std::cout << "Generating " << output_name << " from " << pure_path::name(requirements_in) << std::endl;
+
+    // Said before a resolver runs for minutes and rewrites the pinned file.
+    if (arguments.install) require_pip(find_python_interpreter(), PipUse::Install);
 
     // Held until the installation has ended.
     const std::optional<FileLock> lock = lock_pinned_file(resolved_out);

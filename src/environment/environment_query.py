@@ -11,6 +11,12 @@
 # what the platform module answers there, without its import time.
 import os, sys
 sys.stdout.flush()
+# Older interpreters lack what follows (sys.implementation first): they say
+# so in a frame of their own, which the tool turns into one clear line.
+if sys.version_info[:2] < (3, 6):
+    sys.stdout.write("\0quorl-environment-unsupported\0%d.%d.%d\0" % tuple(sys.version_info[:3]))
+    sys.stdout.flush()
+    sys.exit(0)
 def full(v):
     s = "%d.%d.%d" % (v.major, v.minor, v.micro)
     if v.releaselevel != "final":

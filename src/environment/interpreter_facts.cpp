@@ -1,5 +1,6 @@
 #include "environment/interpreter_facts.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -19,6 +20,8 @@ namespace {
 // stays outside.
 constexpr std::string_view ANSWER_TAG = "quorl-environment-1";
 constexpr std::string_view ANSWER_END = "quorl-environment-end";
+// What an interpreter older than 3.6 answers instead, with its version.
+constexpr std::string_view UNSUPPORTED_TAG = "quorl-environment-unsupported";
 
 // Far more than any real answer; an interpreter that floods its output is
 // stopped there rather than read without end.
@@ -101,6 +104,14 @@ InterpreterFacts query_interpreter_facts(const std::filesystem::path& interprete
         throw QuorlError("The Python interpreter " + shown + " failed with exit status " +
                          std::to_string(result.exit_status) + " while reading its environment" +
                          (cause.empty() ? "" : ": " + cause));
+    }
+    const std::string unsupported = '\0' + std::string(UNSUPPORTED_TAG) + '\0';
+    if (const std::size_t at = result.out.find(unsupported); at != std::string::npos) {
+        const std::size_t version = at + unsupported.size();
+        throw QuorlError(
+            "The Python interpreter " + shown + " is Python " +
+            result.out.substr(version, std::min<std::size_t>(result.out.find('\0', version) - version, 20)) +
+            ": Python 3.6 or later is needed");
     }
     try {
         InterpreterFacts environment = parse_interpreter_answer(result.out);

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "environment/interpreter_discovery.h"
+#include "resolution/netrc_check.h"
 #include "resolution/netrc_file.h"
 #include "support/errors.h"
 #include "support/file_descriptor.h"
@@ -55,7 +57,12 @@ IndexAccess::IndexAccess(const std::vector<std::string>& index_urls) {
     if (entries.empty()) return;
     directory_ = std::make_unique<TemporaryDirectory>("quorl-netrc");
     const std::filesystem::path netrc = directory_->path() / "netrc";
-    write_private_file(netrc, merged_netrc(users_netrc(), entries));
+    // Each form the check tries replaces the previous one.
+    write_checked_netrc(find_python_interpreter(), netrc, users_netrc(), entries, [&netrc](std::string_view text) {
+        std::error_code ignored;
+        std::filesystem::remove(netrc, ignored);
+        write_private_file(netrc, text);
+    });
     environment_.emplace_back("NETRC", netrc.string());
     std::string hosts;
     for (const NetrcEntry& entry : entries) hosts += (hosts.empty() ? "" : ", ") + entry.machine;

@@ -19,7 +19,9 @@ public:
     // any URL has some, writes the netrc file (mode 0600, in a private
     // temporary directory removed with this object). Of two URLs of one host
     // with different credentials the first counts (netrc names hosts, not
-    // ports), with a warning. Throws OsError when the file cannot be written.
+    // ports), with a warning. The file is the one write_checked_netrc settles
+    // on for find_python_interpreter(). Throws OsError when the file cannot
+    // be written, QuorlError when credentials cannot be carried by it.
     explicit IndexAccess(const std::vector<std::string>& index_urls);
 
     // The index URLs without user-info, in the given order.

@@ -40,7 +40,8 @@ std::optional<std::filesystem::path> users_netrc_path() {
 
 // A token Python's netrc reader gives back exactly: quoted, with the quote
 // and the backslash escaped.
-std::string netrc_token(std::string_view token) {
+std::string netrc_token(std::string_view token, NetrcTokens tokens) {
+    if (tokens == NetrcTokens::Bare) return std::string(token);
     std::string out = "\"";
     for (const char c : token) {
         if (c == '"' || c == '\\') out += '\\';
@@ -51,24 +52,29 @@ std::string netrc_token(std::string_view token) {
 
 }  // namespace
 
-std::string users_netrc() {
+UsersNetrc users_netrc() {
     const std::optional<std::filesystem::path> path = users_netrc_path();
     if (!path) return {};
     try {
-        return files::read(*path, MAX_NETRC_BYTES);
+        return {path->string(), files::read(*path, MAX_NETRC_BYTES)};
     } catch (const OsError& error) {
         log::warning(std::string(error.what()) + ": its entries do not reach pip in this run");
         return {};
     }
 }
 
-std::string merged_netrc(std::string_view users_own, const std::vector<NetrcEntry>& entries) {
+std::string merged_netrc(std::string_view users_own, const std::vector<NetrcEntry>& entries, NetrcTokens tokens) {
     std::string text(users_own);
     // A blank line ends a macro definition the user's file may leave open.
     if (!text.empty()) text += text.back() == '\n' ? "\n" : "\n\n";
     for (const NetrcEntry& entry : entries) {
-        text += "machine " + netrc_token(entry.machine) + " login " + netrc_token(entry.login) + " password " +
-                netrc_token(entry.password) + "\n";
+        text += "machine " + netrc_token(entry.machine, tokens);
+        // A bare empty token is no token: an absent one reads back as empty.
+        if (tokens == NetrcTokens::Quoted || !entry.login.empty()) text += " login " + netrc_token(entry.login, tokens);
+        if (tokens == NetrcTokens::Quoted || !entry.password.empty()) {
+            text += " password " + netrc_token(entry.password, tokens);
+        }
+        text += "\n";
     }
     return text;
 }

@@ -16,14 +16,26 @@ struct NetrcEntry {
     std::string password;
 };
 
+struct UsersNetrc {
+    std::string path;  // empty when there is none
+    std::string text;
+};
+
 // The user's own netrc, as pip would find it: the file $NETRC names (only
 // that one, when it is set), else ~/.netrc, else ~/_netrc. Empty when there
 // is none; one warning and empty when it cannot be read or exceeds 1 MiB.
-std::string users_netrc();
+UsersNetrc users_netrc();
 
-// `users_own` followed by one line per entry, every token quoted, so that
-// the entries win over the user's for the same machine and the user's other
-// machines keep working.
-std::string merged_netrc(std::string_view users_own, const std::vector<NetrcEntry>& entries);
+// How the entries' tokens are written. Python 3.11 and later read a token
+// in double quotes (with `"` and `\` escaped) back exactly, white space
+// included; older Pythons take the quotes as part of the token, and read
+// only bare tokens of printable ASCII without quotes back exactly.
+enum class NetrcTokens { Quoted, Bare };
+
+// `users_own` followed by one line per entry, so that the entries win over
+// the user's for the same machine and the user's other machines keep
+// working.
+std::string merged_netrc(std::string_view users_own, const std::vector<NetrcEntry>& entries,
+                         NetrcTokens tokens = NetrcTokens::Quoted);
 
 }  // namespace quorl

@@ -6,8 +6,10 @@
 #include <optional>
 
 #include "cli_config_processor/pip_compile_config_processor.h"
+#include "environment/interpreter.h"
 #include "environment/interpreter_discovery.h"
 #include "resolution/index_access.h"
+#include "resolution/resolver_choice.h"
 #include "resolution/resolver_run.h"
 #include "support/errors.h"
 #include "support/files.h"
@@ -59,17 +61,21 @@ void show_error_tail(const ProcessResult& result) {
 // returns the resolver's exit status.
 int run_resolver(const GeneratorInput& input) {
     const std::filesystem::path python = find_python_interpreter();
-    const std::filesystem::path pip_compile = find_pip_compile(python);
+    const std::vector<std::string> pip_compile = choose_pip_compile(python);
     const IndexAccess indexes(input.extras_list());
     if (!pip_compile.empty()) {
-        log::debug("Resolving with " + pip_compile.string());
+        log::debug("Resolving with " + text::join(pip_compile, " "));
         GeneratorInput without_credentials = input;
         without_credentials.set_extras_list(indexes.urls());
         return run_pip_compile(pip_compile, RequirementGenerator::generated_pip_compile_config(without_credentials),
                                indexes);
     }
-    log::warning("pip-compile is not installed next to " + python.string() +
-                 " nor on PATH: resolving with pip's own resolver (pip install --dry-run) instead");
+    require_pip(python, PipUse::Resolve);
+    // Where pip-compile on PATH was set aside, choose_pip_compile said why.
+    if (find_on_path("pip-compile").empty()) {
+        log::warning("pip-compile is not installed next to " + python.string() +
+                     " nor on PATH: resolving with pip's own resolver (pip install --dry-run) instead");
+    }
     return resolve_with_pip(python, input.input_path(), input.txt_path(), indexes, input.trusted_domain_list());
 }
 
@@ -129,9 +135,11 @@ std::vector<std::string> RequirementGenerator::pip_install_command(const std::fi
 void RequirementGenerator::install_requirements(const std::filesystem::path& requirements_file_path,
                                                 const std::vector<std::string>& extra_index_urls,
                                                 const std::vector<std::string>& trusted_domains) {
+    const std::filesystem::path python = find_python_interpreter();
+    require_pip(python, PipUse::Install);
     const IndexAccess indexes(extra_index_urls);
     const std::vector<std::string> command =
-        pip_install_command(find_python_interpreter(), requirements_file_path, indexes.urls(), trusted_domains);
+        pip_install_command(python, requirements_file_path, indexes.urls(), trusted_domains);
     // pip install may ask the user something: it keeps this process's input.
     const ProcessOptions options{.stdout_mode = StreamMode::Null,
                                  .stderr_mode = StreamMode::Capture,

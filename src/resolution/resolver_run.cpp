@@ -1,27 +1,18 @@
 #include "resolution/resolver_run.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <utility>
 
-#include "environment/interpreter.h"
-#include "pep/canonical_name.h"
+#include "resolution/pip_report.h"
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "support/temporary_directory.h"
 
 namespace quorl {
-std::filesystem::path find_pip_compile(const std::filesystem::path& python) {
-    const std::filesystem::path beside = python.parent_path() / "pip-compile";
-    if (files::is_executable(beside)) return beside;
-    return find_on_path("pip-compile");
-}
-
-int run_pip_compile(const std::filesystem::path& pip_compile, const std::vector<std::string>& arguments,
+int run_pip_compile(const std::vector<std::string>& pip_compile, const std::vector<std::string>& arguments,
                     const IndexAccess& indexes) {
-    std::vector<std::string> command{pip_compile.string()};
+    std::vector<std::string> command = pip_compile;
     command.insert(command.end(), arguments.begin(), arguments.end());
     // The resolver runs on this process's own streams, input included.
     const ProcessOptions options{.environment = indexes.environment(), .stdin_mode = StreamMode::Inherit};
@@ -39,25 +30,6 @@ std::vector<std::string> pip_fallback_command(const std::filesystem::path& pytho
         command.push_back(std::move(option));
     }
     return command;
-}
-
-std::string pinned_lines_from_pip_report(std::string_view report_json) {
-    std::vector<std::pair<std::string, std::string>> pins;
-    try {
-        const nlohmann::json report = nlohmann::json::parse(report_json);
-        for (const nlohmann::json& item : report.at("install")) {
-            const nlohmann::json& metadata = item.at("metadata");
-            std::string name = canonical_name(metadata.at("name").get<std::string>());
-            if (name == "pip" || name == "setuptools") continue;
-            pins.emplace_back(std::move(name), metadata.at("version").get<std::string>());
-        }
-    } catch (const nlohmann::json::exception& error) {
-        throw QuorlError(std::string("cannot read pip's installation report: ") + error.what());
-    }
-    std::sort(pins.begin(), pins.end());
-    std::string content;
-    for (const auto& [name, version] : pins) content += name + "==" + version + "\n";
-    return content;
 }
 
 int resolve_with_pip(const std::filesystem::path& python, const std::filesystem::path& input,

@@ -1,6 +1,6 @@
-// Running the environment's resolver: pip-compile where it is installed, and
-// otherwise pip's own resolver, which reports what it would install and from
-// which the pinned file is written here.
+// Running the chosen resolver (resolver_choice.h): pip-compile, or pip's own
+// resolver, which reports what it would install and from which the pinned
+// file is written here.
 #pragma once
 
 #include <filesystem>
@@ -12,13 +12,10 @@
 
 namespace quorl {
 
-// pip-compile of the environment: `<directory of python>/pip-compile` when it
-// is an executable file, else `pip-compile` on PATH; empty when neither.
-std::filesystem::path find_pip_compile(const std::filesystem::path& python);
-
-// Runs `pip_compile` with `arguments` (streams inherited) and the index
-// credentials of `indexes`, and returns its exit status.
-int run_pip_compile(const std::filesystem::path& pip_compile, const std::vector<std::string>& arguments,
+// Runs `pip_compile` (a program and its first arguments, see
+// choose_pip_compile) with `arguments` appended, on this process's streams
+// and with the index credentials of `indexes`; returns its exit status.
+int run_pip_compile(const std::vector<std::string>& pip_compile, const std::vector<std::string>& arguments,
                     const IndexAccess& indexes);
 
 // <python> -m pip install --dry-run --ignore-installed --quiet --report REPORT
@@ -27,11 +24,6 @@ std::vector<std::string> pip_fallback_command(const std::filesystem::path& pytho
                                               const std::filesystem::path& report,
                                               const std::vector<std::string>& extra_index_urls,
                                               const std::vector<std::string>& trusted_domains);
-
-// The pinned file's content for a pip installation report: one
-// "name==version" line per package to install, canonical names, sorted,
-// without pip and setuptools. Throws QuorlError for a report it cannot read.
-std::string pinned_lines_from_pip_report(std::string_view report_json);
 
 // Resolves `input` with pip's resolver through `indexes` and, when pip
 // succeeds, writes the pinned file `output` (atomically). Returns pip's exit

@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "support/errors.h"
@@ -116,12 +119,56 @@ pid_t start(const std::vector<std::string>& argv, const ProcessOptions& options,
     return pid;
 }
 
+// How long a child may take to end once a signal was passed on to it (pip
+// rolls back a half-done installation on SIGINT), and how often a wait looks
+// for that signal: every wait must end at one, and a blocking call would miss
+// a signal that comes just before it starts.
+constexpr auto GRACE_PERIOD = std::chrono::seconds(5);
+constexpr int LOOK_EVERY_MS = 100;
+
+// Whether the child has ended (it is not reaped). An error counts as ended:
+// the reaping that follows reports it.
+bool has_ended(pid_t pid) {
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT | WNOHANG) != 0) return errno != EINTR;
+    return info.si_pid == pid;
+}
+
+// After a signal asked the run to stop: whether waiting for the child is
+// over, because it has ended, or because it outlived the grace period and is
+// now killed (said in one line). A child of the child that holds the output
+// pipes open does not keep the run waiting.
+class StopAfterSignal {
+public:
+    explicit StopAfterSignal(const std::vector<std::string>& argv) : argv_(argv) {}
+
+    bool done(pid_t pid) {
+        if (signals::pending_interrupt() == 0) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (!deadline_) deadline_ = now + GRACE_PERIOD;
+        if (killed_ || has_ended(pid)) return true;
+        if (now < *deadline_) return false;
+        ::kill(pid, SIGKILL);
+        killed_ = true;
+        log::warning(shown_program(argv_) + " did not end within " +
+                     std::to_string(std::chrono::seconds(GRACE_PERIOD).count()) + " s of signal " +
+                     std::to_string(signals::pending_interrupt()) + ": killed it");
+        return true;
+    }
+
+private:
+    const std::vector<std::string>& argv_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    bool killed_ = false;
+};
+
 // Reads both pipes until they close, so that neither can fill up and block
 // the child; keeps the last options.keep_last_bytes of each. Past
 // options.capture_limit bytes on one of them the child is killed: returns
-// false then.
+// false then. Ends early when a signal asked the run to stop (see
+// StopAfterSignal).
 bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& result, const ProcessOptions& options,
-           pid_t pid) {
+           pid_t pid, StopAfterSignal& stop) {
     struct Source {
         FileDescriptor* fd;
         std::string* sink;
@@ -132,13 +179,12 @@ bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& re
     if (out_pipe.is_open()) sources.push_back({&out_pipe, &result.out, &result.out_dropped});
     if (err_pipe.is_open()) sources.push_back({&err_pipe, &result.err, &result.err_dropped});
     char buffer[1 << 16];
-    while (!sources.empty()) {
+    while (!sources.empty() && !stop.done(pid)) {
         std::vector<pollfd> fds;
         for (const Source& source : sources) fds.push_back({source.fd->get(), POLLIN, 0});
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
-            if (errno == EINTR) continue;  // a signal was passed on; the child decides
-            break;
-        }
+        const int ready = ::poll(fds.data(), fds.size(), LOOK_EVERY_MS);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
         for (std::size_t i = fds.size(); i-- > 0;) {
             if (fds[i].revents == 0) continue;
             const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
@@ -161,10 +207,11 @@ bool drain(FileDescriptor& out_pipe, FileDescriptor& err_pipe, ProcessResult& re
 
 // Waits for the child to end, then reaps it with the interrupts blocked: a
 // signal that comes later must not be passed on to a recycled process ID.
-int wait_for(pid_t pid) {
-    siginfo_t info{};
-    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0) {
-        if (errno != EINTR) throw OsError(std::string("cannot wait for child: ") + std::strerror(errno));
+int wait_for(pid_t pid, StopAfterSignal& stop) {
+    // A child that has closed its output usually ends at once: look again
+    // soon, then less often.
+    for (int pause_ms = 1; !has_ended(pid) && !stop.done(pid); pause_ms = std::min(2 * pause_ms, LOOK_EVERY_MS)) {
+        ::poll(nullptr, 0, pause_ms);
     }
     const signals::BlockInterrupts blocked;
     signals::set_running_child(0);
@@ -188,12 +235,13 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     plan.close_child_ends();
 
     ProcessResult result;
-    result.overflowed = !drain(out_pipe, err_pipe, result, options, pid);
+    StopAfterSignal stop(argv);
+    result.overflowed = !drain(out_pipe, err_pipe, result, options, pid, stop);
     trim_front(result.out, options.keep_last_bytes, result.out_dropped, true);
     trim_front(result.err, options.keep_last_bytes, result.err_dropped, true);
     out_pipe.reset();
     err_pipe.reset();
-    const int status = wait_for(pid);
+    const int status = wait_for(pid, stop);
     signals::throw_if_interrupted();
     if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);

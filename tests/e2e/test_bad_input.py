@@ -7,11 +7,12 @@ import json
 import os
 import shutil
 import subprocess
+from pathlib import Path
 
 import pytest
 
-from fakes import (NOBODY, RELEASE_PINS, FakeVenv, ResolveEnv, assert_one_clear_error, can_drop_privileges,
-                   error_lines, run_bytes, shared_tmp)
+from fakes import (NOBODY, PIP_COMPILE, RELEASE_PINS, FakeVenv, ResolveEnv, assert_one_clear_error,
+                   can_drop_privileges, error_lines, run_bytes, shared_tmp, write_script)
 
 GOOD = b"Metadata-Version: 2.1\nName: good\nVersion: 1.0\nRequires-Dist: helper\n"
 HELPER = b"Metadata-Version: 2.1\nName: helper\nVersion: 1.0\n"
@@ -347,6 +348,16 @@ def test_an_interpreter_that_misbehaves_around_its_answer(exe, tmp_path, case):
         assert_one_clear_error(result, 1, *fragments)
 
 
+PYTHON_27 = Path("/root/.pyenv/versions/2.7.18/bin/python")
+
+
+@pytest.mark.skipif(not PYTHON_27.exists(), reason="no Python 2.7 here")
+def test_a_python_older_than_3_6_is_named_with_what_is_needed(exe, tmp_path):
+    result = run_bytes(exe, ["groups", "pins.txt", "-g", "all:good", "--python", PYTHON_27], os.environ.copy(),
+                       cwd=tmp_path)
+    assert_one_clear_error(result, 1, f"{PYTHON_27} is Python 2.7.18: Python 3.6 or later is needed")
+
+
 def resolve(exe, env, extra, *args):
     return run_bytes(exe, ["resolve", "in.txt", "out.txt", "-i", "http://127.0.0.1:9/simple", *args],
                      env.env(**extra), cwd=env.work)
@@ -368,15 +379,36 @@ def test_killed_resolver_ends_with_its_status_and_keeps_the_previous_file(exe, t
     assert (env.work / "out.txt").read_text() == "previous\n"
 
 
-def test_missing_pip_and_a_pip_without_report_are_one_clear_error(exe, tmp_path):
-    # No pip-compile and a venv without pip: python -m pip itself fails.
+# Environments whose pip cannot do what is asked (as `venv --without-pip` and
+# uv make them, or with a pip older than `install --dry-run`), each with the
+# line that says what would help.
+PIPLESS = {
+    "no pip, no pip-compile": (None, False, [], "has no pip: install pip-tools, or pip 22.2 or later, into it ("),
+    "pip without --dry-run": (b"Name: pip\nVersion: 22.0\n", False, [],
+                              "pip 22.0 of ", "install pip-tools, or pip 22.2 or later, into the environment"),
+    "no pip to install with": (None, True, ["--install"], "has no pip: install pip into it (", "-m ensurepip"),
+}
+
+
+@pytest.mark.parametrize("case", PIPLESS)
+def test_an_environment_whose_pip_cannot_do_it_is_one_clear_error(exe, tmp_path, case):
+    pip_metadata, pip_compile, options, *fragments = PIPLESS[case]
     venv = FakeVenv(tmp_path / "venv")
+    if pip_metadata:
+        venv.plant("pip", pip_metadata)
+    if pip_compile:
+        write_script(venv.bin / "pip-compile", PIP_COMPILE)
     (tmp_path / "in.txt").write_text("numpy\n")
-    env = venv.env()
+    (tmp_path / "pinned.txt").write_text("numpy==1.19.2\n")
+    env = venv.env(STANDIN_COPY=tmp_path / "pinned.txt")
     env["PATH"] = os.pathsep.join(d for d in ("/usr/bin", "/bin") if not os.path.exists(f"{d}/pip-compile"))
-    result = run_bytes(exe, ["resolve", "in.txt", "out.txt"], env, cwd=tmp_path)
-    assert_one_clear_error(result, 1, "An error happened processing the input .in file in.txt")
-    assert b"No module named pip" in result.stderr
+    result = run_bytes(exe, ["resolve", "in.txt", "out.txt", *options], env, cwd=tmp_path)
+    assert_one_clear_error(result, 1, *fragments)
+    assert len(error_lines(result)) == 1, result.stderr
+    assert not (tmp_path / "out.txt").exists()
+
+
+def test_a_pip_without_report_is_one_clear_error(exe, tmp_path):
     # pip that says it succeeded but wrote no report.
     scripted = ResolveEnv(tmp_path / "scripted", pip_compile=False)
     result = resolve(exe, scripted, {})

@@ -8,7 +8,7 @@ import time
 
 import pytest
 
-from fakes import ResolveEnv
+from fakes import FakeVenv, ResolveEnv
 
 UNCLEANED = "numpy==1.19.2\nsklearn==0.0\n"
 
@@ -107,3 +107,43 @@ def test_two_runs_on_one_pinned_file_take_turns(exe, tmp_path):
     assert results[1][1].decode().splitlines()[0].startswith("WARNING: Waiting for the lock on ")
     assert (env.work / "out.txt").read_text() == "numpy==1.19.2\n"
     assert sorted(os.listdir(env.work)) == ["in.txt", "link.txt", "out.txt"]
+
+
+# Start-up code of the interpreter that the tool asks for its environment:
+# a background helper that keeps the output pipes open after the interpreter
+# has answered, or an interpreter that ignores SIGTERM. Each writes a PID to
+# $MARK once it runs.
+HOLDERS = {
+    "a helper holds the output": "import os, subprocess; subprocess.Popen(['sh', '-c', 'echo $$ > \"$MARK\"; "
+                                 "exec sleep 60'])\n",
+    "the interpreter ignores the signal": "import os, signal, time; signal.signal(signal.SIGTERM, signal.SIG_IGN); "
+                                          "open(os.environ['MARK'], 'w').write(str(os.getpid())); time.sleep(60)\n",
+}
+
+
+@pytest.mark.parametrize("case", HOLDERS)
+def test_a_signal_ends_the_run_whatever_holds_the_interpreters_output(exe, tmp_path, case):
+    venv = FakeVenv(tmp_path / "venv")
+    (venv.site_packages / "holder.pth").write_text(HOLDERS[case])
+    mark = tmp_path / "mark"
+    tool = subprocess.Popen([str(exe), "groups", "pins.txt", "-g", "all:numpy"], env=venv.env(MARK=mark),
+                            cwd=tmp_path, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            preexec_fn=default_signals)
+    while not mark.exists() or not mark.read_text().strip():
+        time.sleep(0.05)
+    holder = int(mark.read_text())
+    began = time.monotonic()
+    tool.send_signal(signal.SIGTERM)
+    try:
+        _, err = tool.communicate(timeout=30)
+    finally:
+        if alive(holder):
+            os.kill(holder, signal.SIGKILL)
+    took = time.monotonic() - began
+    lines = err.decode().splitlines()
+    assert tool.returncode == 128 + signal.SIGTERM, lines
+    if case == "a helper holds the output":
+        assert took < 3, took
+    else:  # killed after the grace period, said in one line
+        assert 4 < took < 10, took
+        assert any(line.endswith("python did not end within 5 s of signal 15: killed it") for line in lines), lines

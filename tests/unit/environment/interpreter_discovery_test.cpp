@@ -1,4 +1,5 @@
 #include "environment/interpreter_discovery.h"
+#include "environment/interpreter.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -59,6 +60,31 @@ TEST_F(InterpreterDiscoveryTest, NamedCandidateWithoutInterpreterIsAnErrorNotAFa
                                                  " has no executable Python interpreter " +
                                                  (root_ / "own" / "bin" / "python").string());
     }
+}
+
+}  // namespace
+}  // namespace quorl
+
+namespace quorl {
+namespace {
+
+// The launchers pip and package managers write for a script, and what runs it.
+TEST(ScriptInterpreterTest, NamesTheInterpreterOfEachLauncher) {
+    const fs::path script = fs::temp_directory_path() / ("quorl-script-" + std::to_string(::getpid()));
+    const std::pair<const char*, fs::path> cases[] = {
+        {"#!/venv/bin/python\nimport sys\n", "/venv/bin/python"},
+        {"#!/venv/bin/python3 -I\n", "/venv/bin/python3"},
+        {"#!/bin/sh\n'''exec' \"/a very/long/bin/python\" \"$0\" \"$@\"\n' '''\n", "/a very/long/bin/python"},
+        {"#!/usr/bin/env sh\n", find_on_path("sh")},
+        {"#!/bin/sh\nexec python3 \"$@\"\n", ""},
+        {"import sys\n", ""},
+    };
+    for (const auto& [head, expected] : cases) {
+        std::ofstream(script) << head;
+        EXPECT_EQ(script_interpreter(script), expected) << head;
+    }
+    fs::remove(script);
+    EXPECT_EQ(script_interpreter(script), fs::path());
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ void write_script(const std::filesystem::path& path, const std::string& body) {
 // The whole flow no command runs at once, against a stand-in venv: its
 // pip-compile pins "a" (and an entry the cleaning removes), its pip records
 // the install, and its interpreter answers the environment query with no
-// site-packages, so every release group is empty.
+// site-packages but pip's metadata, so every release group is empty.
 TEST(ProcessGroupsTest, ReleaseFlowResolvesInstallsAndPinsTheReleaseGroups) {
     std::string pattern = (std::filesystem::temp_directory_path() / "quorl-flow-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -38,7 +38,10 @@ TEST(ProcessGroupsTest, ReleaseFlowResolvesInstallsAndPinsTheReleaseGroups) {
     std::filesystem::create_directories(dir / "setup");
     write_script(dir / "venv/bin/python", "if [ \"$1\" = -m ]; then echo \"$@\" >> \"" + (dir / "pip.log").string() +
                                               "\"; exit 0; fi\n"
-                                              "exec python3 -S \"$@\"\n");
+                                              "PYTHONPATH=\"" +
+                                              (dir / "pip").string() + "\" exec python3 -S \"$@\"\n");
+    std::filesystem::create_directories(dir / "pip/pip-23.0.dist-info");
+    std::ofstream(dir / "pip/pip-23.0.dist-info/METADATA") << "Name: pip\nVersion: 23.0\n";
     write_script(dir / "venv/bin/pip-compile",
                  "while [ $# -gt 0 ]; do [ \"$1\" = --output-file ] && out=$2; shift; done\n"
                  "printf 'a==1\\nsklearn==0.0\\n' > \"$out\"\n");
