@@ -8,13 +8,14 @@
 #include "cli/group_string.h"
 #include "environment/distribution_reader.h"
 #include "environment/environment_read_ahead.h"
+#include "environment/interpreter_facts.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "model/sub_map_view.h"
 #include "pep/canonical_name.h"
 #include "release/package_extras_manager.h"
-#include "resolution/requirement_generator.h"
+#include "resolution/resolved_pins.h"
 #include "support/errors.h"
 #include "support/kept_until_exit.h"
 #include "support/logging.h"
@@ -110,7 +111,10 @@ private:
 // requirements are still checked.
 void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& args) {
     check.compare_with_pins(
-        [&args] { return RequirementGenerator::read_requirements_versions(args.resolved_reqs_path); },
+        [&args] {
+            const MarkerSource markers = []() -> const MarkerValues& { return current_interpreter_facts().markers; };
+            return read_resolved_pins(args.resolved_reqs_path, markers).take_in_environment();
+        },
         args.resolved_reqs_path.string());
 }
 

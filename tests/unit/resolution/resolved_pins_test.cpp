@@ -1,0 +1,127 @@
+#include "resolution/resolved_pins.h"
+
+#include <gtest/gtest.h>
+
+#include "support/errors.h"
+#include "test_support.h"
+
+namespace quorl {
+namespace {
+
+using Pins = std::vector<std::pair<std::string, std::string>>;
+
+const MarkerValues& python_3_11_on_linux() {
+    static const MarkerValues markers = [] {
+        MarkerValues values;
+        values.set(MarkerVariable::PythonVersion, "3.11");
+        values.set(MarkerVariable::PythonFullVersion, "3.11.2");
+        values.set(MarkerVariable::SysPlatform, "linux");
+        return values;
+    }();
+    return markers;
+}
+
+TEST(ResolvedPinsTest, LockFileNamesAreThoseOfTheStandard) {
+    for (const char* name : {"pylock.toml", "dir/pylock.release.toml", "pylock.a-b_c.toml"}) {
+        EXPECT_TRUE(is_lock_file_name(name)) << name;
+    }
+    for (const char* name :
+         {"pylock..toml", "pylock.a.b.toml", "Pylock.toml", "pylock.toml.txt", "pins.toml", "pylock.toml/x"}) {
+        EXPECT_FALSE(is_lock_file_name(name)) << name;
+    }
+}
+
+// A marker is not part of the version the check compares; a pin whose
+// marker is false pins nothing for it, while the pinned text of the
+// release keeps the marker as written.
+TEST(ResolvedPinsTest, PinnedFileMarkersDecideWhatApplies) {
+    test::TemporaryDirectory dir;
+    const auto path = dir.write("m.txt",
+                                "numpy==1.26.4 ; python_version >= \"3.9\"\n"
+                                "numpy==1.24.4 ; python_version < \"3.9\"\n"
+                                "pywin32==306 ; sys_platform == \"win32\"\nsix==1.16.0\n");
+    const ResolvedPins pins = read_resolved_pins(path, python_3_11_on_linux);
+    EXPECT_EQ(pins.versions.entries(), (Pins{{"numpy", "1.24.4; python_version < \"3.9\""},
+                                             {"pywin32", "306; sys_platform == \"win32\""},
+                                             {"six", "1.16.0"}}));
+    EXPECT_EQ(pins.in_environment().entries(), (Pins{{"numpy", "1.26.4"}, {"six", "1.16.0"}}));
+    // Without a marker the environment is not asked.
+    const MarkerSource never = []() -> const MarkerValues& { throw AssertionError("asked"); };
+    EXPECT_FALSE(read_resolved_pins(dir.write("plain.txt", "six==1.16.0\n"), never).applying);
+}
+
+// As `pip lock` and uv write them, and as the standard's example: tool
+// tables, sources and unknown keys pass unread.
+TEST(ResolvedPinsTest, LockFilesPinTheEntriesThatApply) {
+    test::TemporaryDirectory dir;
+    const auto path = dir.write("pylock.toml", R"(
+lock-version = "1.0"
+created-by = "uv"
+requires-python = ">=3.9"
+future-key = { anything = true }
+
+[[packages]]
+name = "attrs"
+version = "25.1.0"
+index = "https://pypi.org/simple"
+sdist = { url = "https://h/attrs-25.1.0.tar.gz", upload-time = 2025-01-25T11:30:10Z, size = 1, hashes = { sha256 = "00" } }
+wheels = [{ name = "attrs-25.1.0-py3-none-any.whl", url = "https://h/a.whl", hashes = { sha256 = "00" } }]
+
+[[packages]]
+name = "numpy"
+version = "1.24.4"
+marker = "python_full_version < '3.9'"
+
+[[packages]]
+name = "numpy"
+version = "2.2.3"
+marker = "python_full_version >= '3.9'"
+[packages.tool.pdm]
+note = "ignored"
+[[packages.attestation-identities]]
+kind = "GitHub"
+
+[[packages]]
+name = "pywin32"
+version = "306"
+marker = "sys_platform == 'win32'"
+
+[[packages]]
+name = "product"
+directory = { path = ".", editable = true }
+
+[tool.mousebender]
+run-on = 2025-03-06T12:28:57.760769
+)");
+    const ResolvedPins pins = read_resolved_pins(path, python_3_11_on_linux);
+    EXPECT_EQ(pins.versions.entries(), (Pins{{"attrs", "25.1.0"}, {"numpy", "2.2.3"}}));
+    EXPECT_FALSE(pins.applying);
+}
+
+TEST(ResolvedPinsTest, BadLockFilesAreOneErrorNamingTheFile) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"lock-version = \"1.0\"\n[[packages]\n", "not a valid TOML file"},
+        {"[[packages]]\nname = \"a\"\n", "no lock-version"},
+        {"lock-version = 1\npackages = []\n", "no lock-version"},
+        {"lock-version = \"2.0\"\npackages = []\n", "lock-version 2.0 is not supported"},
+        {"lock-version = \"1.0\"\n", "no [[packages]]"},
+        {"lock-version = \"1.0\"\n[[packages]]\nversion = \"1\"\n", "packages entry 1 has no name"},
+        {"lock-version = \"1.0\"\n[[packages]]\nname = \"a\"\nversion = 1\n", "version is not a string"},
+        {"lock-version = \"1.0\"\n[[packages]]\nname = \"a\"\nmarker = \"python_version <\"\n",
+         "the marker of package a"},
+        {"lock-version = \"1.0\"\n[[packages]]\nname = \"a\"\nversion = \"1\"\n[[packages]]\nname = \"A\"\n"
+         "version = \"2\"\n",
+         "package A is locked at both 1 and 2"},
+    };
+    test::TemporaryDirectory dir;
+    for (const auto& [content, fragment] : cases) {
+        const auto path = dir.write("pylock.bad.toml", content);
+        const std::string message =
+            test::expect_error_message<ValueError>([&] { read_resolved_pins(path, python_3_11_on_linux); });
+        EXPECT_EQ(message.rfind(path.string() + ": ", 0), 0u) << message;
+        EXPECT_NE(message.find(fragment), std::string::npos) << message;
+    }
+}
+
+}  // namespace
+}  // namespace quorl
