@@ -113,10 +113,10 @@ def test_pinned_file_in_a_read_only_directory(exe):
         assert os.listdir(read_only) == ["pinned.txt"]
 
 
-def lock_file(pins, lock_version="1.0"):
+def lock_file(pins):
     """As `pip lock` writes one (a wheel table with hashes per package),
     with what uv adds: an entry per marker, tool tables."""
-    text = f'lock-version = "{lock_version}"\ncreated-by = "pip"\n'
+    text = 'lock-version = "1.0"\ncreated-by = "pip"\n'
     for name, version in pins:
         text += (f'\n[[packages]]\nname = "{name}"\nversion = "{version}"\n'
                  f'[[packages.wheels]]\nname = "{name}-{version}-py3-none-any.whl"\n'
@@ -138,7 +138,3 @@ def test_release_and_groups_from_a_lock_file(run_tool, installed_product, tmp_pa
     assert from_lock.read_bytes() == from_pins.read_bytes()
     groups = run_tool(["groups", lock, "-g", "g:pandas", "--strict"], env=env, check=0)
     assert groups.stdout.startswith("Generating groups from pylock.release.toml\n") and groups.stderr == ""
-
-    lock.write_text(lock_file(PINS, lock_version="2.0"))
-    result = run_tool(["release", lock, from_lock], env=env, check=1)
-    assert result.stderr == f"Error: {lock}: lock-version 2.0 is not supported (only 1.x is)\n"

@@ -172,14 +172,6 @@ TEST_F(PinnedFileTest, RemoveEntriesComparesThePackagePartExactly) {
     EXPECT_EQ(files::read(path), "numpy==1.19.2\nSklearn==1.0\nsklearn[extra]==1.0\n sklearn==1\nsklearn\n");
 }
 
-TEST_F(PinnedFileTest, RemoveEntriesTakesAHashedRequirementsContinuationLines) {
-    const auto path = write(
-        "\xEF\xBB\xBFsklearn==0.0 \\\n    --hash=sha256:aa \\\n    --hash=sha256:bb\n"
-        "numpy==1.0 \\\n    --hash=sha256:cc\nsklearn==0.0 \\\n    --hash=sha256:dd\n");
-    RequirementGenerator::remove_entries_from_file(path, {"sklearn"});
-    EXPECT_EQ(files::read(path), "numpy==1.0 \\\n    --hash=sha256:cc\n");
-}
-
 TEST_F(PinnedFileTest, RemoveEntriesOnMissingFile) {
     const auto missing = dir_ / "missing.txt";
     testing::internal::CaptureStdout();
