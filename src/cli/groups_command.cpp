@@ -8,7 +8,6 @@
 #include "cli/group_string.h"
 #include "environment/distribution_reader.h"
 #include "environment/environment_read_ahead.h"
-#include "environment/interpreter_facts.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
@@ -110,12 +109,8 @@ private:
 // only here: when it cannot be read that is one warning, and the
 // requirements are still checked.
 void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& args) {
-    check.compare_with_pins(
-        [&args] {
-            const MarkerSource markers = []() -> const MarkerValues& { return current_interpreter_facts().markers; };
-            return read_resolved_pins(args.resolved_reqs_path, markers).take_in_environment();
-        },
-        args.resolved_reqs_path.string());
+    check.compare_with_pins([&args] { return read_resolved_pins(args.resolved_reqs_path).take_in_environment(); },
+                            args.resolved_reqs_path.string());
 }
 
 // Checks everything the groups reach: what they reach together is what the

@@ -9,7 +9,6 @@
 #include "checks/concurrent_check.h"
 #include "checks/consistency_check.h"
 #include "environment/distribution_reader.h"
-#include "environment/interpreter_facts.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
@@ -54,8 +53,6 @@ std::string index_url(const std::optional<std::string>& user, const std::optiona
     }
     return url + host + "/repository/" + repository + "/simple";
 }
-
-const MarkerValues& environment_markers() { return current_interpreter_facts().markers; }
 
 std::filesystem::path own_executable() {
     std::error_code error;
@@ -160,7 +157,7 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     if (requirement_paths.size() != 1) throw AssertionError();
 
     const std::filesystem::path& resolved_file = *requirement_paths.begin();
-    const ResolvedPins pins = read_resolved_pins(resolved_file, environment_markers);
+    const ResolvedPins pins = read_resolved_pins(resolved_file);
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
     InstalledRequirements installed;

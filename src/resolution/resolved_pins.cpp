@@ -1,5 +1,6 @@
 #include "resolution/resolved_pins.h"
 
+#include "environment/interpreter_facts.h"
 #include "support/pure_path.h"
 
 namespace quorl {
@@ -18,6 +19,10 @@ bool is_lock_file_name(const std::filesystem::path& path) {
 
 ResolvedPins read_resolved_pins(const std::filesystem::path& file, const MarkerSource& markers) {
     return is_lock_file_name(file) ? read_lock_file(file, markers) : read_pinned_requirements_file(file, markers);
+}
+
+ResolvedPins read_resolved_pins(const std::filesystem::path& file) {
+    return read_resolved_pins(file, []() -> const MarkerValues& { return current_interpreter_facts().markers; });
 }
 
 }  // namespace quorl

@@ -39,6 +39,9 @@ bool is_lock_file_name(const std::filesystem::path& path);
 // by its name; markers are evaluated with the values `markers` gives. Errors as the reader
 // of each kind throws them, each naming the file.
 ResolvedPins read_resolved_pins(const std::filesystem::path& file, const MarkerSource& markers);
+// The same with the marker values of the current interpreter
+// (current_interpreter_facts), asked for only when needed.
+ResolvedPins read_resolved_pins(const std::filesystem::path& file);
 
 // The pins of a pinned requirements file (see RequirementGenerator's
 // read_requirements_versions for its errors).
