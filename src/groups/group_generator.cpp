@@ -22,18 +22,29 @@ std::vector<std::string> GroupGenerator::parse_exclude_txt(const std::filesystem
     }
     std::vector<std::string> names;
     std::optional<std::string> continued;  // a name so far whose line ended with "\"
+    std::size_t number = 0, first_number = 0;
+    const auto add = [&](std::string_view name, std::size_t line_number) {
+        try {
+            Package::from_string(name);
+        } catch (const ValueError& rejected) {
+            throw ValueError(exclude_path.string() + ", line " + std::to_string(line_number) + ": " + rejected.what());
+        }
+        names.emplace_back(name);
+    };
     for (const std::string& line : text::split_lines(content)) {
         std::string_view name = text::strip_unicode_space(line);
         const bool continues = text::ends_with(name, "\\");
         if (continues) name.remove_suffix(1);
+        ++number;
+        if (!continued) first_number = number;
         if (!continues && !continued) {
-            names.emplace_back(name);
+            add(name, number);
             continue;
         }
         continued = continued.value_or("") + std::string(name);
-        if (!continues) names.emplace_back(text::strip_unicode_space(*std::exchange(continued, std::nullopt)));
+        if (!continues) add(text::strip_unicode_space(*std::exchange(continued, std::nullopt)), first_number);
     }
-    if (continued) names.emplace_back(text::strip_unicode_space(*continued));
+    if (continued) add(text::strip_unicode_space(*continued), first_number);
     return names;
 }
 
