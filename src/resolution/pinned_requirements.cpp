@@ -53,6 +53,19 @@ PinnedEntry pinned_entry(const std::string& entry) {
     return {Package::from_string(parts[0]).name(), std::move(parts[1])};
 }
 
+// The same for a parsed requirement (without its marker). A pin of one
+// "==" clause is read off its parts, which gives what splitting its text
+// gives without building and splitting that text: most lines of a resolved
+// file are such pins. Every other shape goes through the text.
+PinnedEntry pinned_entry(const Requirement& requirement) {
+    const std::string& specifier = requirement.specifier;
+    if (requirement.url.empty() && specifier.size() > 2 && specifier.starts_with("==") && specifier[2] != '=' &&
+        specifier.find("==", 2) == std::string::npos) {
+        return {Package::normalise_name(requirement.name), specifier.substr(2)};
+    }
+    return pinned_entry(normal_form(requirement, false));
+}
+
 // Records what one requirement pins: under its base name, the version with
 // its marker (the pinned text of the release keeps it), and, given the
 // environment's markers, the bare version where its marker holds (kept
@@ -60,7 +73,7 @@ PinnedEntry pinned_entry(const std::string& entry) {
 // written). The entry is split without its marker, whose own "==" would
 // make it look pinned twice.
 void record_pin(ResolvedPins& pins, const Requirement& requirement, const MarkerSource* markers) {
-    PinnedEntry entry = pinned_entry(normal_form(requirement, false));
+    PinnedEntry entry = pinned_entry(requirement);
     if (markers != nullptr && (requirement.marker || pins.applying)) {
         if (!pins.applying) pins.applying = pins.versions;
         if (!requirement.marker || requirement.marker->evaluate((*markers)(), "")) {

@@ -58,6 +58,16 @@ bool only_hash_options(std::string_view options) {
     return true;
 }
 
+// True when a word of `line` starts with "-": most lines hold no option,
+// and finding that out costs a look at each "-" rather than a walk over
+// every word.
+bool has_option_word(std::string_view line) {
+    for (std::size_t at = line.find('-'); at != std::string_view::npos; at = line.find('-', at + 1)) {
+        if (at == 0 || text::is_space(line[at - 1])) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::optional<LogicalLineJoiner::Line> LogicalLineJoiner::take(std::string_view physical) {
@@ -95,6 +105,7 @@ std::vector<RequirementLine> logical_requirement_lines(std::string_view content)
 }
 
 std::string_view without_hash_options(std::string_view line) {
+    if (!has_option_word(line)) return line;
     std::string_view rest = line;
     std::size_t requirement_end = 0;
     for (std::string_view word = next_word(rest); !word.empty(); word = next_word(rest)) {
