@@ -97,7 +97,8 @@ public:
     }
     ~TemporaryFile() {
         fd_.reset();
-        if (!renamed_) ::unlink(path_.c_str());
+        // A name that could not be made may be another process's file.
+        if (error_ == 0 && !renamed_) ::unlink(path_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -207,6 +208,7 @@ void replace(const std::filesystem::path& path, std::string_view content, bool o
     TemporaryFile temporary(directory);
     if (const int error = temporary.error(); error != 0) {
         if (overwrite_where_directory_refuses && target.existing && (error == EACCES || error == EPERM)) {
+            signals::throw_if_interrupted();  // the last moment a stop request keeps the previous file
             overwrite_from_start(target.file, path, content);
             return;
         }
