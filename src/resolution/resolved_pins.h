@@ -36,8 +36,8 @@ using MarkerSource = std::function<const MarkerValues&()>;
 bool is_lock_file_name(const std::filesystem::path& path);
 
 // The pins of `file`, read as a lock file or as a pinned requirements file
-// by its name; markers are evaluated with the values `markers` gives. Errors as the reader
-// of each kind throws them, each naming the file.
+// by its name; markers are evaluated with the values `markers` gives.
+// Errors as the reader of each kind throws them, each naming the file.
 ResolvedPins read_resolved_pins(const std::filesystem::path& file, const MarkerSource& markers);
 // The same with the marker values of the current interpreter
 // (current_interpreter_facts), asked for only when needed.
