@@ -70,13 +70,19 @@ PinnedEntry pinned_entry(const Requirement& requirement) {
 // its marker (the pinned text of the release keeps it), and, given the
 // environment's markers, the bare version where its marker holds (kept
 // apart from the first marker on; until then every pin applies as
-// written). The entry is split without its marker, whose own "==" would
-// make it look pinned twice.
+// written). A later entry replaces an earlier one of the same name, except
+// that, given the markers, one whose marker is false does not replace one
+// that applies: a file resolved for several Pythons pins a name once per
+// marker, and the release must keep the pin of this environment. The entry
+// is split without its marker, whose own "==" would make it look pinned
+// twice.
 void record_pin(ResolvedPins& pins, const Requirement& requirement, const MarkerSource* markers) {
     PinnedEntry entry = pinned_entry(requirement);
     if (markers != nullptr && (requirement.marker || pins.applying)) {
         if (!pins.applying) pins.applying = pins.versions;
-        if (!requirement.marker || requirement.marker->evaluate((*markers)(), "")) {
+        if (requirement.marker && !requirement.marker->evaluate((*markers)(), "")) {
+            if (pins.applying->contains(entry.name)) return;
+        } else {
             pins.applying->set(entry.name, entry.version);
         }
     }

@@ -15,8 +15,9 @@ namespace quorl {
 struct ResolvedPins {
     // Base package name to the pinned text that groups are pinned with. Of
     // a pinned requirements file, as read_requirements_versions gives it (a
-    // marker stays part of the text); of a lock file, the version of the
-    // entry that applies to the environment.
+    // marker stays part of the text), except that a pin whose marker is
+    // false does not replace an earlier one of the name that applies; of a
+    // lock file, the version of the entry that applies to the environment.
     VersionsMap versions;
     // Set only where it differs from `versions`: the bare versions of the
     // pins that apply to the environment (a pin whose marker is false there

@@ -36,8 +36,10 @@ TEST(ResolvedPinsTest, LockFileNamesAreThoseOfTheStandard) {
 TEST(ResolvedPinsTest, PinnedFileMarkersDecideWhatApplies) {
     test::TemporaryDirectory dir;
     const auto path = dir.write("m.txt", "a==1 ; python_version >= \"3.9\"\na==0.9 ; python_version < \"3.9\"\nb==2\n");
-    EXPECT_EQ(read_resolved_pins(path, python_3_11_on_linux).in_environment().entries(),
-              (Pins{{"a", "1"}, {"b", "2"}}));
+    const ResolvedPins pins = read_resolved_pins(path, python_3_11_on_linux);
+    EXPECT_EQ(pins.in_environment().entries(), (Pins{{"a", "1"}, {"b", "2"}}));
+    // The release pins the entry that applies, whatever the order.
+    EXPECT_EQ(pins.versions.entries(), (Pins{{"a", "1; python_version >= \"3.9\""}, {"b", "2"}}));
     const MarkerSource never = []() -> const MarkerValues& { throw AssertionError("asked"); };
     EXPECT_FALSE(read_resolved_pins(dir.write("plain.txt", "b==2\n"), never).applying);
 }
