@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build clang-format
   libcli11-dev nlohmann-json3-dev
+  libtomlplusplus-dev  # PEP 751 lock files
   libgtest-dev libgmock-dev
   python3 python3-venv python3-pip-whl python3-setuptools-whl python3-pytest
   python3-packaging  # the judge of the version specifier unit test

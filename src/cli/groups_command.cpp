@@ -13,7 +13,7 @@
 #include "model/package.h"
 #include "model/sub_map_view.h"
 #include "pep/canonical_name.h"
-#include "resolution/requirement_generator.h"
+#include "resolution/resolved_pins.h"
 #include "support/errors.h"
 #include "support/kept_until_exit.h"
 #include "support/logging.h"
@@ -77,9 +77,8 @@ private:
 // only here: when it cannot be read that is one warning, and the
 // requirements are still checked.
 void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& args) {
-    check.compare_with_pins(
-        [&args] { return RequirementGenerator::read_requirements_versions(args.resolved_reqs_path); },
-        args.resolved_reqs_path.string());
+    check.compare_with_pins([&args] { return read_resolved_pins(args.resolved_reqs_path).take_in_environment(); },
+                            args.resolved_reqs_path.string());
 }
 
 // Checks everything the groups reach: what they reach together is what the

@@ -1,5 +1,8 @@
 #include "groups/group_generator.h"
 
+#include <optional>
+#include <utility>
+
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "support/errors.h"
@@ -11,12 +14,37 @@ namespace quorl {
 std::vector<std::string> GroupGenerator::parse_exclude_txt(const std::filesystem::path& exclude_path) {
     std::error_code error;
     if (!std::filesystem::exists(exclude_path, error)) return {};
-    const std::string content = files::read(exclude_path);
+    const std::string read = files::read(exclude_path);
+    // An invisible byte-order mark would become part of the first name.
+    const std::string_view content = text::without_utf8_bom(read);
     if (!text::is_valid_utf8(content)) {
         throw ValueError("Exclude file '" + exclude_path.string() + "' is not valid UTF-8 text");
     }
     std::vector<std::string> names;
-    for (const std::string& line : text::split_lines(content)) names.emplace_back(text::strip_unicode_space(line));
+    std::optional<std::string> continued;  // a name so far whose line ended with "\"
+    std::size_t number = 0, first_number = 0;
+    const auto add = [&](std::string_view name, std::size_t line_number) {
+        try {
+            Package::from_string(name);
+        } catch (const ValueError& rejected) {
+            throw ValueError(exclude_path.string() + ", line " + std::to_string(line_number) + ": " + rejected.what());
+        }
+        names.emplace_back(name);
+    };
+    for (const std::string& line : text::split_lines(content)) {
+        std::string_view name = text::strip_unicode_space(line);
+        const bool continues = text::ends_with(name, "\\");
+        if (continues) name.remove_suffix(1);
+        ++number;
+        if (!continued) first_number = number;
+        if (!continues && !continued) {
+            add(name, number);
+            continue;
+        }
+        continued = continued.value_or("") + std::string(name);
+        if (!continues) add(text::strip_unicode_space(*std::exchange(continued, std::nullopt)), first_number);
+    }
+    if (continued) add(text::strip_unicode_space(*continued), first_number);
     return names;
 }
 

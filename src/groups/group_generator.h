@@ -21,8 +21,11 @@ using GroupRequirements = OrderedMap<std::string, std::vector<std::string>>;
 class GroupGenerator {
 public:
     // The lines of the exclude file, stripped, blank ones kept as empty
-    // strings; every Unicode line break counts. A missing file gives an empty
-    // list; a file that cannot be read or is not UTF-8 throws naming it.
+    // strings; every Unicode line break counts, a byte-order mark at the
+    // start is skipped and a line ending with "\" continues on the next. A
+    // missing file gives an empty list; a file that cannot be read or is not
+    // UTF-8 throws naming it, and a line that is no requirement string
+    // (Package::from_string) throws ValueError naming the file and the line.
     static std::vector<std::string> parse_exclude_txt(const std::filesystem::path& exclude_path);
 
     // Group name to its requirement strings; a later group of the same name

@@ -14,6 +14,7 @@
 #include "model/package.h"
 #include "resolution/generator_input.h"
 #include "resolution/requirement_generator.h"
+#include "resolution/resolved_pins.h"
 #include "support/errors.h"
 #include "support/url_credentials.h"
 
@@ -155,14 +156,15 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     for (const GroupInput& group : groups) requirement_paths.insert(group.requirements_path());
     if (requirement_paths.size() != 1) throw AssertionError();
 
-    const auto versions = RequirementGenerator::read_requirements_versions(*requirement_paths.begin());
+    const std::filesystem::path& resolved_file = *requirement_paths.begin();
+    const ResolvedPins pins = read_resolved_pins(resolved_file);
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
     InstalledRequirements installed;
     const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(
         DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed), groups, exclusions);
     ConsistencyCheck check(installed);
-    check.compare_with_pins(versions, requirement_paths.begin()->string());
+    check.compare_with_pins(pins.in_environment(), resolved_file.string());
     // Checked while the release is pinned: the warnings still come before
     // the error of a package the lookup finds unpinned.
     ConcurrentCheck checking(check, strict, "nothing written", [&check, &outputs] {
@@ -174,7 +176,7 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
         }
     });
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
-        versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, *requirement_paths.begin());
+        pins.versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, resolved_file);
     checking.finish();
     return pinned;
 }

@@ -2,13 +2,13 @@
 #include "resolution/pinned_requirements.h"
 
 #include <algorithm>
-#include <exception>
 #include <optional>
 
 #include "model/package.h"
 #include "pep/canonical_name.h"
 #include "resolution/requirement_generator.h"
 #include "resolution/requirement_line.h"
+#include "resolution/resolved_pins.h"
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/redact.h"
@@ -22,32 +22,72 @@ bool has_no_version(const std::string& name) {
     return std::find(skipped.begin(), skipped.end(), name) != skipped.end();
 }
 
-// The normal form of one line that is not a plain pin; the error of a line
-// that is not a requirement names the file and the line.
-std::string normalised_entry(const std::filesystem::path& file, std::string_view line, std::size_t line_number) {
+// Names the file and the line in an error of one of its lines. Option
+// lines may carry index URLs with credentials.
+ValueError located(const std::filesystem::path& file, std::size_t line_number, std::string_view message) {
+    return ValueError(
+        redact_credentials(file.string() + ", line " + std::to_string(line_number) + ": " + std::string(message)));
+}
+
+// The requirement of one logical line, its hash options aside.
+Requirement parsed_line(const std::filesystem::path& file, std::string_view line, std::size_t line_number) {
     try {
-        return normalise_requirement(line);
+        return parse_requirement(text::strip(without_hash_options(line)));
     } catch (const ValueError& error) {
-        // Option lines may carry index URLs with credentials.
-        throw ValueError(
-            redact_credentials(file.string() + ", line " + std::to_string(line_number) + ": " + error.what()));
+        throw located(file, line_number, error.what());
     }
 }
 
-// Sets the version an entry pins under its base name.
-void set_pinned_version(VersionsMap& versions, const std::string& entry) {
+struct PinnedEntry {
+    std::string name;     // the base name, as Package::from_string gives it
+    std::string version;  // the text after "=="
+};
+
+// The base name and version an entry pins.
+PinnedEntry pinned_entry(const std::string& entry) {
     if (entry.find("==") == std::string::npos) {
         throw ValueError(redact_credentials("Requirement " + entry + " is not pinned"));
     }
-    const std::vector<std::string> parts = text::split(entry, "==");
+    std::vector<std::string> parts = text::split(entry, "==");
     if (parts.size() != 2) throw ValueError("too many values to unpack (expected 2)");
-    versions.set(Package::from_string(parts[0]).name(), parts[1]);
+    return {Package::from_string(parts[0]).name(), std::move(parts[1])};
 }
 
-// A plain pin whose name normalising changes; out of line, as the reader's
-// loop has little room and such names are few.
-[[gnu::noinline]] void set_normalised_pin(VersionsMap& versions, const PlainPin& pin) {
-    versions.set(Package::normalise_name(pin.name), std::string(pin.version));
+// The same for a parsed requirement (without its marker). A pin of one
+// "==" clause is read off its parts, which gives what splitting its text
+// gives without building and splitting that text: most lines of a resolved
+// file are such pins. Every other shape goes through the text.
+PinnedEntry pinned_entry(const Requirement& requirement) {
+    const std::string& specifier = requirement.specifier;
+    if (requirement.url.empty() && specifier.size() > 2 && specifier.starts_with("==") && specifier[2] != '=' &&
+        specifier.find("==", 2) == std::string::npos) {
+        return {Package::normalise_name(requirement.name), specifier.substr(2)};
+    }
+    return pinned_entry(normal_form(requirement, false));
+}
+
+// Records what one requirement pins: under its base name, the version with
+// its marker (the pinned text of the release keeps it), and, given the
+// environment's markers, the bare version where its marker holds (kept
+// apart from the first marker on; until then every pin applies as
+// written). A later entry replaces an earlier one of the same name, except
+// that, given the markers, one whose marker is false does not replace one
+// that applies: a file resolved for several Pythons pins a name once per
+// marker, and the release must keep the pin of this environment. The entry
+// is split without its marker, whose own "==" would make it look pinned
+// twice.
+void record_pin(ResolvedPins& pins, const Requirement& requirement, const MarkerSource* markers) {
+    PinnedEntry entry = pinned_entry(requirement);
+    if (markers != nullptr && (requirement.marker || pins.applying)) {
+        if (!pins.applying) pins.applying = pins.versions;
+        if (requirement.marker && !requirement.marker->evaluate((*markers)(), "")) {
+            if (pins.applying->contains(entry.name)) return;
+        } else {
+            pins.applying->set(entry.name, entry.version);
+        }
+    }
+    if (requirement.marker) entry.version += "; " + requirement.marker->to_string();
+    pins.versions.set(std::move(entry.name), std::move(entry.version));
 }
 
 // Room for the entries of `content` up front, so that the map seldom grows
@@ -60,6 +100,28 @@ std::size_t expected_entries(std::string_view content) {
     constexpr std::size_t SHORT_LINE = 16;
     constexpr std::size_t MOST_RESERVED = std::size_t{1} << 16;
     return std::min(content.size() / SHORT_LINE + 1, MOST_RESERVED);
+}
+
+// Reads a pinned file; the map of applying pins only with `markers`. Every
+// line must parse before an entry is judged (a bad line further down is the
+// error, not an unpinned one above it): the first entry that fails is kept
+// and thrown once the whole file has parsed.
+ResolvedPins read_pins(const std::filesystem::path& file, const MarkerSource* markers) {
+    const std::string content = files::read(file);
+    ResolvedPins pins;
+    pins.versions.reserve(expected_entries(content));
+    std::optional<ValueError> entry_failure;
+    for_each_logical_requirement_line(content, [&](std::string_view line, std::size_t line_number) {
+        const Requirement requirement = parsed_line(file, line, line_number);
+        if (entry_failure) return;
+        try {
+            record_pin(pins, requirement, markers);
+        } catch (const ValueError& error) {
+            entry_failure = located(file, line_number, error.what());
+        }
+    });
+    if (entry_failure) throw *entry_failure;
+    return pins;
 }
 
 }  // namespace
@@ -77,43 +139,17 @@ std::vector<std::string> RequirementGenerator::read_requirements(const std::file
     const std::string content = files::read(requirements_path);
     std::vector<std::string> entries;
     for_each_logical_requirement_line(content, [&](std::string_view line, std::size_t line_number) {
-        // A plain pin is its own normal form.
-        entries.push_back(plain_pin(line) ? std::string(line) : normalised_entry(requirements_path, line, line_number));
+        entries.push_back(normal_form(parsed_line(requirements_path, line, line_number)));
     });
     return entries;
 }
 
 VersionsMap RequirementGenerator::read_requirements_versions(const std::filesystem::path& requirements_file) {
-    const std::string content = files::read(requirements_file);
-    VersionsMap versions;
-    versions.reserve(expected_entries(content));
-    // Every line must parse before an entry is judged (a bad line further
-    // down is the error, not an unpinned one above it): the first entry
-    // that fails is kept and thrown once the whole file has parsed.
-    std::exception_ptr entry_failure;
-    const auto set_plain_pin = [&versions](const PlainPin& pin) {
-        if (pin.name_without_dot_or_underscore) {
-            versions.set_from_views(pin.name, pin.version);
-        } else {
-            set_normalised_pin(versions, pin);
-        }
-    };
-    const auto set_other_line = [&](std::string_view line, std::size_t line_number) {
-        if (const std::optional<PlainPin> pin = plain_pin(line)) {  // continued, or with spaces or a comment
-            set_plain_pin(*pin);
-            return;
-        }
-        const std::string entry = normalised_entry(requirements_file, line, line_number);
-        if (entry_failure) return;
-        try {
-            set_pinned_version(versions, entry);
-        } catch (const ValueError&) {
-            entry_failure = std::current_exception();
-        }
-    };
-    for_each_pin_or_logical_line(content, set_plain_pin, set_other_line);
-    if (entry_failure) std::rethrow_exception(entry_failure);
-    return versions;
+    return read_pins(requirements_file, nullptr).versions;
+}
+
+ResolvedPins read_pinned_requirements_file(const std::filesystem::path& file, const MarkerSource& markers) {
+    return read_pins(file, &markers);
 }
 
 PinnedGroups RequirementGenerator::generate_pinned_versions_groups(

@@ -96,21 +96,43 @@ std::vector<std::string> lines_with_ends(std::string_view content) {
     return lines;
 }
 
+// True when `line` (with its line end) continues on the next: a removed
+// requirement takes its continuation lines (its --hash options) with it.
+bool continues(std::string_view line) { return text::ends_with(text::rstrip(line), "\\"); }
+
+// The lines of `content` that stay: all but those whose package part (the
+// text before the first "==", or the whole line with its end) is one of the
+// entries, each with the lines that continue it.
+std::string kept_lines(std::string_view content, const std::vector<std::string>& entries_to_remove) {
+    std::string kept;
+    bool removing = false;  // inside a removed requirement's continuation
+    bool first = true;
+    for (const std::string& line : lines_with_ends(content)) {
+        if (removing) {
+            removing = continues(line);
+            continue;
+        }
+        const std::size_t pinned = line.find("==");
+        std::string_view package = pinned == std::string::npos ? line : std::string_view(line).substr(0, pinned);
+        if (first) package = text::without_utf8_bom(package);
+        first = false;
+        if (std::find(entries_to_remove.begin(), entries_to_remove.end(), package) != entries_to_remove.end()) {
+            removing = continues(line);
+        } else {
+            kept += line;
+        }
+    }
+    return kept;
+}
+
 // Rewrites the file without the entries; the error that stopped it, if any,
 // after the line that the callers of the cleaning step expect.
 std::optional<std::string> remove_entries(const std::filesystem::path& file_path,
                                           const std::vector<std::string>& entries_to_remove) {
     try {
-        std::string kept;
-        for (const std::string& line : lines_with_ends(files::read(file_path))) {
-            const std::size_t pinned = line.find("==");
-            const std::string package = pinned == std::string::npos ? line : line.substr(0, pinned);
-            if (std::find(entries_to_remove.begin(), entries_to_remove.end(), package) == entries_to_remove.end()) {
-                kept += line;
-            }
-        }
-        // Written aside and renamed: a failure leaves the resolved file whole.
-        files::replace_atomically(file_path, kept);
+        // Written aside and renamed (a failure leaves the resolved file
+        // whole), or in place where the resolver could write only there.
+        files::rewrite(file_path, kept_lines(files::read(file_path), entries_to_remove));
         return std::nullopt;
     } catch (const OsError& error) {
         std::cout << "Oops! something error" << std::endl;

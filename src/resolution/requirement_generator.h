@@ -47,11 +47,14 @@ public:
     // naming the file and the cause.
     static GeneratorOutput generate_requirement_file(const GeneratorInput& generator_input);
 
-    // Rewrites `file_path` (atomically) without the lines whose package part
-    // (the text before the first "==", else the whole line with its line
-    // end) equals one of `entries_to_remove` exactly. Line ends become "\n".
-    // An empty list leaves the file untouched. An operating-system error
-    // prints "Oops! something error" on standard output and returns.
+    // Rewrites `file_path` without the lines whose package part (the text
+    // before the first "==", else the whole line with its line end) equals
+    // one of `entries_to_remove` exactly; a removed line ending with "\"
+    // takes the lines that continue it (its --hash options). Line ends
+    // become "\n". Atomically, or in place where the directory refuses a new
+    // file but the file may be written (files::rewrite). An empty list leaves
+    // the file untouched. An operating-system error prints "Oops! something
+    // error" on standard output and returns.
     static void remove_entries_from_file(const std::filesystem::path& file_path,
                                          const std::vector<std::string>& entries_to_remove);
 
@@ -68,10 +71,12 @@ public:
     static std::vector<std::string> read_requirements(const std::filesystem::path& requirements_path);
 
     // Base package name (as Package::from_string gives it) to the text after
-    // "==", names in order of first appearance; a later entry of the same
-    // name replaces the version. ValueError "Requirement <entry> is not
-    // pinned" for an entry without "==", and "too many values to unpack
-    // (expected 2)" for one with a second "==".
+    // "==" (with "; " and the marker where the entry has one), names in
+    // order of first appearance; a later entry of the same name replaces the
+    // version. Per-requirement --hash options are not part of an entry.
+    // ValueError naming the file and the line: "Requirement <entry> is not
+    // pinned" for an entry without "==", "too many values to unpack
+    // (expected 2)" for one with a second "==" before its marker.
     static VersionsMap read_requirements_versions(const std::filesystem::path& requirements_file);
 
     // For every group, in order, its requirements pinned as

@@ -87,22 +87,24 @@ void write_in_place(const std::filesystem::path& path, std::string_view content)
 
 // A temporary file beside the target, removed unless it was renamed into
 // place. Its name has a fixed short length, so that any target name the file
-// system accepts works.
+// system accepts works. When it cannot be made, fd() is closed and error()
+// says why.
 class TemporaryFile {
 public:
-    TemporaryFile(const std::filesystem::path& directory, const std::filesystem::path& shown)
-        : path_((directory / ".quorl-XXXXXX.tmp").string()) {
+    explicit TemporaryFile(const std::filesystem::path& directory) : path_((directory / ".quorl-XXXXXX.tmp").string()) {
         fd_.reset(::mkstemps(path_.data(), 4));
-        if (!fd_.is_open()) fail_write(shown, errno);
+        if (!fd_.is_open()) error_ = errno;
     }
     ~TemporaryFile() {
         fd_.reset();
-        if (!renamed_) ::unlink(path_.c_str());
+        // A name that could not be made may be another process's file.
+        if (error_ == 0 && !renamed_) ::unlink(path_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     FileDescriptor& fd() { return fd_; }
+    int error() const { return error_; }
     const std::string& path() const { return path_; }
     void mark_renamed() { renamed_ = true; }
 
@@ -110,7 +112,20 @@ private:
     std::string path_;
     FileDescriptor fd_;
     bool renamed_ = false;
+    int error_ = 0;
 };
+
+// Overwrites a regular file's bytes from its start, then cuts off the rest:
+// content no longer than the file needs no room the file does not have.
+void overwrite_from_start(const std::filesystem::path& file, const std::filesystem::path& shown,
+                          std::string_view content) {
+    FileDescriptor out(open_waiting(file, O_WRONLY));
+    if (!out.is_open()) fail_write(shown, errno);
+    if (const int error = write_all(out.get(), content); error != 0) fail_write(shown, error);
+    if (::ftruncate(out.get(), static_cast<off_t>(content.size())) != 0) fail_write(shown, errno);
+    if (::fsync(out.get()) != 0) fail_write(shown, errno);
+    if (const int error = out.close(); error != 0) fail_write(shown, error);
+}
 
 // The replaced file's owner, group and mode, as `sed -i` keeps them; a new
 // file gets the mode of a plain create. mkstemp() made the file 0600.
@@ -175,7 +190,9 @@ std::optional<std::filesystem::path> replaced_file(const std::filesystem::path& 
     return std::move(target.file);
 }
 
-void replace_atomically(const std::filesystem::path& path, std::string_view content) {
+namespace {
+
+void replace(const std::filesystem::path& path, std::string_view content, bool overwrite_where_directory_refuses) {
     const Target target = locate(path);
     if (target.in_place) {
         write_in_place(path, content);
@@ -188,7 +205,17 @@ void replace_atomically(const std::filesystem::path& path, std::string_view cont
     }
     const std::filesystem::path directory =
         target.file.has_parent_path() ? target.file.parent_path() : std::filesystem::path(".");
-    TemporaryFile temporary(directory, path);
+    TemporaryFile temporary(directory);
+    if (const int error = temporary.error(); error != 0) {
+        if (overwrite_where_directory_refuses && target.existing && (error == EACCES || error == EPERM)) {
+            signals::throw_if_interrupted();  // the last moment a stop request keeps the previous file
+            overwrite_from_start(target.file, path, content);
+            return;
+        }
+        // The file may be writable: the directory is what refused.
+        throw OsError(os_message("cannot write", path, error) + " (creating a file in its directory '" +
+                      directory.string() + "')");
+    }
     if (const int error = carry_over_attributes(temporary.fd().get(), target.existing); error != 0) {
         fail_write(path, error);
     }
@@ -200,5 +227,11 @@ void replace_atomically(const std::filesystem::path& path, std::string_view cont
     if (::rename(temporary.path().c_str(), target.file.c_str()) != 0) fail_write(path, errno);
     temporary.mark_renamed();
 }
+
+}  // namespace
+
+void replace_atomically(const std::filesystem::path& path, std::string_view content) { replace(path, content, false); }
+
+void rewrite(const std::filesystem::path& path, std::string_view content) { replace(path, content, true); }
 
 }  // namespace quorl::files

@@ -36,8 +36,18 @@ std::string read(const std::filesystem::path& path, std::size_t max_bytes = MAX_
 // - a file this process may not open for writing is refused, even where
 //   its directory would allow the rename.
 // On any failure the previous file is left as it was and the temporary file
-// is removed.
+// is removed; when the directory refuses the temporary file, the error names
+// the directory.
 void replace_atomically(const std::filesystem::path& path, std::string_view content);
+
+// replace_atomically, except where the directory refuses the temporary file
+// (this process may not create files in it) while the existing file itself
+// may be written: the file is then overwritten in place, from its start, and
+// cut to the new length. For a file whose writer (a resolver) wrote it in
+// place in such a directory, so that it is not left as that writer left it.
+// Not atomic: meant for content no longer than the file's, which needs no
+// room the file does not have.
+void rewrite(const std::filesystem::path& path, std::string_view content);
 
 // The regular file that replace_atomically(path) replaces or creates, with
 // symlinks followed; nothing when `path` names something written in place.

@@ -4,6 +4,11 @@
 
 namespace quorl::text {
 
+std::string_view without_utf8_bom(std::string_view s) {
+    constexpr std::string_view BOM = "\xEF\xBB\xBF";
+    return s.starts_with(BOM) ? s.substr(BOM.size()) : s;
+}
+
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || (c >= '\x1c' && c <= '\x1f');
 }

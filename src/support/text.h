@@ -37,6 +37,10 @@ bool ends_with_ignoring_case(std::string_view s, std::string_view suffix);
 
 std::string to_lower_ascii(std::string_view s);
 
+// `s` without the UTF-8 byte-order mark it may start with: editors on some
+// systems put one at the start of a text file, and it is invisible there.
+std::string_view without_utf8_bom(std::string_view s);
+
 bool ends_with(std::string_view s, std::string_view suffix);
 
 // Replaces every occurrence of `from` by `to`.

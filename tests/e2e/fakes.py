@@ -63,15 +63,47 @@ logged("start")
 time.sleep(float(os.environ.get("STANDIN_SLEEP", "0")))
 """
 
+# With hashes asked for (--generate-hashes, or generate-hashes in
+# [tool.pip-tools] of .pip-tools.toml or pyproject.toml in the working
+# directory or the input's), rewrites the output file's pins as pip-compile
+# 7.x writes them: "name==v \" and indented "--hash=sha256:..." lines.
+WITH_HASHES = """
+def hashes_asked(args):
+    import tomllib
+    if "--generate-hashes" in args:
+        return True
+    for directory in (".", os.path.dirname(args[0]) or "."):
+        for name in (".pip-tools.toml", "pyproject.toml"):
+            path = os.path.join(directory, name)
+            if os.path.exists(path):
+                with open(path, "rb") as config:
+                    options = tomllib.load(config).get("tool", {}).get("pip-tools", {})
+                if name == ".pip-tools.toml" or options:
+                    return bool(options.get("generate-hashes", options.get("generate_hashes")))
+    return False
+
+def write_hashes(path):
+    import hashlib
+    with open(path) as pinned:
+        pins = [line.strip() for line in pinned if line.strip()]
+    with open(path, "w") as out:
+        for pin in pins:
+            digests = [hashlib.sha256((pin + salt).encode()).hexdigest() for salt in ("whl", "sdist")]
+            out.write(f"{pin} \\\\\\n" + " \\\\\\n".join(f"    --hash=sha256:{d}" for d in sorted(digests)) + "\\n")
+"""
+
 # pip-compile as the tool runs it: copies STANDIN_COPY to --output-file when
-# set (after the logged sleep), then kills itself with STANDIN_SIGNAL or exits
-# with STANDIN_STATUS.
+# set (after the logged sleep; with hashes where asked), then kills itself
+# with STANDIN_SIGNAL or exits with STANDIN_STATUS.
 PIP_COMPILE = f"""#!{SYSTEM_PYTHON}
 import os, shutil, signal, sys, time
 args = sys.argv[1:]
 {LOGGED_SLEEP}
+{WITH_HASHES}
 if os.environ.get("STANDIN_COPY"):
     shutil.copyfile(os.environ["STANDIN_COPY"], args[args.index("--output-file") + 1])
+    if hashes_asked(args):
+        write_hashes(args[args.index("--output-file") + 1])
 logged("end")
 if os.environ.get("STANDIN_SIGNAL"):
     os.kill(os.getpid(), int(os.environ["STANDIN_SIGNAL"]))

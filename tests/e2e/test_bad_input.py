@@ -247,6 +247,7 @@ def test_odd_group_strings_and_names_stay_one_line_each_on_standard_error(exe, v
 @pytest.mark.parametrize("make, fragments", [
     (lambda path: path.write_bytes(b"helper\n\xff\xfe\n"), ["is not valid UTF-8 text"]),
     (lambda path: path.mkdir(), ["Is a directory"]),
+    (lambda path: path.write_bytes(b"six\nnum[py\n"), ["line 2: ", "num[py"]),
 ])
 def test_bad_exclude_files_fail_with_one_line(exe, venv, tmp_path, make, fragments):
     exclude = tmp_path / "exclude.txt"

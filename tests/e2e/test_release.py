@@ -107,7 +107,8 @@ def test_failed_release_keeps_the_previous_output(product, run_tool, tmp_path):
     unpinned = tmp_path / "pins.txt"
     unpinned.write_text(product.pinned.read_text() + "numpy>=1\n")
     result = run_tool(["release", unpinned, out], env=product.env(), check=1)
-    assert result.stderr.strip() == "Error: Requirement numpy>=1 is not pinned"
+    line = len(sample_product.PACKAGES) + 1
+    assert result.stderr.strip() == f"Error: {unpinned}, line {line}: Requirement numpy>=1 is not pinned"
     assert out.read_text() == "previous"
 
     missing_parent = tmp_path / "no" / "such" / "release.json"

@@ -38,6 +38,12 @@ TEST_F(ExcludeFileTest, MissingFileIsEmptyButUnreadableOrUndecodableFails) {
     EXPECT_EQ(GroupGenerator::parse_exclude_txt(path_), Texts{});
     EXPECT_THROW(GroupGenerator::parse_exclude_txt(dir_.path()), OsError);
     EXPECT_THROW(parse("numpy\n\xFF\xFE\n"), ValueError);
+    const std::string message = test::expect_error_message<ValueError>([&] { parse("numpy\nsci\\\npy[x\n"); });
+    EXPECT_EQ(message.rfind(path_.string() + ", line 2: ", 0), 0u) << message;
+}
+
+TEST_F(ExcludeFileTest, ByteOrderMarkSkippedAndContinuationsJoined) {
+    EXPECT_EQ(parse("\xEF\xBB\xBFsix\nnum\\\npy\n\nlast \\"), (Texts{"six", "numpy", "", "last"}));
 }
 
 TEST(GroupGeneratorTest, RequirementsAreListedAtTheirShallowestDepth) {
