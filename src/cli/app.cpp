@@ -28,6 +28,9 @@ constexpr const char* GROUPS_HELP =
 constexpr const char* RELEASE_HELP =
     "Runs the group process in release mode, generating the same groups expected in a given release.";
 
+constexpr const char* SBOM_HELP =
+    "Also writes a CycloneDX 1.6 software bill of materials for each group into DIR, as <group>.cdx.json.";
+
 constexpr const char* STRICT_HELP =
     "Fails (exit status 1) before printing or writing anything when the installed environment and the "
     "resolved file disagree.";
@@ -63,6 +66,7 @@ void add_groups(CLI::App& app, GroupsArguments& args) {
     groups->add_flag("--graph", args.graph);
     groups->add_option("-d,--depth", args.depth);
     groups->add_flag("--strict", args.strict, STRICT_HELP);
+    groups->add_option("--sbom", args.sbom_dir, SBOM_HELP)->type_name("DIR");
     groups->callback([&args] { generate_groups(args); });
 }
 
@@ -72,6 +76,7 @@ void add_release(CLI::App& app, ReleaseArguments& args) {
     release_command->add_option("release_out", args.release_out)->required();
     release_command->add_option("-x,--exclude", args.excluded_packages_path);
     release_command->add_flag("--strict", args.strict, STRICT_HELP);
+    release_command->add_option("--sbom", args.sbom_dir, SBOM_HELP)->type_name("DIR");
     release_command->callback([&args] { release(args); });
 }
 

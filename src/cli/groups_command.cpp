@@ -8,11 +8,13 @@
 #include "cli/group_string.h"
 #include "environment/distribution_reader.h"
 #include "environment/environment_read_ahead.h"
+#include "environment/interpreter_facts.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "model/sub_map_view.h"
 #include "pep/canonical_name.h"
+#include "release/bill_of_materials.h"
 #include "release/package_extras_manager.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
@@ -151,6 +153,25 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
     });
 }
 
+// Each printed group's graph, kept for its bill of materials.
+struct PrintedGroup {
+    const GroupInput& group;
+    GroupGraph graph;
+};
+
+// Made once the listing is out and the checks have passed: a package the
+// resolved file does not pin fails them without a file written.
+void write_bills(const GroupsArguments& args, const std::vector<PrintedGroup>& printed) {
+    const VersionsMap versions = RequirementGenerator::read_requirements_versions(args.resolved_reqs_path);
+    const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
+    BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, finder);
+    std::vector<BillOfMaterials> bills;
+    for (const PrintedGroup& entry : printed) {
+        bills.push_back(builder.build(entry.group.name(), entry.group.groups(), entry.graph));
+    }
+    write_bills_of_materials(*args.sbom_dir, bills);
+}
+
 }  // namespace
 
 void generate_groups(const GroupsArguments& args) {
@@ -184,6 +205,7 @@ void generate_groups(const GroupsArguments& args) {
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
     MissingRootReporter missing_roots(installed_map, excluded);
+    std::vector<PrintedGroup> printed;
     for (const GroupInput& group : selection.groups) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
@@ -199,9 +221,11 @@ void generate_groups(const GroupsArguments& args) {
         } else {
             print_layers(out, group_map, args.depth);
         }
+        if (args.sbom_dir) printed.push_back(PrintedGroup{group, group_graph(group_map, roots)});
     }
     out.flush();
     checking.finish();
+    if (args.sbom_dir) write_bills(args, printed);
 }
 
 }  // namespace quorl::cli

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "groups/group_input.h"
+#include "release/bill_of_materials.h"
 #include "resolution/generator_input.h"
 #include "resolution/generator_output.h"
 #include "resolution/requirement_generator.h"
@@ -101,10 +102,12 @@ public:
     // read before the environment. Without `exclude_txt_path` nothing is
     // excluded. Before pinning, every distribution the groups reach is
     // checked against the pins and the environment (ConsistencyCheck); with
-    // `strict` a warning of that check throws QuorlError.
+    // `strict` a warning of that check throws QuorlError. With `bills`, it
+    // also receives each group's bill of materials, made from the same map
+    // (release/bill_of_materials.h), after the pinning succeeded.
     static PinnedGroups process_groups(const std::vector<GroupInput>& groups,
                                        const std::optional<std::filesystem::path>& exclude_txt_path = std::nullopt,
-                                       bool strict = false);
+                                       bool strict = false, std::vector<BillOfMaterials>* bills = nullptr);
 
     // The whole release flow: resolve, install, compute the release groups
     // against the fresh pins. Writes only the pinned file. No command calls

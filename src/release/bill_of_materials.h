@@ -1,0 +1,92 @@
+// Software bills of materials: one CycloneDX 1.6 JSON document per group,
+// listing the distributions the group ships (extras folded into their
+// distribution) with their pinned versions, licences and links, and who
+// requires whom. The graph is the one the group's tree draws, taken from the
+// same view of the dependency map.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "environment/distribution_details.h"
+#include "model/sub_map_view.h"
+#include "resolution/pinned_requirements.h"
+
+namespace quorl {
+
+// A group's distributions by canonical name, each with the distributions
+// of the group it requires (itself never), and those the group itself
+// depends on: where its tree starts, and its given roots.
+struct GroupGraph {
+    std::map<std::string, std::set<std::string>> requires_of;
+    std::set<std::string> group_requires;
+};
+
+// Folds the view's packages and edges into distributions. `roots` are the
+// group's own roots; those the view does not hold (not installed) are left out.
+GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots);
+
+// One document, ready to be written into the output directory.
+struct BillOfMaterials {
+    std::string file_name;
+    std::string text;
+};
+
+// "<group>.cdx.json", with every byte of the group name other than ASCII
+// letters, digits, "-", "_" and "." (and a leading ".") percent-encoded, so
+// that any name gives one plain file name of its own inside the directory;
+// a name too long for a file name is cut and made unique with a hash.
+std::string bill_of_materials_file_name(const std::string& group_name);
+
+// The moment a document records: SOURCE_DATE_EPOCH when set (for builds that
+// must be reproducible), else now. ValueError when it is set but is not a
+// whole number of seconds between 1970 and 9999.
+std::time_t bill_of_materials_time();
+
+class BillOfMaterialsBuilder {
+public:
+    // `versions` (read from `pinned_file`) give each distribution's version;
+    // `finder` reads the installed distributions' details. Both must outlive
+    // the builder.
+    BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
+                           const DistributionDetailsFinder& finder);
+
+    // The document of the group `group_name` with the given roots (as
+    // written) and graph. A distribution the pinned file does not pin is a
+    // KeyError as when a release is pinned (setuptools, which releases never
+    // pin, goes without a version instead). Throws OsError for metadata
+    // that cannot be read.
+    BillOfMaterials build(const std::string& group_name, const std::vector<std::string>& roots,
+                          const GroupGraph& graph);
+
+private:
+    struct Component {
+        std::string quoted_ref;  // its purl as a JSON string
+        std::string text;        // its entry of "components", as written there
+    };
+    const Component& component(const std::string& name, const std::string& group_name);
+
+    PinnedVersionLookup versions_;
+    std::filesystem::path pinned_file_;
+    const DistributionDetailsFinder& finder_;
+    std::string timestamp_;
+    // Groups share most of their distributions: each is looked up once.
+    std::unordered_map<std::string, Component> components_;
+};
+
+// Makes `directory` with its parents when missing; OsError naming it when
+// that fails or it is not a directory. A command calls it before its first
+// write, so that an unusable directory fails before anything is written.
+void make_bill_of_materials_directory(const std::filesystem::path& directory);
+
+// Writes every document into `directory` (made as above), each file
+// replaced atomically.
+void write_bills_of_materials(const std::filesystem::path& directory, const std::vector<BillOfMaterials>& bills);
+
+}  // namespace quorl
