@@ -66,8 +66,8 @@ Json licenses_of(const DistributionDetails& details) {
     if (!licenses.empty()) return licenses;
     // Old setuptools wrote "UNKNOWN" for a missing licence.
     if (details.license && *details.license != "UNKNOWN") {
-        const std::string_view first_line = text::split_lines(*details.license).front();
-        return Json::array({license_named(cut_to_code_points(text::strip(first_line), LICENSE_NAME_CODE_POINTS))});
+        const std::vector<std::string> lines = text::split_lines(*details.license);
+        return Json::array({license_named(cut_to_code_points(text::strip(lines.front()), LICENSE_NAME_CODE_POINTS))});
     }
     for (const std::string& classifier : details.license_classifiers) {
         const std::size_t last = classifier.rfind(" :: ");
@@ -199,8 +199,8 @@ std::time_t bill_of_materials_time() {
     char* end = nullptr;
     const long long seconds = std::strtoll(epoch, &end, 10);
     if (*epoch == '\0' || *end != '\0' || errno != 0 || seconds < 0 || seconds > LAST_SECOND_OF_9999) {
-        throw ValueError("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '" +
-                         std::string(epoch) + "'");
+        throw ValueError("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '" + std::string(epoch) +
+                         "'");
     }
     return static_cast<std::time_t>(seconds);
 }
@@ -288,8 +288,28 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const
     }
     const std::string ref = purl_of(details ? details->name : name, version);
     // Written once: the groups of a release share most of their components.
-    Component component{dumped(Json(ref)), nested(component_json(ref, details ? details->name : name, version, details), 2)};
+    Component component{
+        dumped(Json(ref)), nested(component_json(ref, details ? details->name : name, version, details), 2), {}};
+    component.digest = sha1(component.text);
     return components_.emplace(name, std::move(component)).first->second;
+}
+
+// What a document says besides its moment, in far fewer bytes than its
+// text: the group's entry, then each component's digest followed by the
+// digests' first bytes of what it requires, in the document's order.
+std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph) {
+    constexpr std::size_t EDGE_BYTES = 8;
+    const auto append = [&group_json](const Sha1Digest& digest, std::size_t bytes) {
+        group_json.append(reinterpret_cast<const char*>(digest.data()), bytes);
+    };
+    group_json += '\n';
+    for (const std::string& name : graph.group_requires) append(components_.at(name).digest, EDGE_BYTES);
+    for (const auto& [name, depends_on] : graph.requires_of) {
+        group_json += '\n';
+        append(components_.at(name).digest, std::tuple_size_v<Sha1Digest>);
+        for (const std::string& required : depends_on) append(components_.at(required).digest, EDGE_BYTES);
+    }
+    return group_json;
 }
 
 // Laid out as a 2-space dump of the whole document would be, from pieces
@@ -297,27 +317,41 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const
 // document cost several times the release itself.
 BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, const std::vector<std::string>& roots,
                                               const GroupGraph& graph) {
-    const std::string quoted_group_ref = dumped(Json(group_ref(group_name)));
-    const auto write_ref = [&](const std::string& name) { return component(name, group_name).quoted_ref; };
-    std::string body = ",\n  \"components\": ";
-    append_array(body, graph.requires_of, 1, [&](const auto& entry) { body += component(entry.first, group_name).text; });
-    body += ",\n  \"dependencies\": ";
-    const auto write_dependency = [&](const std::string& quoted_ref, const std::set<std::string>& depends_on) {
-        body += "{\n      \"ref\": " + quoted_ref + ",\n      \"dependsOn\": ";
-        append_array(body, depends_on, 3, [&](const std::string& name) { body += write_ref(name); });
-        body += "\n    }";
-    };
-    std::vector<std::pair<const std::string*, const std::set<std::string>*>> entries{{&quoted_group_ref, &graph.group_requires}};
-    for (const auto& [name, depends_on] : graph.requires_of) entries.emplace_back(&component(name, group_name).quoted_ref, &depends_on);
-    append_array(body, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, *entry.second); });
-    body += "\n}\n";
+    // Every component first: one that is not pinned fails the group before
+    // any text is made. Then room for the whole text at once, as growing a
+    // string of megabytes copied it again and again.
+    std::vector<const Component*> members;
+    std::size_t size = 1024;
+    for (const auto& [name, depends_on] : graph.requires_of) {
+        members.push_back(&component(name, group_name));
+        size += members.back()->text.size() + (depends_on.size() + 2) * (members.back()->quoted_ref.size() + 16);
+    }
     const Json group = group_component(group_name, roots);
     // Named after everything but the moment, so that the same release gives
     // the same number whenever it is made.
-    const std::string serial = content_uuid(dumped(group) + body);
-    std::string text = "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"" +
-                       serial + "\",\n  \"version\": 1,\n  \"metadata\": " + nested(metadata_json(timestamp_, group), 1);
-    return BillOfMaterials{bill_of_materials_file_name(group_name), text + body};
+    const std::string serial = content_uuid(fingerprint(dumped(group), graph));
+    std::string text;
+    text.reserve(size);
+    text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"";
+    text += serial + "\",\n  \"version\": 1,\n  \"metadata\": " + nested(metadata_json(timestamp_, group), 1);
+    text += ",\n  \"components\": ";
+    append_array(text, members, 1, [&](const Component* member) { text += member->text; });
+    text += ",\n  \"dependencies\": ";
+    const auto write_dependency = [&](const std::string& quoted_ref, const std::set<std::string>& depends_on) {
+        text += "{\n      \"ref\": ";
+        text += quoted_ref;
+        text += ",\n      \"dependsOn\": ";
+        append_array(text, depends_on, 3, [&](const std::string& name) { text += components_.at(name).quoted_ref; });
+        text += "\n    }";
+    };
+    const std::string quoted_group_ref = dumped(Json(group_ref(group_name)));
+    std::vector<std::pair<const std::string*, const std::set<std::string>*>> entries{
+        {&quoted_group_ref, &graph.group_requires}};
+    std::size_t i = 0;
+    for (const auto& entry : graph.requires_of) entries.emplace_back(&members[i++]->quoted_ref, &entry.second);
+    append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, *entry.second); });
+    text += "\n}\n";
+    return BillOfMaterials{bill_of_materials_file_name(group_name), std::move(text)};
 }
 
 void make_bill_of_materials_directory(const std::filesystem::path& directory) {

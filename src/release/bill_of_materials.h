@@ -17,6 +17,7 @@
 #include "environment/distribution_details.h"
 #include "model/sub_map_view.h"
 #include "resolution/pinned_requirements.h"
+#include "support/sha1.h"
 
 namespace quorl {
 
@@ -69,8 +70,10 @@ private:
     struct Component {
         std::string quoted_ref;  // its purl as a JSON string
         std::string text;        // its entry of "components", as written there
+        Sha1Digest digest;       // of `text`: what the document's serial number takes from it
     };
     const Component& component(const std::string& name, const std::string& group_name);
+    std::string fingerprint(std::string group_json, const GroupGraph& graph);
 
     PinnedVersionLookup versions_;
     std::filesystem::path pinned_file_;
