@@ -1,9 +1,11 @@
 #include "release/bill_of_materials.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <system_error>
 
 #include "pep/canonical_name.h"
@@ -161,19 +163,37 @@ std::string dumped(const Json& json) { return json.dump(2, ' ', true, Json::erro
 
 }  // namespace
 
+// Sorted and unique. The names are the map's own, which outlive the view,
+// so the edges are gathered as views of them: a string made and compared
+// per edge took a quarter of a release's bills.
+template <typename T>
+void sort_unique(std::vector<T>& items) {
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+}
+
 GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
-    GroupGraph graph;
-    view.for_each_package([&graph](const Package& package) { graph.requires_of[canonical_name(package.name())]; });
-    view.for_each_dependency([&graph](const Package& package, const Package& dependency) {
-        const std::string from = canonical_name(package.name());
-        std::string to = canonical_name(dependency.name());
-        if (from != to) graph.requires_of[from].insert(std::move(to));
+    std::vector<std::string_view> names;
+    view.for_each_package([&names](const Package& package) { names.push_back(package.name()); });
+    std::vector<std::pair<std::string_view, std::string_view>> edges;
+    view.for_each_dependency([&edges](const Package& package, const Package& dependency) {
+        if (package.name() != dependency.name()) edges.emplace_back(package.name(), dependency.name());
     });
-    for (const Package& root : view.roots()) graph.group_requires.insert(canonical_name(root.name()));
+    sort_unique(names);
+    sort_unique(edges);
+    GroupGraph graph;
+    graph.nodes.reserve(names.size());
+    auto edge = edges.begin();
+    for (const std::string_view name : names) {
+        GroupGraph::Node& node = graph.nodes.emplace_back(GroupGraph::Node{std::string(name), {}});
+        for (; edge != edges.end() && edge->first == name; ++edge) node.requires_.emplace_back(edge->second);
+    }
+    for (const Package& root : view.roots()) graph.group_requires.push_back(root.name());
     for (const Package& root : roots) {
         std::string name = canonical_name(root.name());
-        if (graph.requires_of.count(name)) graph.group_requires.insert(std::move(name));
+        if (std::binary_search(names.begin(), names.end(), name)) graph.group_requires.push_back(std::move(name));
     }
+    sort_unique(graph.group_requires);
     return graph;
 }
 
@@ -304,10 +324,10 @@ std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const Gr
     };
     group_json += '\n';
     for (const std::string& name : graph.group_requires) append(components_.at(name).digest, EDGE_BYTES);
-    for (const auto& [name, depends_on] : graph.requires_of) {
+    for (const GroupGraph::Node& node : graph.nodes) {
         group_json += '\n';
-        append(components_.at(name).digest, std::tuple_size_v<Sha1Digest>);
-        for (const std::string& required : depends_on) append(components_.at(required).digest, EDGE_BYTES);
+        append(components_.at(node.name).digest, std::tuple_size_v<Sha1Digest>);
+        for (const std::string& required : node.requires_) append(components_.at(required).digest, EDGE_BYTES);
     }
     return group_json;
 }
@@ -322,9 +342,9 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     // string of megabytes copied it again and again.
     std::vector<const Component*> members;
     std::size_t size = 1024;
-    for (const auto& [name, depends_on] : graph.requires_of) {
-        members.push_back(&component(name, group_name));
-        size += members.back()->text.size() + (depends_on.size() + 2) * (members.back()->quoted_ref.size() + 16);
+    for (const GroupGraph::Node& node : graph.nodes) {
+        members.push_back(&component(node.name, group_name));
+        size += members.back()->text.size() + (node.requires_.size() + 2) * (members.back()->quoted_ref.size() + 16);
     }
     const Json group = group_component(group_name, roots);
     // Named after everything but the moment, so that the same release gives
@@ -337,7 +357,7 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     text += ",\n  \"components\": ";
     append_array(text, members, 1, [&](const Component* member) { text += member->text; });
     text += ",\n  \"dependencies\": ";
-    const auto write_dependency = [&](const std::string& quoted_ref, const std::set<std::string>& depends_on) {
+    const auto write_dependency = [&](const std::string& quoted_ref, const std::vector<std::string>& depends_on) {
         text += "{\n      \"ref\": ";
         text += quoted_ref;
         text += ",\n      \"dependsOn\": ";
@@ -345,10 +365,10 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
         text += "\n    }";
     };
     const std::string quoted_group_ref = dumped(Json(group_ref(group_name)));
-    std::vector<std::pair<const std::string*, const std::set<std::string>*>> entries{
+    std::vector<std::pair<const std::string*, const std::vector<std::string>*>> entries{
         {&quoted_group_ref, &graph.group_requires}};
     std::size_t i = 0;
-    for (const auto& entry : graph.requires_of) entries.emplace_back(&members[i++]->quoted_ref, &entry.second);
+    for (const GroupGraph::Node& node : graph.nodes) entries.emplace_back(&members[i++]->quoted_ref, &node.requires_);
     append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, *entry.second); });
     text += "\n}\n";
     return BillOfMaterials{bill_of_materials_file_name(group_name), std::move(text)};

@@ -7,9 +7,7 @@
 
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -21,12 +19,17 @@
 
 namespace quorl {
 
-// A group's distributions by canonical name, each with the distributions
-// of the group it requires (itself never), and those the group itself
-// depends on: where its tree starts, and its given roots.
+// A group's distributions, by the names the dependency map gives them
+// (canonical), each with the distributions of the group it requires (itself
+// never), and those the group itself depends on: where its tree starts, and
+// its given roots. Every list is sorted and holds each name once.
 struct GroupGraph {
-    std::map<std::string, std::set<std::string>> requires_of;
-    std::set<std::string> group_requires;
+    struct Node {
+        std::string name;
+        std::vector<std::string> requires_;
+    };
+    std::vector<Node> nodes;
+    std::vector<std::string> group_requires;
 };
 
 // Folds the view's packages and edges into distributions. `roots` are the
