@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-venv python3-pip-whl python3-setuptools-whl python3-pytest
   python3-packaging  # the judge of the version specifier unit test
+  python3-jsonschema  # checks the bills of materials against the CycloneDX schema
   "$@"
 )
 

@@ -201,7 +201,9 @@ std::string bill_of_materials_file_name(const std::string& group_name) {
     std::string name = percent_encode(group_name, "");
     // "~" is unreserved in URLs but has a meaning to shells.
     name = text::replace_all(name, "~", "%7E");
-    if (name.empty() || name.front() == '.') name = "%2E" + name.substr(name.empty() ? 0 : 1);
+    // A lone "%" is what no encoded name can be: the empty name's own.
+    if (name.empty()) name = "%";
+    if (name.front() == '.') name = "%2E" + name.substr(1);
     if (name.size() > LONGEST_ENCODED_NAME) {
         const Sha1Digest digest = sha1(group_name);
         char hash[17];

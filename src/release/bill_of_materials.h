@@ -43,9 +43,10 @@ struct BillOfMaterials {
 };
 
 // "<group>.cdx.json", with every byte of the group name other than ASCII
-// letters, digits, "-", "_" and "." (and a leading ".") percent-encoded, so
-// that any name gives one plain file name of its own inside the directory;
-// a name too long for a file name is cut and made unique with a hash.
+// letters, digits, "-", "_" and "." (and a leading ".") percent-encoded, and
+// "%" for the empty name, so that any name gives one plain file name of its
+// own inside the directory; a name too long for a file name is cut and made
+// unique with a hash.
 std::string bill_of_materials_file_name(const std::string& group_name);
 
 // The moment a document records: SOURCE_DATE_EPOCH when set (for builds that
