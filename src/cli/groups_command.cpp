@@ -161,8 +161,7 @@ struct PrintedGroup {
 
 // Made once the listing is out and the checks have passed: a package the
 // resolved file does not pin fails them without a file written.
-void write_bills(const GroupsArguments& args, const std::vector<PrintedGroup>& printed) {
-    const VersionsMap versions = RequirementGenerator::read_requirements_versions(args.resolved_reqs_path);
+void write_bills(const GroupsArguments& args, const VersionsMap& versions, const std::vector<PrintedGroup>& printed) {
     const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
     BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, finder);
     std::vector<BillOfMaterials> bills;
@@ -193,7 +192,15 @@ void generate_groups(const GroupsArguments& args) {
         }
     }
     ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
-    compare_with_resolved_file(check, args);
+    // The bills need the pins: then they are read once, before anything is
+    // printed, and a resolved file that cannot be read is an error.
+    std::optional<VersionsMap> pins;
+    if (args.sbom_dir) {
+        pins = RequirementGenerator::read_requirements_versions(args.resolved_reqs_path);
+        check.compare_with_pins(*pins, args.resolved_reqs_path.string());
+    } else {
+        compare_with_resolved_file(check, args);
+    }
     // Here, not on the worker: a resolved file that is a FIFO must not hold
     // the run where an interrupt cannot stop it.
     check.read_pins_now();
@@ -225,7 +232,7 @@ void generate_groups(const GroupsArguments& args) {
     }
     out.flush();
     checking.finish();
-    if (args.sbom_dir) write_bills(args, printed);
+    if (args.sbom_dir) write_bills(args, *pins, printed);
 }
 
 }  // namespace quorl::cli
