@@ -153,22 +153,12 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
     });
 }
 
-// Each printed group's graph, kept for its bill of materials.
-struct PrintedGroup {
-    const GroupInput& group;
-    GroupGraph graph;
-};
-
 // Made once the listing is out and the checks have passed: a package the
 // resolved file does not pin fails them without a file written.
-void write_bills(const GroupsArguments& args, const VersionsMap& versions, const std::vector<PrintedGroup>& printed) {
+void write_bills(const GroupsArguments& args, const VersionsMap& versions, const std::vector<GroupBill>& printed) {
     const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
     BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, finder);
-    std::vector<BillOfMaterials> bills;
-    for (const PrintedGroup& entry : printed) {
-        bills.push_back(builder.build(entry.group.name(), entry.group.groups(), entry.graph));
-    }
-    write_bills_of_materials(*args.sbom_dir, bills);
+    write_bills_of_materials(*args.sbom_dir, builder, printed);
 }
 
 }  // namespace
@@ -212,7 +202,7 @@ void generate_groups(const GroupsArguments& args) {
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
     MissingRootReporter missing_roots(installed_map, excluded);
-    std::vector<PrintedGroup> printed;
+    std::vector<GroupBill> printed;
     for (const GroupInput& group : selection.groups) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
@@ -228,7 +218,7 @@ void generate_groups(const GroupsArguments& args) {
         } else {
             print_layers(out, group_map, args.depth);
         }
-        if (args.sbom_dir) printed.push_back(PrintedGroup{group, group_graph(group_map, roots)});
+        if (args.sbom_dir) printed.push_back(GroupBill{group.name(), group.groups(), group_graph(group_map, roots)});
     }
     out.flush();
     checking.finish();

@@ -3,7 +3,6 @@
 #include "cli/commands.h"
 #include "cli/release_json.h"
 #include "environment/environment_read_ahead.h"
-#include "release/bill_of_materials.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/files.h"
@@ -34,14 +33,13 @@ void release(const ReleaseArguments& args) {
     const EnvironmentReadAhead read_ahead;
     const auto groups = PackageExtrasManager::release_groups(args.resolved_reqs_path);
     reject_names_the_json_cannot_tell_apart(groups);
-    std::vector<BillOfMaterials> bills;
-    const PinnedGroups pinned = PackageExtrasManager::process_groups(groups, args.excluded_packages_path, args.strict,
-                                                                     args.sbom_dir ? &bills : nullptr);
-    if (args.sbom_dir) make_bill_of_materials_directory(*args.sbom_dir);
+    // The bills of materials, when asked for, are written as the last step of
+    // the computation, each atomically.
+    const PinnedGroups pinned =
+        PackageExtrasManager::process_groups(groups, args.excluded_packages_path, args.strict, args.sbom_dir);
     // Written only now, after everything was computed, and atomically, so a
     // failure never leaves a half-written or lost file.
     files::replace_atomically(args.release_out, release_json_text(pinned));
-    if (args.sbom_dir) write_bills_of_materials(*args.sbom_dir, bills);
 }
 
 }  // namespace quorl::cli

@@ -378,6 +378,8 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     return BillOfMaterials{bill_of_materials_file_name(group_name), std::move(text)};
 }
 
+namespace {
+
 void make_bill_of_materials_directory(const std::filesystem::path& directory) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
@@ -387,9 +389,20 @@ void make_bill_of_materials_directory(const std::filesystem::path& directory) {
     }
 }
 
-void write_bills_of_materials(const std::filesystem::path& directory, const std::vector<BillOfMaterials>& bills) {
+}  // namespace
+
+void BillOfMaterialsBuilder::look_up(const std::string& group_name, const GroupGraph& graph) {
+    for (const GroupGraph::Node& node : graph.nodes) component(node.name, group_name);
+}
+
+void write_bills_of_materials(const std::filesystem::path& directory, BillOfMaterialsBuilder& builder,
+                              const std::vector<GroupBill>& groups) {
+    for (const GroupBill& group : groups) builder.look_up(group.name, group.graph);
     make_bill_of_materials_directory(directory);
-    for (const BillOfMaterials& bill : bills) files::replace_atomically(directory / bill.file_name, bill.text);
+    for (const GroupBill& group : groups) {
+        const BillOfMaterials bill = builder.build(group.name, group.roots, group.graph);
+        files::replace_atomically(directory / bill.file_name, bill.text);
+    }
 }
 
 }  // namespace quorl

@@ -70,6 +70,10 @@ public:
     BillOfMaterials build(const std::string& group_name, const std::vector<std::string>& roots,
                           const GroupGraph& graph);
 
+    // Looks up every distribution of `graph` now, its pin and its details,
+    // and throws as build would.
+    void look_up(const std::string& group_name, const GroupGraph& graph);
+
 private:
     struct Component {
         std::string quoted_ref;  // its purl as a JSON string
@@ -87,13 +91,20 @@ private:
     std::unordered_map<std::string, Component> components_;
 };
 
-// Makes `directory` with its parents when missing; OsError naming it when
-// that fails or it is not a directory. A command calls it before its first
-// write, so that an unusable directory fails before anything is written.
-void make_bill_of_materials_directory(const std::filesystem::path& directory);
+// A group as its bill of materials needs it.
+struct GroupBill {
+    std::string name;
+    std::vector<std::string> roots;  // as written
+    GroupGraph graph;
+};
 
-// Writes every document into `directory` (made as above), each file
-// replaced atomically.
-void write_bills_of_materials(const std::filesystem::path& directory, const std::vector<BillOfMaterials>& bills);
+// Writes each group's document into `directory`. Every distribution of
+// every group is looked up first, so that one not pinned fails before
+// anything is written; then `directory` is made with its parents when
+// missing (OsError naming it when that fails), and the documents are built
+// and replaced atomically one after the other, so that only one of them
+// (megabytes for a large group) is held at a time.
+void write_bills_of_materials(const std::filesystem::path& directory, BillOfMaterialsBuilder& builder,
+                              const std::vector<GroupBill>& groups);
 
 }  // namespace quorl

@@ -64,21 +64,23 @@ std::filesystem::path own_executable() {
 
 // The bill of materials of each release group: what its roots reach,
 // less the excluded packages afterwards, as the group was pinned.
-void add_bills_of_materials(std::vector<BillOfMaterials>& bills, const std::vector<GroupInput>& groups,
-                            const std::optional<std::vector<std::string>>& exclusions, const DependencyMap& environment,
-                            const VersionsMap& versions) {
+void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupInput>& groups,
+                 const std::optional<std::vector<std::string>>& exclusions, const DependencyMap& environment,
+                 const VersionsMap& versions) {
     std::vector<Package> excluded;
     for (const std::string& name : exclusions.value_or(std::vector<std::string>{})) {
         excluded.push_back(Package::from_string(name));
     }
-    const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
-    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(), finder);
+    std::vector<GroupBill> bills;
     for (const GroupInput& group : groups) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
         DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
-        bills.push_back(builder.build(group.name(), group.groups(), group_graph(view, roots)));
+        bills.push_back(GroupBill{group.name(), group.groups(), group_graph(view, roots)});
     }
+    const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
+    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(), finder);
+    write_bills_of_materials(sbom_dir, builder, bills);
 }
 
 }  // namespace
@@ -171,7 +173,7 @@ std::vector<GroupInput> PackageExtrasManager::compose_groups_from_req_extras(
 
 PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>& groups,
                                                   const std::optional<std::filesystem::path>& exclude_txt_path,
-                                                  bool strict, std::vector<BillOfMaterials>* bills) {
+                                                  bool strict, const std::optional<std::filesystem::path>& sbom_dir) {
     std::set<std::filesystem::path> requirement_paths;
     for (const GroupInput& group : groups) requirement_paths.insert(group.requirements_path());
     if (requirement_paths.size() != 1) throw AssertionError();
@@ -197,8 +199,8 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     });
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, *requirement_paths.begin());
-    if (bills) add_bills_of_materials(*bills, groups, exclusions, environment, versions);
     checking.finish();
+    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, versions);
     return pinned;
 }
 

@@ -102,12 +102,13 @@ public:
     // read before the environment. Without `exclude_txt_path` nothing is
     // excluded. Before pinning, every distribution the groups reach is
     // checked against the pins and the environment (ConsistencyCheck); with
-    // `strict` a warning of that check throws QuorlError. With `bills`, it
-    // also receives each group's bill of materials, made from the same map
-    // (release/bill_of_materials.h), after the pinning succeeded.
+    // `strict` a warning of that check throws QuorlError. With `sbom_dir`,
+    // once all of that succeeded, each group's bill of materials is written
+    // there, made from the same map (release/bill_of_materials.h).
     static PinnedGroups process_groups(const std::vector<GroupInput>& groups,
                                        const std::optional<std::filesystem::path>& exclude_txt_path = std::nullopt,
-                                       bool strict = false, std::vector<BillOfMaterials>* bills = nullptr);
+                                       bool strict = false,
+                                       const std::optional<std::filesystem::path>& sbom_dir = std::nullopt);
 
     // The whole release flow: resolve, install, compute the release groups
     // against the fresh pins. Writes only the pinned file. No command calls
