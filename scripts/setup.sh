@@ -11,6 +11,7 @@ packages=(
   python3 python3-venv python3-pip-whl python3-setuptools-whl python3-pytest
   python3-packaging  # the judge of the version specifier unit test
   graphviz  # renders groups --format dot in its test
+  python3-jsonschema  # checks the bills of materials against the CycloneDX schema
   "$@"
 )
 # Mermaid's parser for the test of groups --format mermaid runs under Node.

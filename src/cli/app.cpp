@@ -33,6 +33,9 @@ constexpr const char* WHY_HELP =
     "Shows, for each group that reaches a package, every shortest chain of requirements from the group's "
     "roots to it. Fails (exit status 1) when no group reaches it.";
 
+constexpr const char* SBOM_HELP =
+    "Also writes a CycloneDX 1.6 software bill of materials for each group into DIR, as <group>.cdx.json.";
+
 constexpr const char* STRICT_HELP =
     "Fails (exit status 1) before printing or writing anything when the installed environment and the "
     "resolved file disagree.";
@@ -84,6 +87,7 @@ void add_groups(CLI::App& app, GroupsArguments& args) {
     groups->add_flag("--graph", args.graph);
     groups->add_option("-d,--depth", args.depth);
     groups->add_flag("--strict", args.strict, STRICT_HELP);
+    groups->add_option("--sbom", args.sbom_dir, SBOM_HELP)->type_name("DIR");
     groups->callback([&args] { generate_groups(args); });
 }
 
@@ -101,6 +105,7 @@ void add_release(CLI::App& app, ReleaseArguments& args) {
     release_command->add_option("release_out", args.release_out)->required();
     release_command->add_option("-x,--exclude", args.excluded_packages_path);
     release_command->add_flag("--strict", args.strict, STRICT_HELP);
+    release_command->add_option("--sbom", args.sbom_dir, SBOM_HELP)->type_name("DIR");
     release_command->callback([&args] { release(args); });
 }
 

@@ -39,6 +39,8 @@ struct GroupsArguments : GroupSelectionArguments {
     bool graph = false;
     std::optional<int> depth;
     bool strict = false;  // a consistency warning fails the command
+    // Where each printed group's bill of materials goes; none: not made.
+    std::optional<std::filesystem::path> sbom_dir;
 };
 
 struct WhyArguments : GroupSelectionArguments {
@@ -50,6 +52,8 @@ struct ReleaseArguments {
     std::filesystem::path release_out;
     std::optional<std::filesystem::path> excluded_packages_path;
     bool strict = false;  // a consistency warning fails the command
+    // Where each release group's bill of materials goes; none: not made.
+    std::optional<std::filesystem::path> sbom_dir;
 };
 
 // `resolve`: pin every transitive dependency of `requirements_in`.

@@ -9,10 +9,12 @@
 #include "cli/groups_document.h"
 #include "environment/distribution_reader.h"
 #include "environment/environment_read_ahead.h"
+#include "environment/interpreter_facts.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "model/sub_map_view.h"
 #include "pep/canonical_name.h"
+#include "release/bill_of_materials.h"
 #include "resolution/resolved_pins.h"
 #include "support/errors.h"
 #include "support/kept_until_exit.h"
@@ -121,6 +123,14 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
     });
 }
 
+// Made once the listing is out and the checks have passed: a package the
+// resolved file does not pin fails them without a file written.
+void write_bills(const GroupsArguments& args, const VersionsMap& versions, const std::vector<GroupBill>& printed) {
+    const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
+    BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, finder);
+    write_bills_of_materials(*args.sbom_dir, builder, printed);
+}
+
 }  // namespace
 
 void generate_groups(const GroupsArguments& args) {
@@ -136,7 +146,15 @@ void generate_groups(const GroupsArguments& args) {
         DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed)));
     const std::unordered_set<std::string> excluded = apply_exclude_file(selection, installed_map);
     ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
-    compare_with_resolved_file(check, args);
+    // The bills need the pins: then they are read once, before anything is
+    // printed, and a resolved file that cannot be read is an error.
+    std::optional<VersionsMap> pins;
+    if (args.sbom_dir) {
+        pins = read_resolved_pins(args.resolved_reqs_path).take_in_environment();
+        check.compare_with_pins(*pins, args.resolved_reqs_path.string());
+    } else {
+        compare_with_resolved_file(check, args);
+    }
     // Here, not on the worker: a resolved file that is a FIFO must not hold
     // the run where an interrupt cannot stop it.
     check.read_pins_now();
@@ -156,6 +174,7 @@ void generate_groups(const GroupsArguments& args) {
         document->start(out);
     }
     MissingRootReporter missing_roots(installed_map, excluded);
+    std::vector<GroupBill> printed;
     for (const GroupInput& group : selection.groups) {
         const std::vector<Package> roots = roots_of(group);
         missing_roots.check(group, roots);
@@ -174,10 +193,12 @@ void generate_groups(const GroupsArguments& args) {
         } else {
             print_layers(out, group_map, args.depth);
         }
+        if (args.sbom_dir) printed.push_back(GroupBill{group.name(), group.groups(), group_graph(group_map, roots)});
     }
     if (document) document->finish(out);
     out.flush();
     checking.finish();
+    if (args.sbom_dir) write_bills(args, *pins, printed);
 }
 
 }  // namespace quorl::cli

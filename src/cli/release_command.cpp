@@ -33,7 +33,10 @@ void release(const ReleaseArguments& args) {
     const EnvironmentReadAhead read_ahead;
     const auto groups = PackageExtrasManager::release_groups(args.resolved_reqs_path);
     reject_names_the_json_cannot_tell_apart(groups);
-    const PinnedGroups pinned = PackageExtrasManager::process_groups(groups, args.excluded_packages_path, args.strict);
+    // The bills of materials, when asked for, are written as the last step of
+    // the computation, each atomically.
+    const PinnedGroups pinned =
+        PackageExtrasManager::process_groups(groups, args.excluded_packages_path, args.strict, args.sbom_dir);
     // Written only now, after everything was computed, and atomically, so a
     // failure never leaves a half-written or lost file.
     files::replace_atomically(args.release_out, release_json_text(pinned));

@@ -343,4 +343,18 @@ std::vector<std::string> egg_info_requirement_lines(std::string_view requires_tx
     return lines;
 }
 
+void for_each_metadata_header(std::string_view text,
+                              const std::function<void(std::string_view name, std::string_view value)>& visit) {
+    HeaderLines lines(text);
+    std::string_view line;
+    while (lines.next(line)) {
+        const std::size_t colon = line.find(':');
+        if (line.front() == ' ' || line.front() == '\t' || colon == std::string_view::npos) continue;
+        const std::string_view name = line.substr(0, colon);
+        std::string folded(line.substr(colon + 1));
+        while (lines.continues() && lines.next(line)) folded += line;
+        visit(name, text::strip(folded));
+    }
+}
+
 }  // namespace quorl

@@ -3,6 +3,7 @@
 // an egg-info directory.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ struct MetadataHeaders {
 // space kept); values are stripped. Lines without ":" are ignored, as are
 // CR characters before a line feed. Bytes are kept as they are (UTF-8).
 MetadataHeaders parse_metadata_headers(std::string_view text);
+
+// Every header of such a block, by the same rules, as `visit(name, value)`
+// in order: the name as written, the value folded and stripped. For the
+// headers the dependency graph does not need (Summary, License, ...).
+void for_each_metadata_header(std::string_view text,
+                              const std::function<void(std::string_view name, std::string_view value)>& visit);
 
 // Reads the header block of the metadata file `relative_path` below the
 // directory open as `directory_fd` (AT_FDCWD for the current directory):

@@ -148,10 +148,11 @@ public:
     // --- One group's sub-map, in place (model/sub_map_view.h) ---------------
 
     class SubMapView;
-    // What extract_from_roots(roots) would build, answered on this map's own
+    // What extract_from_roots(roots) would build (then less each of
+    // `excluded`, as remove_package leaves it), answered on this map's own
     // ids without building it: its packages, its layers and its tree. The
     // view must not outlive this map, and the map must not change meanwhile.
-    SubMapView view_from_roots(const std::vector<Package>& roots) const;
+    SubMapView view_from_roots(const std::vector<Package>& roots, const std::vector<Package>& excluded = {}) const;
 
     // --- The tree text (dependency_tree_text.cpp) -------------------------
 

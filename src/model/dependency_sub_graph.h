@@ -76,6 +76,11 @@ public:
     void for_each_member(Visit visit) const {
         for_each_key([&](Id id) { visit(map_.nodes_[id].package); });
     }
+    // The same, as ids.
+    template <typename Visit>
+    void for_each_member_id(Visit visit) const {
+        for_each_key(visit);
+    }
 
     // The keys nothing in the view requires, less those included in another
     // key of the same name, in text order.

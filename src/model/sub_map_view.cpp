@@ -4,16 +4,28 @@
 
 namespace quorl {
 
-DependencyMap::SubMapView DependencyMap::view_from_roots(const std::vector<Package>& roots) const {
-    return SubMapView(*this, roots);
+DependencyMap::SubMapView DependencyMap::view_from_roots(const std::vector<Package>& roots,
+                                                         const std::vector<Package>& excluded) const {
+    return SubMapView(*this, roots, excluded);
 }
 
-DependencyMap::SubMapView::SubMapView(const DependencyMap& map, const std::vector<Package>& roots)
-    : map_(map), view_(map, roots, {}) {}
+DependencyMap::SubMapView::SubMapView(const DependencyMap& map, const std::vector<Package>& roots,
+                                      const std::vector<Package>& excluded)
+    : map_(map), view_(map, roots, excluded) {}
 
 void DependencyMap::SubMapView::for_each_package(const std::function<void(const Package&)>& visit) {
     view_.for_each_member(visit);
 }
+
+void DependencyMap::SubMapView::for_each_dependency(const std::function<void(const Package&, const Package&)>& visit) {
+    view_.for_each_member_id([&](Id id) {
+        for (const Id dependency : view_.dependencies_of(id)) {
+            visit(map_.nodes_[id].package, map_.nodes_[dependency].package);
+        }
+    });
+}
+
+std::vector<Package> DependencyMap::SubMapView::roots() { return map_.to_packages(view_.roots()); }
 
 void DependencyMap::SubMapView::for_each_by_depth(std::optional<int> max_depth,
                                                   const std::function<void(std::size_t depth, const Package&)>& visit) {

@@ -23,7 +23,9 @@ namespace quorl {
 
 class DependencyMap::SubMapView {
 public:
-    SubMapView(const DependencyMap& map, const std::vector<Package>& roots);
+    // `excluded` as for the sub-map that remove_package of each of them
+    // leaves: a release drops its excluded packages after extracting.
+    SubMapView(const DependencyMap& map, const std::vector<Package>& roots, const std::vector<Package>& excluded = {});
 
     // The packages of extract_from_roots(roots).packages(), in the id order
     // of the map viewed: finding its key order would cost a walk of every
@@ -34,6 +36,16 @@ public:
     // duplicates included.
     void for_each_by_depth(std::optional<int> max_depth,
                            const std::function<void(std::size_t depth, const Package&)>& visit);
+
+    // Every edge the tree draws, each once: `visit(package, dependency)` for
+    // every package of the sub-map and every package under it (its `get`),
+    // in the map's id order. A bill of materials takes its graph from here,
+    // so that it cannot differ from the tree.
+    void for_each_dependency(const std::function<void(const Package&, const Package&)>& visit);
+
+    // The packages the tree starts from, in text order (none for a sub-map
+    // of only cycles).
+    std::vector<Package> roots();
 
     // As for_each_tree_line of the extracted map (and it throws as that does).
     void for_each_tree_line(bool show_extras_marker, const std::function<void(std::string_view)>& visit);

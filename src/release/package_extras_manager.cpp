@@ -9,9 +9,11 @@
 #include "checks/concurrent_check.h"
 #include "checks/consistency_check.h"
 #include "environment/distribution_reader.h"
+#include "environment/interpreter_facts.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
+#include "model/sub_map_view.h"
 #include "resolution/generator_input.h"
 #include "resolution/requirement_generator.h"
 #include "resolution/resolved_pins.h"
@@ -59,6 +61,27 @@ std::filesystem::path own_executable() {
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) throw OsError("cannot locate the running executable: " + error.message());
     return exe;
+}
+
+// The bill of materials of each release group: what its roots reach,
+// less the excluded packages afterwards, as the group was pinned.
+void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupInput>& groups,
+                 const std::optional<std::vector<std::string>>& exclusions, const DependencyMap& environment,
+                 const VersionsMap& versions) {
+    std::vector<Package> excluded;
+    for (const std::string& name : exclusions.value_or(std::vector<std::string>{})) {
+        excluded.push_back(Package::from_string(name));
+    }
+    std::vector<GroupBill> bills;
+    for (const GroupInput& group : groups) {
+        std::vector<Package> roots;
+        for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
+        DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
+        bills.push_back(GroupBill{group.name(), group.groups(), group_graph(view, roots)});
+    }
+    const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
+    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(), finder);
+    write_bills_of_materials(sbom_dir, builder, bills);
 }
 
 }  // namespace
@@ -151,7 +174,7 @@ std::vector<GroupInput> PackageExtrasManager::compose_groups_from_req_extras(
 
 PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>& groups,
                                                   const std::optional<std::filesystem::path>& exclude_txt_path,
-                                                  bool strict) {
+                                                  bool strict, const std::optional<std::filesystem::path>& sbom_dir) {
     std::set<std::filesystem::path> requirement_paths;
     for (const GroupInput& group : groups) requirement_paths.insert(group.requirements_path());
     if (requirement_paths.size() != 1) throw AssertionError();
@@ -161,8 +184,9 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
     InstalledRequirements installed;
-    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(
-        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed), groups, exclusions);
+    const DependencyMap environment =
+        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed);
+    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(environment, groups, exclusions);
     ConsistencyCheck check(installed);
     check.compare_with_pins(pins.in_environment(), resolved_file.string());
     // Checked while the release is pinned: the warnings still come before
@@ -178,6 +202,7 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         pins.versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, resolved_file);
     checking.finish();
+    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, pins.in_environment());
     return pinned;
 }
 

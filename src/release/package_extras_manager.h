@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "groups/group_input.h"
+#include "release/bill_of_materials.h"
 #include "resolution/generator_input.h"
 #include "resolution/generator_output.h"
 #include "resolution/requirement_generator.h"
@@ -101,10 +102,13 @@ public:
     // read before the environment. Without `exclude_txt_path` nothing is
     // excluded. Before pinning, every distribution the groups reach is
     // checked against the pins and the environment (ConsistencyCheck); with
-    // `strict` a warning of that check throws QuorlError.
+    // `strict` a warning of that check throws QuorlError. With `sbom_dir`,
+    // once all of that succeeded, each group's bill of materials is written
+    // there, made from the same map (release/bill_of_materials.h).
     static PinnedGroups process_groups(const std::vector<GroupInput>& groups,
                                        const std::optional<std::filesystem::path>& exclude_txt_path = std::nullopt,
-                                       bool strict = false);
+                                       bool strict = false,
+                                       const std::optional<std::filesystem::path>& sbom_dir = std::nullopt);
 
     // The whole release flow: resolve, install, compute the release groups
     // against the fresh pins. Writes only the pinned file. No command calls

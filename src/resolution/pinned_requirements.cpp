@@ -152,6 +152,12 @@ ResolvedPins read_pinned_requirements_file(const std::filesystem::path& file, co
     return read_pins(file, &markers);
 }
 
+KeyError unpinned_requirement_error(const std::string& requirement, const std::string& group_name,
+                                    const std::optional<std::filesystem::path>& versions_source) {
+    return KeyError("No pinned version for '" + requirement + "' (group '" + group_name + "') in " +
+                    (versions_source ? versions_source->string() : "the pinned versions"));
+}
+
 PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
     const VersionsMap& versions_map, const RequirementGroups& groups, bool include_individual_packages,
     const std::optional<std::filesystem::path>& versions_source) {
@@ -164,8 +170,7 @@ PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
             if (has_no_version(package.name())) continue;
             const std::string* version = lookup.find(package.name());
             if (version == nullptr) {
-                throw KeyError("No pinned version for '" + package.to_string() + "' (group '" + group_name + "') in " +
-                               (versions_source ? versions_source->string() : "the pinned versions"));
+                throw unpinned_requirement_error(package.to_string(), group_name, versions_source);
             }
             pinned.push_back(package.to_string() + "==" + *version);
         }

@@ -4,11 +4,14 @@
 // (requirement_generator.h); pinned_requirements.cpp holds them.
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "resolution/generator_output.h"
+#include "support/errors.h"
 #include "support/ordered_map.h"
 
 namespace quorl {
@@ -32,5 +35,10 @@ private:
     const VersionsMap& versions_;
     std::unordered_map<std::string, const std::string*> by_canonical_;  // built on the first miss
 };
+
+// The error of a requirement of group `group_name` that `versions_source`
+// (the pinned file; none: the versions given) does not pin.
+KeyError unpinned_requirement_error(const std::string& requirement, const std::string& group_name,
+                                    const std::optional<std::filesystem::path>& versions_source);
 
 }  // namespace quorl

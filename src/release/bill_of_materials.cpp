@@ -1,0 +1,408 @@
+#include "release/bill_of_materials.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <system_error>
+
+#include "pep/canonical_name.h"
+#include "release/spdx_license_ids.h"
+#include "resolution/requirement_generator.h"
+#include "support/errors.h"
+#include "support/files.h"
+#include "support/sha1.h"
+#include "support/text.h"
+#include "support/url_credentials.h"
+
+namespace quorl {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* TOOL_NAME = "quorl-python-dependencies";
+// Where the group's own entry points: purls start with "pkg:", so no
+// distribution's reference can be this.
+constexpr std::string_view GROUP_REF_PREFIX = "group:";
+
+std::string group_ref(const std::string& group_name) { return std::string(GROUP_REF_PREFIX) + group_name; }
+// A free-text License header is often the whole licence text; a name that
+// long helps no reader of the document.
+constexpr std::size_t LICENSE_NAME_CODE_POINTS = 100;
+// Room for the ".cdx.json" suffix in a file name of at most 255 bytes.
+constexpr std::size_t LONGEST_ENCODED_NAME = 200;
+
+// The distribution's name as the purl type for PyPI spells it: lower case,
+// "_" as "-".
+std::string purl_of(const std::string& name, const std::optional<std::string>& version) {
+    std::string purl_name = text::replace_all(text::to_lower_ascii(name), "_", "-");
+    std::string purl = "pkg:pypi/" + percent_encode(purl_name);
+    if (version) purl += "@" + percent_encode(*version);
+    return purl;
+}
+
+// At most `count` code points of valid UTF-8 `text`, with "..." when cut.
+std::string cut_to_code_points(std::string_view value, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t seen = 0; at < value.size(); ++at) {
+        const bool starts_code_point = (static_cast<unsigned char>(value[at]) & 0xC0) != 0x80;
+        if (starts_code_point && seen++ == count) return std::string(value.substr(0, at)) + "...";
+    }
+    return std::string(value);
+}
+
+Json license_named(std::string_view name) { return Json{{"license", Json{{"name", std::string(name)}}}}; }
+
+// PEP 639's expression first; else the classifiers' SPDX identifiers; else
+// the License header as a name; else the classifiers' own words.
+Json licenses_of(const DistributionDetails& details) {
+    if (details.license_expression) return Json::array({Json{{"expression", *details.license_expression}}});
+    Json licenses = Json::array();
+    std::set<std::string_view> ids;
+    for (const std::string& classifier : details.license_classifiers) {
+        const std::optional<std::string_view> id = spdx_id_of_classifier(classifier);
+        if (id && ids.insert(*id).second) licenses.push_back(Json{{"license", Json{{"id", std::string(*id)}}}});
+    }
+    if (!licenses.empty()) return licenses;
+    // Old setuptools wrote "UNKNOWN" for a missing licence.
+    if (details.license && *details.license != "UNKNOWN") {
+        const std::vector<std::string> lines = text::split_lines(*details.license);
+        return Json::array({license_named(cut_to_code_points(text::strip(lines.front()), LICENSE_NAME_CODE_POINTS))});
+    }
+    for (const std::string& classifier : details.license_classifiers) {
+        const std::size_t last = classifier.rfind(" :: ");
+        licenses.push_back(license_named(std::string_view(classifier).substr(last + 4)));
+    }
+    return licenses;
+}
+
+// The external-reference type a Project-URL label stands for.
+std::string reference_type(std::string_view label) {
+    std::string key;
+    for (const char c : label) {
+        if (text::is_ascii_alnum(c)) key += text::to_lower_ascii(c);
+    }
+    static const std::vector<std::pair<std::vector<std::string_view>, const char*>> TYPES = {
+        {{"homepage", "home", "website"}, "website"},
+        {{"source", "sourcecode", "repository", "code", "github", "gitlab"}, "vcs"},
+        {{"documentation", "docs"}, "documentation"},
+        {{"issues", "bugtracker", "tracker", "bugreports", "issuetracker", "bugs"}, "issue-tracker"},
+        {{"changelog", "changes", "releasenotes", "history"}, "release-notes"},
+        {{"download"}, "distribution"},
+    };
+    for (const auto& [labels, type] : TYPES) {
+        for (const std::string_view known : labels) {
+            if (key == known) return type;
+        }
+    }
+    return "other";
+}
+
+// A reference only for text that can be a URL: no white space or control
+// characters inside.
+void add_reference(Json& references, std::string_view url, std::string type, std::string_view label) {
+    url = text::strip(url);
+    if (url.empty()) return;
+    for (const char c : url) {
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return;
+    }
+    for (const Json& existing : references) {
+        if (existing["url"] == url && existing["type"] == type) return;
+    }
+    Json reference{{"url", std::string(url)}, {"type", std::move(type)}};
+    if (!label.empty()) reference["comment"] = std::string(label);
+    references.push_back(std::move(reference));
+}
+
+Json references_of(const DistributionDetails& details) {
+    Json references = Json::array();
+    if (details.home_page) add_reference(references, *details.home_page, "website", "Home-page");
+    for (const std::string& project_url : details.project_urls) {
+        // "Label, URL"; a value without the label is the URL alone.
+        const std::size_t comma = project_url.find(',');
+        const std::string_view value(project_url);
+        if (comma == std::string::npos) {
+            add_reference(references, value, "other", "");
+            continue;
+        }
+        const std::string_view label = text::strip(value.substr(0, comma));
+        add_reference(references, value.substr(comma + 1), reference_type(label), label);
+    }
+    return references;
+}
+
+std::string iso_8601(std::time_t time) {
+    std::tm utc{};
+    ::gmtime_r(&time, &utc);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return buffer;
+}
+
+// A name-based (version 5) UUID of `content`, in the URL namespace, as a URN.
+std::string content_uuid(const std::string& content) {
+    static constexpr std::uint8_t URL_NAMESPACE[16] = {0x6b, 0xa7, 0xb8, 0x11, 0x9d, 0xad, 0x11, 0xd1,
+                                                       0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
+    std::string name(reinterpret_cast<const char*>(URL_NAMESPACE), sizeof URL_NAMESPACE);
+    Sha1Digest digest = sha1(name + content);
+    digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | 0x50);
+    digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
+    std::string uuid = "urn:uuid:";
+    for (std::size_t i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) uuid += '-';
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", digest[i]);
+        uuid += hex;
+    }
+    return uuid;
+}
+
+std::string dumped(const Json& json) { return json.dump(2, ' ', true, Json::error_handler_t::replace); }
+
+}  // namespace
+
+template <typename T>
+void sort_unique(std::vector<T>& items) {
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+}
+
+// The names are the map's own, which outlive the view, so the graph is
+// gathered as views of them, each node's few dependencies sorted on their
+// own: strings made per edge, or one sort of every edge, took most of the
+// bills' time.
+GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
+    std::vector<std::string_view> names;
+    view.for_each_package([&names](const Package& package) { names.push_back(package.name()); });
+    sort_unique(names);
+    std::unordered_map<std::string_view, std::size_t> index;
+    index.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) index.emplace(names[i], i);
+    std::vector<std::vector<std::string_view>> requires_(names.size());
+    view.for_each_dependency([&](const Package& package, const Package& dependency) {
+        if (package.name() != dependency.name()) requires_[index.at(package.name())].push_back(dependency.name());
+    });
+    GroupGraph graph;
+    graph.nodes.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        sort_unique(requires_[i]);
+        graph.nodes.push_back(GroupGraph::Node{std::string(names[i]), {requires_[i].begin(), requires_[i].end()}});
+    }
+    for (const Package& root : view.roots()) graph.group_requires.push_back(root.name());
+    for (const Package& root : roots) {
+        std::string name = canonical_name(root.name());
+        if (index.count(name)) graph.group_requires.push_back(std::move(name));
+    }
+    sort_unique(graph.group_requires);
+    return graph;
+}
+
+std::string bill_of_materials_file_name(const std::string& group_name) {
+    std::string name = percent_encode(group_name, "");
+    // "~" is unreserved in URLs but has a meaning to shells.
+    name = text::replace_all(name, "~", "%7E");
+    // A lone "%" is what no encoded name can be: the empty name's own.
+    if (name.empty()) name = "%";
+    if (name.front() == '.') name = "%2E" + name.substr(1);
+    if (name.size() > LONGEST_ENCODED_NAME) {
+        const Sha1Digest digest = sha1(group_name);
+        char hash[17];
+        for (std::size_t i = 0; i < 8; ++i) std::snprintf(hash + 2 * i, 3, "%02x", digest[i]);
+        name = name.substr(0, LONGEST_ENCODED_NAME - 17) + "-" + hash;
+    }
+    return name + ".cdx.json";
+}
+
+std::time_t bill_of_materials_time() {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch == nullptr) return std::time(nullptr);
+    constexpr long long LAST_SECOND_OF_9999 = 253402300799;
+    errno = 0;
+    char* end = nullptr;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    if (*epoch == '\0' || *end != '\0' || errno != 0 || seconds < 0 || seconds > LAST_SECOND_OF_9999) {
+        throw ValueError("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '" + std::string(epoch) +
+                         "'");
+    }
+    return static_cast<std::time_t>(seconds);
+}
+
+namespace {
+
+Json component_json(const std::string& ref, const std::string& name, const std::optional<std::string>& version,
+                    const std::optional<DistributionDetails>& details) {
+    Json json{{"type", "library"}, {"bom-ref", ref}, {"name", name}};
+    if (version) json["version"] = *version;
+    if (details && details->summary) json["description"] = *details->summary;
+    if (details) {
+        Json licenses = licenses_of(*details);
+        if (!licenses.empty()) json["licenses"] = std::move(licenses);
+    }
+    json["purl"] = ref;
+    if (details) {
+        Json references = references_of(*details);
+        if (!references.empty()) json["externalReferences"] = std::move(references);
+    }
+    return json;
+}
+
+Json group_component(const std::string& group_name, const std::vector<std::string>& roots) {
+    Json properties = Json::array();
+    for (const std::string& root : roots) properties.push_back(Json{{"name", "quorl:root"}, {"value", root}});
+    Json component{{"type", "application"}, {"bom-ref", group_ref(group_name)}, {"name", group_name}};
+    if (!properties.empty()) component["properties"] = std::move(properties);
+    return component;
+}
+
+Json metadata_json(const std::string& timestamp, const Json& group) {
+    Json tool{{"type", "application"}, {"name", TOOL_NAME}, {"version", QUORL_VERSION}};
+    return Json{{"timestamp", timestamp}, {"tools", Json{{"components", Json::array({tool})}}}, {"component", group}};
+}
+
+// `json` dumped as the 2-space layout writes it `level` levels deep (its
+// first line not indented).
+std::string nested(const Json& json, std::size_t level) {
+    return text::replace_all(dumped(json), "\n", "\n" + std::string(2 * level, ' '));
+}
+
+// A JSON array of already written values, `level` levels deep, as a 2-space
+// dump lays it out.
+template <typename Range, typename Write>
+void append_array(std::string& out, const Range& values, std::size_t level, Write write) {
+    if (values.empty()) {
+        out += "[]";
+        return;
+    }
+    const std::string indent(2 * (level + 1), ' ');
+    out += "[\n";
+    bool first = true;
+    for (const auto& value : values) {
+        if (!first) out += ",\n";
+        first = false;
+        out += indent;
+        write(value);
+    }
+    out += "\n" + std::string(2 * level, ' ') + "]";
+}
+
+}  // namespace
+
+BillOfMaterialsBuilder::BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
+                                               const DistributionDetailsFinder& finder)
+    : versions_(versions),
+      pinned_file_(std::move(pinned_file)),
+      finder_(finder),
+      timestamp_(iso_8601(bill_of_materials_time())) {}
+
+const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const std::string& name,
+                                                                           const std::string& group_name) {
+    if (const auto found = components_.find(name); found != components_.end()) return found->second;
+    std::optional<DistributionDetails> details = finder_.find(name);
+    std::optional<std::string> version;
+    if (const std::string* pinned = versions_.find(name)) {
+        version = *pinned;
+    } else if (std::count(RequirementGenerator::NO_VERSION_PACKAGES.begin(),
+                          RequirementGenerator::NO_VERSION_PACKAGES.end(), name) == 0) {
+        throw unpinned_requirement_error(name, group_name, pinned_file_);
+    } else if (details) {
+        // Never pinned by a release: what is installed is what ships.
+        version = details->version;
+    }
+    const std::string ref = purl_of(details ? details->name : name, version);
+    // Written once: the groups of a release share most of their components.
+    Component component{
+        dumped(Json(ref)), nested(component_json(ref, details ? details->name : name, version, details), 2), {}};
+    component.digest = sha1(component.text);
+    return components_.emplace(name, std::move(component)).first->second;
+}
+
+// What a document says besides its moment, in far fewer bytes than its
+// text: the group's entry, then each component's digest followed by the
+// digests' first bytes of what it requires, in the document's order.
+std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph) {
+    constexpr std::size_t EDGE_BYTES = 8;
+    const auto append = [&group_json](const Sha1Digest& digest, std::size_t bytes) {
+        group_json.append(reinterpret_cast<const char*>(digest.data()), bytes);
+    };
+    group_json += '\n';
+    for (const std::string& name : graph.group_requires) append(components_.at(name).digest, EDGE_BYTES);
+    for (const GroupGraph::Node& node : graph.nodes) {
+        group_json += '\n';
+        append(components_.at(node.name).digest, std::tuple_size_v<Sha1Digest>);
+        for (const std::string& required : node.requires_) append(components_.at(required).digest, EDGE_BYTES);
+    }
+    return group_json;
+}
+
+// Laid out as a 2-space dump of the whole document would be, from pieces
+// written once per distribution: building and dumping one tree per
+// document cost several times the release itself.
+BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, const std::vector<std::string>& roots,
+                                              const GroupGraph& graph) {
+    // Every component first: one that is not pinned fails the group before
+    // any text is made. Then room for the whole text at once, as growing a
+    // string of megabytes copied it again and again.
+    std::vector<const Component*> members;
+    std::size_t size = 1024;
+    for (const GroupGraph::Node& node : graph.nodes) {
+        members.push_back(&component(node.name, group_name));
+        size += members.back()->text.size() + (node.requires_.size() + 2) * (members.back()->quoted_ref.size() + 16);
+    }
+    const Json group = group_component(group_name, roots);
+    // Named after everything but the moment, so that the same release gives
+    // the same number whenever it is made.
+    const std::string serial = content_uuid(fingerprint(dumped(group), graph));
+    std::string text;
+    text.reserve(size);
+    text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"";
+    text += serial + "\",\n  \"version\": 1,\n  \"metadata\": " + nested(metadata_json(timestamp_, group), 1);
+    text += ",\n  \"components\": ";
+    append_array(text, members, 1, [&](const Component* member) { text += member->text; });
+    text += ",\n  \"dependencies\": ";
+    const auto write_dependency = [&](const std::string& quoted_ref, const std::vector<std::string>& depends_on) {
+        text += "{\n      \"ref\": ";
+        text += quoted_ref;
+        text += ",\n      \"dependsOn\": ";
+        append_array(text, depends_on, 3, [&](const std::string& name) { text += components_.at(name).quoted_ref; });
+        text += "\n    }";
+    };
+    const std::string quoted_group_ref = dumped(Json(group_ref(group_name)));
+    std::vector<std::pair<const std::string*, const std::vector<std::string>*>> entries{
+        {&quoted_group_ref, &graph.group_requires}};
+    std::size_t i = 0;
+    for (const GroupGraph::Node& node : graph.nodes) entries.emplace_back(&members[i++]->quoted_ref, &node.requires_);
+    append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, *entry.second); });
+    text += "\n}\n";
+    return BillOfMaterials{bill_of_materials_file_name(group_name), std::move(text)};
+}
+
+namespace {
+
+void make_bill_of_materials_directory(const std::filesystem::path& directory) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error || !std::filesystem::is_directory(directory)) {
+        throw OsError("Cannot write the bills of materials into " + directory.string() + ": " +
+                      (error ? error.message() : "not a directory"));
+    }
+}
+
+}  // namespace
+
+void BillOfMaterialsBuilder::look_up(const std::string& group_name, const GroupGraph& graph) {
+    for (const GroupGraph::Node& node : graph.nodes) component(node.name, group_name);
+}
+
+void write_bills_of_materials(const std::filesystem::path& directory, BillOfMaterialsBuilder& builder,
+                              const std::vector<GroupBill>& groups) {
+    for (const GroupBill& group : groups) builder.look_up(group.name, group.graph);
+    make_bill_of_materials_directory(directory);
+    for (const GroupBill& group : groups) {
+        const BillOfMaterials bill = builder.build(group.name, group.roots, group.graph);
+        files::replace_atomically(directory / bill.file_name, bill.text);
+    }
+}
+
+}  // namespace quorl

@@ -1,0 +1,110 @@
+// Software bills of materials: one CycloneDX 1.6 JSON document per group,
+// listing the distributions the group ships (extras folded into their
+// distribution) with their pinned versions, licences and links, and who
+// requires whom. The graph is the one the group's tree draws, taken from the
+// same view of the dependency map.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "environment/distribution_details.h"
+#include "model/sub_map_view.h"
+#include "resolution/pinned_requirements.h"
+#include "support/sha1.h"
+
+namespace quorl {
+
+// A group's distributions, by the names the dependency map gives them
+// (canonical), each with the distributions of the group it requires (itself
+// never), and those the group itself depends on: where its tree starts, and
+// its given roots. Every list is sorted and holds each name once.
+struct GroupGraph {
+    struct Node {
+        std::string name;
+        std::vector<std::string> requires_;
+    };
+    std::vector<Node> nodes;
+    std::vector<std::string> group_requires;
+};
+
+// Folds the view's packages and edges into distributions. `roots` are the
+// group's own roots; those the view does not hold (not installed) are left out.
+GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots);
+
+// One document, ready to be written into the output directory.
+struct BillOfMaterials {
+    std::string file_name;
+    std::string text;
+};
+
+// "<group>.cdx.json", with every byte of the group name other than ASCII
+// letters, digits, "-", "_" and "." (and a leading ".") percent-encoded, and
+// "%" for the empty name, so that any name gives one plain file name of its
+// own inside the directory; a name too long for a file name is cut and made
+// unique with a hash.
+std::string bill_of_materials_file_name(const std::string& group_name);
+
+// The moment a document records: SOURCE_DATE_EPOCH when set (for builds that
+// must be reproducible), else now. ValueError when it is set but is not a
+// whole number of seconds between 1970 and 9999.
+std::time_t bill_of_materials_time();
+
+class BillOfMaterialsBuilder {
+public:
+    // `versions` (read from `pinned_file`) give each distribution's version;
+    // `finder` reads the installed distributions' details. Both must outlive
+    // the builder.
+    BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
+                           const DistributionDetailsFinder& finder);
+
+    // The document of the group `group_name` with the given roots (as
+    // written) and graph. A distribution the pinned file does not pin is a
+    // KeyError as when a release is pinned (setuptools, which releases never
+    // pin, goes without a version instead). Throws OsError for metadata
+    // that cannot be read.
+    BillOfMaterials build(const std::string& group_name, const std::vector<std::string>& roots,
+                          const GroupGraph& graph);
+
+    // Looks up every distribution of `graph` now, its pin and its details,
+    // and throws as build would.
+    void look_up(const std::string& group_name, const GroupGraph& graph);
+
+private:
+    struct Component {
+        std::string quoted_ref;  // its purl as a JSON string
+        std::string text;        // its entry of "components", as written there
+        Sha1Digest digest;       // of `text`: what the document's serial number takes from it
+    };
+    const Component& component(const std::string& name, const std::string& group_name);
+    std::string fingerprint(std::string group_json, const GroupGraph& graph);
+
+    PinnedVersionLookup versions_;
+    std::filesystem::path pinned_file_;
+    const DistributionDetailsFinder& finder_;
+    std::string timestamp_;
+    // Groups share most of their distributions: each is looked up once.
+    std::unordered_map<std::string, Component> components_;
+};
+
+// A group as its bill of materials needs it.
+struct GroupBill {
+    std::string name;
+    std::vector<std::string> roots;  // as written
+    GroupGraph graph;
+};
+
+// Writes each group's document into `directory`. Every distribution of
+// every group is looked up first, so that one not pinned fails before
+// anything is written; then `directory` is made with its parents when
+// missing (OsError naming it when that fails), and the documents are built
+// and replaced atomically one after the other, so that only one of them
+// (megabytes for a large group) is held at a time.
+void write_bills_of_materials(const std::filesystem::path& directory, BillOfMaterialsBuilder& builder,
+                              const std::vector<GroupBill>& groups);
+
+}  // namespace quorl
