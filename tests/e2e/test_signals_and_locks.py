@@ -129,9 +129,10 @@ def test_a_signal_ends_the_run_whatever_holds_the_interpreters_output(exe, tmp_p
     tool = subprocess.Popen([str(exe), "groups", "pins.txt", "-g", "all:numpy"], env=venv.env(MARK=mark),
                             cwd=tmp_path, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             preexec_fn=default_signals)
-    while not mark.exists() or not mark.read_text().strip():
+    # Read whole: the shell truncates the file before it writes the number.
+    while not (text := mark.read_text().strip() if mark.exists() else ""):
         time.sleep(0.05)
-    holder = int(mark.read_text())
+    holder = int(text)
     began = time.monotonic()
     tool.send_signal(signal.SIGTERM)
     try:
