@@ -2,12 +2,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "checks/concurrent_check.h"
 #include "checks/consistency_check.h"
 #include "cli/commands.h"
 #include "cli/group_string.h"
 #include "environment/distribution_reader.h"
-#include "environment/environment_read_ahead.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
@@ -120,17 +118,7 @@ void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& 
 // name).
 void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
                               const DependencyMap& installed_map) {
-    std::vector<Package> roots;
-    for (const GroupInput& group : groups) {
-        for (const std::string& requirement : group.groups()) {
-            try {
-                roots.push_back(Package::from_string(requirement));
-            } catch (const ValueError&) {
-                // fails where its group is printed, after the groups before it
-            }
-        }
-    }
-    DependencyMap::SubMapView reached = installed_map.view_from_roots(roots);
+    DependencyMap::SubMapView reached = installed_map.view_from_roots(GroupGenerator::roots_of(groups));
     reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
 }
 
@@ -151,36 +139,9 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
     });
 }
 
-}  // namespace
-
-void generate_groups(const GroupsArguments& args) {
-    // Lets the one query of the interpreter overlap with reading the environment.
-    const EnvironmentReadAhead read_ahead;
-    const GroupSelection selection = select_groups(args);
-    // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
-    InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
-    DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
-        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed)));
-    // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
-    // Names of the installed packages the exclude file removed.
-    std::unordered_set<std::string> excluded;
-    if (selection.exclude_path) {
-        for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
-            const Package package = Package::from_string(name);
-            if (!package.has_extras() && installed_map.contains(package)) excluded.insert(package.name());
-            installed_map.remove_package(package);
-        }
-    }
-    ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
-    compare_with_resolved_file(check, args);
-    // Here, not on the worker: a resolved file that is a FIFO must not hold
-    // the run where an interrupt cannot stop it.
-    check.read_pins_now();
-    // Without --strict the groups are printed meanwhile, and the warnings
-    // follow the listing.
-    ConcurrentCheck checking(check, args.strict, "nothing printed",
-                             [&] { check_everything_reached(check, selection.groups, installed_map); });
-
+// Prints each group: its title, then its layered listing or its tree.
+void print_groups(const GroupsArguments& args, const GroupSelection& selection, const DependencyMap& installed_map,
+                  const std::unordered_set<std::string>& excluded) {
     StdoutWriter out;
     out.line("Generating groups from " + pure_path::name(args.resolved_reqs_path));
     MissingRootReporter missing_roots(installed_map, excluded);
@@ -201,7 +162,44 @@ void generate_groups(const GroupsArguments& args) {
         }
     }
     out.flush();
-    checking.finish();
+}
+
+}  // namespace
+
+void generate_groups(const GroupsArguments& args) {
+    const GroupSelection selection = select_groups(args);
+    // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
+    InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
+    const std::vector<Package> roots = GroupGenerator::roots_of(selection.groups);
+    DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
+        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed, &roots)));
+    // Excluded before extracting, unlike a release: GroupGenerator::generate_group says why.
+    // Names of the installed packages the exclude file removed.
+    std::unordered_set<std::string> excluded;
+    if (selection.exclude_path) {
+        for (const std::string& name : GroupGenerator::parse_exclude_txt(*selection.exclude_path)) {
+            const Package package = Package::from_string(name);
+            if (!package.has_extras() && installed_map.contains(package)) excluded.insert(package.name());
+            installed_map.remove_package(package);
+        }
+    }
+    ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
+    compare_with_resolved_file(check, args);
+    // With --strict a warning stops the run before anything is printed;
+    // otherwise the warnings follow the listing, never inside it, and still
+    // come before the error of a group that fails.
+    const auto check_and_warn = [&](bool strict) {
+        check_everything_reached(check, selection.groups, installed_map);
+        check.enforce(strict, "nothing printed");
+    };
+    if (args.strict) check_and_warn(true);
+    try {
+        print_groups(args, selection, installed_map, excluded);
+    } catch (const ValueError&) {  // a root that does not parse, after the groups before it
+        if (!args.strict) check_and_warn(false);
+        throw;
+    }
+    if (!args.strict) check_and_warn(false);
 }
 
 }  // namespace quorl::cli

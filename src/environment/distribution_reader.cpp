@@ -9,11 +9,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "environment/environment_read_ahead.h"
 #include "environment/interpreter_facts.h"
 #include "environment/metadata.h"
 #include "environment/metadata_directory.h"
-#include "environment/metadata_prefetch.h"
 #include "pep/canonical_name.h"
 #include "support/errors.h"
 #include "support/hash_index.h"
@@ -63,15 +61,6 @@ std::optional<std::string> headers_inside(int dir_fd, const Entry& entry, std::s
     });
 }
 
-// The header block of a dist-info entry: the METADATA read ahead for it, or
-// read now.
-std::optional<std::string> dist_info_headers(int dir_fd, const Entry& entry, std::string& location,
-                                             std::optional<HeaderRead> prefetched) {
-    return read_inside(location, entry, "METADATA", [&](const char* relative, std::string_view shown) {
-        return use_header_block(prefetched ? std::move(*prefetched) : read_header_block(dir_fd, relative), shown);
-    });
-}
-
 // The header block of an egg-info entry: its PKG-INFO, or the entry itself
 // when it is a file.
 std::optional<std::string> egg_info_headers(int dir_fd, const Entry& entry, std::string& location) {
@@ -86,16 +75,13 @@ std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, std::
     return text ? egg_info_requirement_lines(*text) : std::vector<std::string>{};
 }
 
-// The distribution of a metadata entry; `prefetched`: the read of its
-// METADATA, when a dist-info one was read ahead.
-std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry,
-                                       std::optional<HeaderRead> prefetched = std::nullopt) {
+// The distribution of a metadata entry.
+std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry) {
     Distribution distribution;
     distribution.location = entry_location(directory, entry.file_name);
-    const std::optional<std::string> headers =
-        entry.kind == MetadataKind::DistInfo
-            ? dist_info_headers(dir_fd, entry, distribution.location, std::move(prefetched))
-            : egg_info_headers(dir_fd, entry, distribution.location);
+    const std::optional<std::string> headers = entry.kind == MetadataKind::DistInfo
+                                                   ? headers_inside(dir_fd, entry, distribution.location, "METADATA")
+                                                   : egg_info_headers(dir_fd, entry, distribution.location);
     if (!headers) return std::nullopt;
     MetadataHeaders parsed = parse_metadata_headers(*headers);
     distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
@@ -145,123 +131,140 @@ void warn_unlistable(const std::string& path, int error) {
     log::warning("Cannot list " + path + ": " + std::strerror(error) + "; distributions installed there are left out");
 }
 
-// Calls `visit(path, directory, device, inode)` for each readable directory
-// of the search path, once per directory even when the path names it twice.
-// With `warn`, each directory that cannot be listed gets a warning.
-template <typename Visit>
-void for_each_directory(const std::vector<std::string>& search_path, bool warn, Visit visit) {
-    std::set<std::pair<dev_t, ino_t>> seen;
-    for (const std::string& path : search_path) {
-        const MetadataDirectory directory(path);
-        if (!directory.is_open() && warn) warn_unlistable(path, directory.error());
-        dev_t device = 0;
-        ino_t inode = 0;
-        if (!directory.identity(device, inode)) continue;
-        if (!seen.insert({device, inode}).second) continue;
-        if (visit(path, directory, device, inode)) return;
-    }
-}
-
-std::vector<Entry> entries_in_name_order(const MetadataDirectory& directory) {
-    std::vector<Entry> entries = directory.listed_entries();
-    sort_by_name(entries);
-    return entries;
-}
-
-// The distributions found so far: the first of each key, in search-path order.
-class FoundDistributions {
-public:
-    void add(Distribution distribution) {
-        const std::size_t hash = std::hash<std::string>{}(distribution.key);
-        const std::optional<std::size_t> first =
-            first_by_key_.find(hash, [&](std::size_t i) { return distributions_[i].key == distribution.key; });
-        if (first) {
-            const Distribution& winner = distributions_[*first];
-            log::warning("Distribution " + distribution.name + " at " + distribution.location + " is shadowed by " +
-                         winner.name + " at " + winner.location + ", which is found first");
-            return;
-        }
-        first_by_key_.insert(hash, distributions_.size());
-        distributions_.push_back(std::move(distribution));
-    }
-    std::vector<Distribution> sorted() && { return sorted_by_key(std::move(distributions_)); }
-    // Room for `count` more: growing moved every distribution found so far.
-    void reserve_more(std::size_t count) {
-        distributions_.reserve(distributions_.size() + count);
-        first_by_key_.reserve(distributions_.size() + count);
-    }
-
-private:
-    std::vector<Distribution> distributions_;
-    HashIndex first_by_key_;  // over the keys above: no copy of each key in a node of its own
-};
-
-// Reads the entries of one directory, their METADATA through `prefetch`.
-void read_directory(int dir_fd, const std::string& path, const std::vector<Entry>& entries, MetadataPrefetch& prefetch,
-                    FoundDistributions& found) {
-    found.reserve_more(entries.size());
-    std::size_t dist_infos = 0;
-    for (const Entry& entry : entries) {
-        std::optional<HeaderRead> prefetched;
-        if (entry.kind == MetadataKind::DistInfo) prefetched = prefetch.take(dist_infos++);
-        if (std::optional<Distribution> distribution = read_entry(dir_fd, path, entry, std::move(prefetched))) {
-            found.add(std::move(*distribution));
-        }
-    }
-}
+constexpr std::size_t NONE = static_cast<std::size_t>(-1);
 
 }  // namespace
+
+// Each readable directory of the search path once (even when the path names
+// it twice), kept open, and its metadata entries in reading order, chained
+// by the canonical name of their file names.
+struct InstalledDistributionReader::Listing {
+    struct Directory {
+        std::string path;
+        std::unique_ptr<MetadataDirectory> open;
+    };
+    struct IndexedEntry {
+        std::size_t directory;
+        Entry entry;
+        std::string key;               // announced by the file name
+        std::size_t next_same = NONE;  // the next entry of this key
+        std::size_t last_same = NONE;  // at the first entry of a key: its last one
+    };
+
+    std::optional<std::size_t> first_of(std::string_view key) const {
+        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return entries[i].key == key; });
+    }
+    std::optional<Distribution> read(const IndexedEntry& indexed) const {
+        const Directory& directory = directories[indexed.directory];
+        return read_entry(directory.open->fd(), directory.path, indexed.entry);
+    }
+    void add(std::size_t directory, Entry entry, bool& unnamed) {
+        std::string key = name_from_file_name(entry.file_name);
+        if (key.empty()) unnamed = true;
+        const std::size_t at = entries.size();
+        entries.push_back({directory, std::move(entry), std::move(key)});
+        const std::size_t hash = std::hash<std::string>{}(entries[at].key);
+        if (const std::optional<std::size_t> first =
+                by_key.find(hash, [&](std::size_t i) { return entries[i].key == entries[at].key; })) {
+            entries[entries[*first].last_same].next_same = at;
+            entries[*first].last_same = at;
+        } else {
+            entries[at].last_same = at;
+            by_key.insert(hash, at);
+        }
+    }
+
+    std::vector<Directory> directories;
+    std::vector<IndexedEntry> entries;  // search-path order, then byte order of names
+    HashIndex by_key;                   // key -> its first entry
+};
 
 InstalledDistributionReader::InstalledDistributionReader(std::vector<std::string> search_path, MarkerValues markers)
     : search_path_(std::move(search_path)), markers_(std::move(markers)) {}
 
-InstalledDistributionReader InstalledDistributionReader::current() {
-    const InterpreterFacts& environment = current_interpreter_facts();
-    return InstalledDistributionReader(environment.sys_path, environment.markers);
+InstalledDistributionReader::~InstalledDistributionReader() = default;
+
+const InstalledDistributionReader& InstalledDistributionReader::current() {
+    static const InstalledDistributionReader reader = [] {
+        const InterpreterFacts& environment = current_interpreter_facts();
+        return InstalledDistributionReader(environment.sys_path, environment.markers);
+    }();
+    return reader;
+}
+
+const InstalledDistributionReader::Listing& InstalledDistributionReader::listing() const {
+    if (listing_) return *listing_;
+    const log::Stopwatch stopwatch;
+    auto listing = std::make_unique<Listing>();
+    std::set<std::pair<dev_t, ino_t>> seen;
+    bool unnamed = false;
+    for (const std::string& path : search_path_) {
+        auto directory = std::make_unique<MetadataDirectory>(path);
+        if (!directory->is_open()) warn_unlistable(path, directory->error());
+        dev_t device = 0;
+        ino_t inode = 0;
+        if (!directory->identity(device, inode) || !seen.insert({device, inode}).second) continue;
+        std::vector<Entry> entries = directory->listed_entries();
+        sort_by_name(entries);
+        for (Entry& entry : entries) listing->add(listing->directories.size(), std::move(entry), unnamed);
+        listing->directories.push_back({path, std::move(directory)});
+    }
+    // An entry that announces no name may hold any distribution.
+    if (unnamed) names_disagree_ = true;
+    log::debug("Listed " + std::to_string(listing->directories.size()) + " directories, indexed " +
+               std::to_string(listing->entries.size()) + " metadata entries (" + stopwatch.elapsed() + ")");
+    listing_ = std::move(listing);
+    return *listing_;
+}
+
+void InstalledDistributionReader::warn_shadowed(const Distribution& later, const Distribution& winner) const {
+    if (!warned_shadowed_.insert(later.location).second) return;
+    log::warning("Distribution " + later.name + " at " + later.location + " is shadowed by " + winner.name + " at " +
+                 winner.location + ", which is found first");
 }
 
 std::vector<Distribution> InstalledDistributionReader::list_distributions() const {
     try {
-        return read_all_distributions();
+        std::vector<Distribution> found;
+        HashIndex first_by_key;  // over the keys found: no copy of each key in a node of its own
+        const Listing& all = listing();
+        found.reserve(all.entries.size());
+        for (const Listing::IndexedEntry& entry : all.entries) {
+            std::optional<Distribution> distribution = all.read(entry);
+            if (!distribution) continue;
+            const std::size_t hash = std::hash<std::string>{}(distribution->key);
+            const std::optional<std::size_t> first =
+                first_by_key.find(hash, [&](std::size_t i) { return found[i].key == distribution->key; });
+            if (first) {
+                warn_shadowed(*distribution, found[*first]);
+                continue;
+            }
+            first_by_key.insert(hash, found.size());
+            found.push_back(std::move(*distribution));
+        }
+        return sorted_by_key(std::move(found));
     } catch (const OsError& error) {
         // Unreadable metadata leaves the dependency tree incomplete.
         throw PipDepTreeProcessingException(error.what());
     }
 }
 
-std::vector<Distribution> InstalledDistributionReader::read_all_distributions() const {
-    FoundDistributions found;
-    for_each_directory(search_path_, true,
-                       [&](const std::string& path, const MetadataDirectory& directory, dev_t device, ino_t inode) {
-                           // The directory read while the interpreter was asked, when this is it, unchanged.
-                           if (const std::unique_ptr<ReadAheadDirectory> ahead =
-                                   EnvironmentReadAhead::take_if_same(directory, device, inode)) {
-                               read_directory(ahead->directory.fd(), path, ahead->entries, *ahead->prefetch, found);
-                               return false;
-                           }
-                           const std::vector<Entry> entries = entries_in_name_order(directory);
-                           MetadataPrefetch prefetch(directory.fd(), dist_info_names(entries), "METADATA");
-                           read_directory(directory.fd(), path, entries, prefetch, found);
-                           return false;
-                       });
-    EnvironmentReadAhead::discard();
-    return std::move(found).sorted();
-}
-
 std::optional<Distribution> InstalledDistributionReader::find_distribution(std::string_view name) const {
     const std::string key = canonical_name(name);
-    std::optional<Distribution> found;
-    for_each_directory(search_path_, false,
-                       [&](const std::string& path, const MetadataDirectory& directory, dev_t, ino_t) {
-                           for (const Entry& entry : entries_in_name_order(directory)) {
-                               if (name_from_file_name(entry.file_name) != key) continue;
-                               found = read_entry(directory.fd(), path, entry);
-                               if (found && found->key == key) return true;
-                               found.reset();
-                           }
-                           return false;
-                       });
-    return found;
+    const Listing& all = listing();
+    std::optional<Distribution> winner;
+    for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.entries[at].next_same) {
+        std::optional<Distribution> distribution = all.read(all.entries[at]);
+        if (!distribution) continue;
+        if (distribution->key != key) {
+            names_disagree_ = true;
+        } else if (winner) {
+            warn_shadowed(*distribution, *winner);
+        } else {
+            winner = std::move(distribution);
+        }
+    }
+    return winner;
 }
 
 }  // namespace quorl

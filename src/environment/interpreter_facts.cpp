@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "environment/environment_query.h"
-#include "environment/environment_read_ahead.h"
 #include "environment/interpreter_discovery.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -115,8 +114,6 @@ const InterpreterFacts& current_interpreter_facts() {
     static const InterpreterFacts environment = [] {
         const std::filesystem::path interpreter = find_python_interpreter();
         log::debug("Reading the environment of " + interpreter.string());
-        // The query only waits for the child: read the likely site-packages meanwhile.
-        EnvironmentReadAhead::start(interpreter);
         return query_interpreter_facts(interpreter);
     }();
     return environment;
