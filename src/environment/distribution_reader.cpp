@@ -30,6 +30,19 @@ std::string name_from_file_name(std::string_view file_name) {
     return canonical_name(stem.substr(0, stem.find('-')));
 }
 
+// Every canonical name the file name may announce: its stem cut at each "-"
+// and whole. Installers write "name-version" with the name's "-" as "_", but
+// not every tool does ("foo-bar-1.0.egg-info" is foo-bar); the metadata tells.
+std::vector<std::string> names_from_file_name(std::string_view file_name) {
+    const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
+    std::vector<std::string> names;
+    for (std::size_t cut = stem.find('-');; cut = stem.find('-', cut + 1)) {
+        std::string name = canonical_name(stem.substr(0, cut));
+        if (!name.empty() && (names.empty() || names.back() != name)) names.push_back(std::move(name));
+        if (cut == std::string_view::npos) return names;
+    }
+}
+
 // Longest name of a file read inside a metadata directory, with its "/".
 constexpr std::size_t LONGEST_INSIDE = sizeof("/requires.txt") - 1;
 
@@ -143,40 +156,55 @@ struct InstalledDistributionReader::Listing {
         std::string path;
         std::unique_ptr<MetadataDirectory> open;
     };
-    struct IndexedEntry {
+    struct ListedEntry {
         std::size_t directory;
         Entry entry;
-        std::string key;               // announced by the file name
-        std::size_t next_same = NONE;  // the next entry of this key
-        std::size_t last_same = NONE;  // at the first entry of a key: its last one
+    };
+    // An entry under one of the names it announces.
+    struct Candidate {
+        std::size_t entry;
+        std::string key;
+        std::size_t next_same = NONE;  // the next candidate of this key
+        std::size_t last_same = NONE;  // at the first candidate of a key: its last one
     };
 
     std::optional<std::size_t> first_of(std::string_view key) const {
-        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return entries[i].key == key; });
+        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return candidates[i].key == key; });
     }
-    std::optional<Distribution> read(const IndexedEntry& indexed) const {
-        const Directory& directory = directories[indexed.directory];
-        return read_entry(directory.open->fd(), directory.path, indexed.entry);
+    std::optional<Distribution> read(const ListedEntry& listed) const {
+        const Directory& directory = directories[listed.directory];
+        return read_entry(directory.open->fd(), directory.path, listed.entry);
     }
-    void add(std::size_t directory, Entry entry, bool& unnamed) {
-        std::string key = name_from_file_name(entry.file_name);
-        if (key.empty()) unnamed = true;
-        const std::size_t at = entries.size();
-        entries.push_back({directory, std::move(entry), std::move(key)});
-        const std::size_t hash = std::hash<std::string>{}(entries[at].key);
+    // Files `entry` under each name it announces; false when it announces none.
+    bool add(std::size_t directory, Entry entry) {
+        const std::vector<std::string> names = names_from_file_name(entry.file_name);
+        for (const std::string& name : names) add_candidate(entries.size(), name);
+        entries.push_back({directory, std::move(entry)});
+        return !names.empty();
+    }
+    void add_candidate(std::size_t entry, const std::string& key) {
+        const std::size_t at = candidates.size();
+        candidates.push_back({entry, key});
+        const std::size_t hash = std::hash<std::string>{}(key);
         if (const std::optional<std::size_t> first =
-                by_key.find(hash, [&](std::size_t i) { return entries[i].key == entries[at].key; })) {
-            entries[entries[*first].last_same].next_same = at;
-            entries[*first].last_same = at;
+                by_key.find(hash, [&](std::size_t i) { return candidates[i].key == key; })) {
+            candidates[candidates[*first].last_same].next_same = at;
+            candidates[*first].last_same = at;
         } else {
-            entries[at].last_same = at;
+            candidates[at].last_same = at;
             by_key.insert(hash, at);
         }
     }
 
     std::vector<Directory> directories;
-    std::vector<IndexedEntry> entries;  // search-path order, then byte order of names
-    HashIndex by_key;                   // key -> its first entry
+    std::vector<ListedEntry> entries;  // search-path order, then byte order of names
+    std::vector<Candidate> candidates;
+    HashIndex by_key;  // key -> its first candidate
+    std::size_t by_key_size() const {
+        std::size_t names = 0;
+        for (const Candidate& candidate : candidates) names += candidate.last_same != NONE ? 1 : 0;
+        return names;
+    }
 };
 
 InstalledDistributionReader::InstalledDistributionReader(std::vector<std::string> search_path, MarkerValues markers)
@@ -206,13 +234,16 @@ const InstalledDistributionReader::Listing& InstalledDistributionReader::listing
         if (!directory->identity(device, inode) || !seen.insert({device, inode}).second) continue;
         std::vector<Entry> entries = directory->listed_entries();
         sort_by_name(entries);
-        for (Entry& entry : entries) listing->add(listing->directories.size(), std::move(entry), unnamed);
+        for (Entry& entry : entries) {
+            if (!listing->add(listing->directories.size(), std::move(entry))) unnamed = true;
+        }
         listing->directories.push_back({path, std::move(directory)});
     }
     // An entry that announces no name may hold any distribution.
     if (unnamed) names_disagree_ = true;
-    log::debug("Listed " + std::to_string(listing->directories.size()) + " directories, indexed " +
-               std::to_string(listing->entries.size()) + " metadata entries (" + stopwatch.elapsed() + ")");
+    log::debug("Listed " + std::to_string(listing->directories.size()) +
+               " directories: " + std::to_string(listing->entries.size()) + " metadata entries, indexed under " +
+               std::to_string(listing->by_key_size()) + " names (" + stopwatch.elapsed() + ")");
     listing_ = std::move(listing);
     return *listing_;
 }
@@ -229,7 +260,7 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
         HashIndex first_by_key;  // over the keys found: no copy of each key in a node of its own
         const Listing& all = listing();
         found.reserve(all.entries.size());
-        for (const Listing::IndexedEntry& entry : all.entries) {
+        for (const Listing::ListedEntry& entry : all.entries) {
             std::optional<Distribution> distribution = all.read(entry);
             if (!distribution) continue;
             const std::size_t hash = std::hash<std::string>{}(distribution->key);
@@ -253,11 +284,14 @@ std::optional<Distribution> InstalledDistributionReader::find_distribution(std::
     const std::string key = canonical_name(name);
     const Listing& all = listing();
     std::optional<Distribution> winner;
-    for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.entries[at].next_same) {
-        std::optional<Distribution> distribution = all.read(all.entries[at]);
+    for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.candidates[at].next_same) {
+        const Listing::ListedEntry& listed = all.entries[all.candidates[at].entry];
+        std::optional<Distribution> distribution = all.read(listed);
         if (!distribution) continue;
         if (distribution->key != key) {
-            names_disagree_ = true;
+            // Found under its own name too, unless its file name does not announce it.
+            const std::vector<std::string> names = names_from_file_name(listed.entry.file_name);
+            if (std::find(names.begin(), names.end(), distribution->key) == names.end()) names_disagree_ = true;
         } else if (winner) {
             warn_shadowed(*distribution, *winner);
         } else {

@@ -97,6 +97,7 @@ TEST_F(DistributionReaderTest, FindsOneDistributionByAnySpellingOfItsName) {
     write("second/other-1.0.dist-info/METADATA", "Name: other\n");
     write("first/my.pkg-2.0.egg-info/PKG-INFO", "Name: my.pkg\n");
     write("first/my.pkg-2.0.egg-info/requires.txt", "b\n");
+    write("second/foo-bar-1.0.egg-info/PKG-INFO", "Name: Foo.Bar\n");  // a "-" left in the file name
     // The file name announces mispkg but the metadata names someone else.
     write("first/mispkg-1.0.dist-info/METADATA", "Name: impostor\n");
     const InstalledDistributionReader r = reader({first, second});
@@ -105,7 +106,10 @@ TEST_F(DistributionReaderTest, FindsOneDistributionByAnySpellingOfItsName) {
     EXPECT_EQ(found->name, "my.pkg");
     EXPECT_EQ(found->requirement_lines, std::vector<std::string>{"b"});
     EXPECT_EQ(r.find_distribution("other")->location, second + "/other-1.0.dist-info");
+    EXPECT_EQ(r.find_distribution("foo_bar")->name, "Foo.Bar");
+    EXPECT_FALSE(r.names_disagree());
     EXPECT_FALSE(r.find_distribution("mispkg").has_value());
+    EXPECT_TRUE(r.names_disagree());  // only reading every entry tells where impostor is
     EXPECT_FALSE(r.find_distribution("absent").has_value());
 }
 
