@@ -341,12 +341,12 @@ DependencyMap DependencyMap::from_installed(bool fetch_extras, const std::vector
 
 DependencyMap DependencyMap::from_installed(const DistributionReader& reader, bool fetch_extras,
                                             InstalledRequirements* requirements, const std::vector<Package>* roots) {
-    const log::Stopwatch stopwatch;
     std::vector<std::string> not_found;
     // The map of the distributions `parsed` holds; with `requirements`, they
     // are judged first. Keys that are not installed go to `not_found` as the
     // extras are fetched.
     const auto built_map = [&](ParsedEnvironment& parsed) {
+        const log::Stopwatch stopwatch;
         parsed.finish();
         if (requirements) judge_requirements(parsed, *requirements);
         for (Distribution& distribution : parsed.distributions) distribution.requirement_lines = {};
@@ -358,30 +358,31 @@ DependencyMap DependencyMap::from_installed(const DistributionReader& reader, bo
         if (fetch_extras) add_installed_extras(map, parsed, with_extras, not_found);
         complete_extras_variants(map, with_extras);
         map.restore_text_order();
+        log::debug("Built the dependency map: " + std::to_string(map.size()) + " keys (" + stopwatch.elapsed() + ")");
         return map;
     };
     if (roots) {
         ParsedEnvironment reached(reader.marker_values());
+        const log::Stopwatch stopwatch;
         if (read_reached_distributions(reader, reached, *roots, fetch_extras, requirements != nullptr)) {
+            log::debug("Read " + std::to_string(reached.distributions.size()) +
+                       " distributions that the groups reach (" + stopwatch.elapsed() + ")");
             DependencyMap map = built_map(reached);
             if (answers_for(map, reached, *roots)) {
-                log::debug("Read " + std::to_string(reached.distributions.size()) +
-                           " distributions that the groups reach, and built their map (" + stopwatch.elapsed() + ")");
                 warn_not_found(not_found);
                 return map;
             }
             if (requirements) requirements->clear();
             not_found.clear();
         }
-        log::debug(
-            "The distributions the groups reach cannot be told apart by their entries' names: reading "
-            "every distribution");
+        log::debug("What the groups reach cannot be told from the entries' names: reading every distribution");
     }
+    const log::Stopwatch stopwatch;
     ParsedEnvironment everything(reader.marker_values());
     read_every_distribution(reader, everything, requirements != nullptr);
+    log::debug("Read every distribution: " + std::to_string(everything.distributions.size()) + " (" +
+               stopwatch.elapsed() + ")");
     DependencyMap map = built_map(everything);
-    log::debug("Read every distribution (" + std::to_string(everything.distributions.size()) +
-               ") and built their map (" + stopwatch.elapsed() + ")");
     warn_not_found(not_found);
     return map;
 }

@@ -114,7 +114,10 @@ const InterpreterFacts& current_interpreter_facts() {
     static const InterpreterFacts environment = [] {
         const std::filesystem::path interpreter = find_python_interpreter();
         log::debug("Reading the environment of " + interpreter.string());
-        return query_interpreter_facts(interpreter);
+        const log::Stopwatch stopwatch;
+        InterpreterFacts facts = query_interpreter_facts(interpreter);
+        log::debug("Asked the interpreter for its search path and marker values (" + stopwatch.elapsed() + ")");
+        return facts;
     }();
     return environment;
 }
