@@ -165,8 +165,11 @@ struct ParsedEnvironment {
         first_requirement.push_back(requirements.size());
         by_key_order.resize(distributions.size());
         for (std::size_t i = 0; i < by_key_order.size(); ++i) by_key_order[i] = i;
-        std::sort(by_key_order.begin(), by_key_order.end(),
-                  [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; });
+        const auto key_less = [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; };
+        // A full listing comes sorted already.
+        if (!std::is_sorted(by_key_order.begin(), by_key_order.end(), key_less)) {
+            std::sort(by_key_order.begin(), by_key_order.end(), key_less);
+        }
     }
 
     DeclaredRequirementReader reader;         // owns what the requirements share
@@ -227,6 +230,17 @@ bool read_reached_distributions(const DistributionReader& reader, ParsedEnvironm
         }
     }
     return true;
+}
+
+// The same, failing as a full read fails where metadata cannot be read.
+bool read_reached(const DistributionReader& reader, ParsedEnvironment& parsed, const std::vector<Package>& roots,
+                  bool fetch_extras, bool judged) {
+    try {
+        return read_reached_distributions(reader, parsed, roots, fetch_extras, judged);
+    } catch (const OsError& error) {
+        log::error("An error happened computing dependency tree");
+        throw PipDepTreeProcessingException(error.what());
+    }
 }
 
 // Judges every requirement pip installs for a distribution itself, once
@@ -364,7 +378,7 @@ DependencyMap DependencyMap::from_installed(const DistributionReader& reader, bo
     if (roots) {
         ParsedEnvironment reached(reader.marker_values());
         const log::Stopwatch stopwatch;
-        if (read_reached_distributions(reader, reached, *roots, fetch_extras, requirements != nullptr)) {
+        if (read_reached(reader, reached, *roots, fetch_extras, requirements != nullptr)) {
             log::debug("Read " + std::to_string(reached.distributions.size()) +
                        " distributions that the groups reach (" + stopwatch.elapsed() + ")");
             DependencyMap map = built_map(reached);
