@@ -10,8 +10,8 @@
 # ENV is a size that bench/generate_env.py generates into
 # $QUORL_BENCH_WORK/envs (default: 300 2000 10000), or "system": Debian's
 # /usr/bin/python3 with its system site. On each, both tools run `groups` with
-# one group reaching few distributions (QUORL_BENCH_SMALL_ROOT, default the
-# last root of roots.txt), `groups` with 50 groups, and `release`; beside them
+# one group reaching few distributions (the root in SMALL_ROOTS below: 12 to
+# 18 distributions), `groups` with 50 groups, and `release`; beside them
 # the reading floor: the interpreter query plus bench/metadata_floor.c. Prints
 # a Markdown table; peak memory is the maximum resident set of one run.
 set -euo pipefail
@@ -24,6 +24,8 @@ work=${QUORL_BENCH_WORK:-/tmp/quorl-bench}
 build=${QUORL_BENCH_BUILD:-$repo/build-bench}
 runs=${QUORL_BENCH_RUNS:-10}
 python=/usr/bin/python3
+# A root reaching at most 20 distributions in each environment.
+declare -A SMALL_ROOTS=([300]=pytool-98 [2000]=pkg-802-core [10000]=pkg-lib3606 [system]=jsonschema)
 
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORL_BENCH=ON >/dev/null
 ninja -C "$build" quorl-python-dependencies >/dev/null
@@ -46,9 +48,8 @@ prepare() {
     site=/usr/lib/python3/dist-packages
     pinned=$results/system-pinned.txt
     "$python" -c 'import importlib.metadata as m
-for d in m.distributions(): print(f"{d.metadata[\"Name\"]}=={d.version}")' | sort -u > "$pinned"
+for d in m.distributions(): print(d.name + "==" + d.version)' | sort -u > "$pinned"
     mapfile -t roots < <(sed 's/==.*//' "$pinned" | head -50)
-    small=${QUORL_BENCH_SMALL_ROOT:-requests}
     unset VIRTUAL_ENV
   else
     local venv=$work/envs/$1
@@ -57,7 +58,6 @@ for d in m.distributions(): print(f"{d.metadata[\"Name\"]}=={d.version}")' | sor
     site=$(echo "$venv"/lib/python3*/site-packages)
     pinned=$venv/pinned.txt
     mapfile -t roots < "$venv/roots.txt"
-    small=${QUORL_BENCH_SMALL_ROOT:-${roots[-1]}}
     export VIRTUAL_ENV=$venv
   fi
 }
@@ -66,6 +66,7 @@ echo "| Environment | Command | before: elapsed | after: elapsed | before: CPU |
 echo "|---|---|---|---|---|---|---|---|---|"
 for env in $envs; do
   prepare "$env"
+  small=${SMALL_ROOTS[$env]}
   many=()
   for i in "${!roots[@]}"; do many+=(-g "g$i:${roots[$i]}"); done
   declare -A command=(

@@ -177,15 +177,24 @@ struct InstalledDistributionReader::Listing {
     }
     // Files `entry` under each name it announces; false when it announces none.
     bool add(std::size_t directory, Entry entry) {
-        const std::vector<std::string> names = names_from_file_name(entry.file_name);
-        for (const std::string& name : names) add_candidate(entries.size(), name);
+        std::vector<std::string> names = names_from_file_name(entry.file_name);
+        const bool named = !names.empty();
+        for (std::string& name : names) add_candidate(entries.size(), std::move(name));
         entries.push_back({directory, std::move(entry)});
-        return !names.empty();
+        return named;
     }
-    void add_candidate(std::size_t entry, const std::string& key) {
+    // Room for `count` more entries, each under about two names: growing
+    // the index rehashed it a dozen times on a large directory.
+    void reserve_more(std::size_t count) {
+        entries.reserve(entries.size() + count);
+        candidates.reserve(candidates.size() + 2 * count);
+        by_key.reserve(candidates.size() + 2 * count);
+    }
+    void add_candidate(std::size_t entry, std::string name) {
         const std::size_t at = candidates.size();
-        candidates.push_back({entry, key});
-        const std::size_t hash = std::hash<std::string>{}(key);
+        const std::size_t hash = std::hash<std::string>{}(name);
+        candidates.push_back({entry, std::move(name)});
+        const std::string& key = candidates[at].key;
         if (const std::optional<std::size_t> first =
                 by_key.find(hash, [&](std::size_t i) { return candidates[i].key == key; })) {
             candidates[candidates[*first].last_same].next_same = at;
@@ -234,6 +243,7 @@ const InstalledDistributionReader::Listing& InstalledDistributionReader::listing
         if (!directory->identity(device, inode) || !seen.insert({device, inode}).second) continue;
         std::vector<Entry> entries = directory->listed_entries();
         sort_by_name(entries);
+        listing->reserve_more(entries.size());
         for (Entry& entry : entries) {
             if (!listing->add(listing->directories.size(), std::move(entry))) unnamed = true;
         }
