@@ -213,16 +213,21 @@ bool followed(const DeclaredRequirement& requirement, bool fetch_extras) {
 // which entry holds a name.
 bool read_reached_distributions(const DistributionReader& reader, ParsedEnvironment& parsed,
                                 const std::vector<Package>& roots, bool fetch_extras, bool judged) {
-    std::unordered_set<std::string> seen;
-    std::vector<std::string> work;
-    const auto want = [&](std::string key) {
-        if (seen.insert(key).second) work.push_back(std::move(key));
+    // Every name met, in the order met; those from `next` on are still to
+    // be looked up. Found again through a hash index: no node per name.
+    std::vector<std::string> names;
+    HashIndex seen;
+    const auto want = [&](std::string_view key) {
+        seen.find_or_add(
+            std::hash<std::string_view>{}(key), [&](std::size_t i) { return names[i] == key; },
+            [&] {
+                names.emplace_back(key);
+                return names.size() - 1;
+            });
     };
     for (const Package& root : roots) want(canonical_name(root.name()));
-    while (!work.empty()) {
-        const std::string key = std::move(work.back());
-        work.pop_back();
-        std::optional<Distribution> distribution = reader.find_distribution(key);
+    for (std::size_t next = 0; next < names.size(); ++next) {
+        std::optional<Distribution> distribution = reader.find_distribution(names[next]);
         if (reader.names_disagree()) return false;
         if (!distribution) continue;
         for (const DeclaredRequirement& requirement : parsed.add(std::move(*distribution), judged)) {
