@@ -110,29 +110,14 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
 }
 
 // Sorts positions rather than the distributions themselves: each move of a
-// distribution moves three strings and a vector. Each position carries the
-// first sixteen bytes of its key as two numbers, which order nearly every
-// pair; only keys alike that far are compared in full.
+// distribution moves three strings and a vector.
 std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
-    struct Position {
-        std::uint64_t head;
-        std::uint64_t next;
-        std::size_t index;
-    };
-    std::vector<Position> order;
-    order.reserve(distributions.size());
-    for (std::size_t i = 0; i < distributions.size(); ++i) {
-        const std::string& key = distributions[i].key;
-        order.push_back({text::ordered_prefix(key, 0), text::ordered_prefix(key, 8), i});
-    }
-    std::sort(order.begin(), order.end(), [&](const Position& a, const Position& b) {
-        if (a.head != b.head) return a.head < b.head;
-        if (a.next != b.next) return a.next < b.next;
-        return distributions[a.index].key < distributions[b.index].key;
-    });
+    std::vector<std::string_view> keys;
+    keys.reserve(distributions.size());
+    for (const Distribution& distribution : distributions) keys.push_back(distribution.key);
     std::vector<Distribution> sorted;
-    sorted.reserve(order.size());
-    for (const Position& position : order) sorted.push_back(std::move(distributions[position.index]));
+    sorted.reserve(distributions.size());
+    for (const std::size_t i : text::byte_order(keys)) sorted.push_back(std::move(distributions[i]));
     return sorted;
 }
 

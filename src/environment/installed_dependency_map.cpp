@@ -16,6 +16,7 @@
 #include "support/hash_index.h"
 #include "support/logging.h"
 #include "support/ordered_set.h"
+#include "support/text.h"
 
 namespace quorl {
 namespace {
@@ -163,13 +164,10 @@ struct ParsedEnvironment {
     // read in the order the groups reach them).
     void finish() {
         first_requirement.push_back(requirements.size());
-        by_key_order.resize(distributions.size());
-        for (std::size_t i = 0; i < by_key_order.size(); ++i) by_key_order[i] = i;
-        const auto key_less = [&](std::size_t a, std::size_t b) { return distributions[a].key < distributions[b].key; };
-        // A full listing comes sorted already.
-        if (!std::is_sorted(by_key_order.begin(), by_key_order.end(), key_less)) {
-            std::sort(by_key_order.begin(), by_key_order.end(), key_less);
-        }
+        std::vector<std::string_view> keys;
+        keys.reserve(distributions.size());
+        for (const Distribution& distribution : distributions) keys.push_back(distribution.key);
+        by_key_order = text::byte_order(keys);
     }
 
     DeclaredRequirementReader reader;         // owns what the requirements share
