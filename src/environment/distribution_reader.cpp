@@ -145,16 +145,22 @@ struct InstalledDistributionReader::Listing {
         std::size_t directory;
         Entry entry;
     };
-    // An entry under one of the names it announces.
+    // An entry under one of the names it announces. The name itself is not
+    // kept (ten thousand entries would hold twenty thousand names): the
+    // index finds it by its hash, and the entry's file name confirms it.
     struct Candidate {
         std::size_t entry;
-        std::string key;
-        std::size_t next_same = NONE;  // the next candidate of this key
-        std::size_t last_same = NONE;  // at the first candidate of a key: its last one
+        std::size_t next_same = NONE;  // the next candidate of this name
+        std::size_t last_same = NONE;  // at the first candidate of a name: its last one
     };
 
+    bool announces(std::size_t candidate, std::string_view key) const {
+        const std::vector<std::string> names =
+            names_from_file_name(entries[candidates[candidate].entry].entry.file_name);
+        return std::find(names.begin(), names.end(), key) != names.end();
+    }
     std::optional<std::size_t> first_of(std::string_view key) const {
-        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return candidates[i].key == key; });
+        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return announces(i, key); });
     }
     std::optional<Distribution> read(const ListedEntry& listed) const {
         const Directory& directory = directories[listed.directory];
@@ -162,11 +168,10 @@ struct InstalledDistributionReader::Listing {
     }
     // Files `entry` under each name it announces; false when it announces none.
     bool add(std::size_t directory, Entry entry) {
-        std::vector<std::string> names = names_from_file_name(entry.file_name);
-        const bool named = !names.empty();
-        for (std::string& name : names) add_candidate(entries.size(), std::move(name));
+        const std::vector<std::string> names = names_from_file_name(entry.file_name);
         entries.push_back({directory, std::move(entry)});
-        return named;
+        for (const std::string& name : names) add_candidate(entries.size() - 1, name);
+        return !names.empty();
     }
     // Room for `count` more entries, each under about two names: growing
     // the index rehashed it a dozen times on a large directory.
@@ -175,17 +180,16 @@ struct InstalledDistributionReader::Listing {
         candidates.reserve(candidates.size() + 2 * count);
         by_key.reserve(candidates.size() + 2 * count);
     }
-    void add_candidate(std::size_t entry, std::string name) {
+    void add_candidate(std::size_t entry, std::string_view name) {
         const std::size_t at = candidates.size();
-        const std::size_t hash = std::hash<std::string>{}(name);
-        candidates.push_back({entry, std::move(name)});
-        const std::string& key = candidates[at].key;
+        const std::size_t hash = std::hash<std::string_view>{}(name);
         if (const std::optional<std::size_t> first =
-                by_key.find(hash, [&](std::size_t i) { return candidates[i].key == key; })) {
+                by_key.find(hash, [&](std::size_t i) { return announces(i, name); })) {
+            candidates.push_back({entry});
             candidates[candidates[*first].last_same].next_same = at;
             candidates[*first].last_same = at;
         } else {
-            candidates[at].last_same = at;
+            candidates.push_back({entry, NONE, at});
             by_key.insert(hash, at);
         }
     }

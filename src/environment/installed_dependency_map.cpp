@@ -366,6 +366,8 @@ DependencyMap DependencyMap::from_installed(const DistributionReader& reader, bo
         const log::Stopwatch stopwatch;
         parsed.finish();
         if (requirements) judge_requirements(parsed, *requirements);
+        // Judged: the texts are no longer needed, and the map is built on top of them.
+        parsed.read_lines = {};
         for (Distribution& distribution : parsed.distributions) distribution.requirement_lines = {};
         ExtrasDependencies with_extras;
         DependencyMap map;
