@@ -51,7 +51,10 @@ public:
 // Reads `*.dist-info` and `*.egg-info` entries (directories, or egg-info
 // files) of every directory of a search path. Every directory is listed
 // once, at the first look-up, and its entries are indexed by the canonical
-// name their file names announce ("Foo_Bar-1.0.dist-info": foo-bar).
+// names their file names may announce: the stem cut at each "-", and whole
+// ("Foo_Bar-1.0.dist-info": foo-bar, foo-bar-1-0). A distribution whose
+// metadata names it otherwise than its file name does is found only by
+// list_distributions (names_disagree tells when find_distribution met one).
 // Entries of one directory are taken in byte order of their names,
 // directories in search-path order; of several distributions with one
 // canonical name the first wins and each later one gets a warning naming
