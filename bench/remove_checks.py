@@ -16,15 +16,17 @@ from pathlib import Path
 
 EDITS = {
     "src/cli/groups_command.cpp": [
-        ("InstalledDistributionReader::current(), true, &installed)", "InstalledDistributionReader::current(), true, nullptr)"),
+        ("InstalledDistributionReader::current(), true, &installed, &roots)",
+         "InstalledDistributionReader::current(), true, nullptr, &roots)"),
         ("    compare_with_resolved_file(check, args);\n", ""),
-        ("    check.read_pins_now();\n", ""),
-        ("[&] { check_everything_reached(check, selection.groups, installed_map); }", "[] {}"),
+        ("        check_everything_reached(check, selection.groups, installed_map);\n"
+         "        check.enforce(strict, \"nothing printed\");\n", "        (void)strict;\n"),
     ],
     "src/release/package_extras_manager.cpp": [
-        ("InstalledDistributionReader::current(), true, &installed)", "InstalledDistributionReader::current(), true, nullptr)"),
-        ("                check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));\n",
-         "                (void)requirement;\n"),
+        ("InstalledDistributionReader::current(), true, &installed, &roots)",
+         "InstalledDistributionReader::current(), true, nullptr, &roots)"),
+        ("            check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));\n",
+         "            (void)requirement;\n"),
     ],
 }
 

@@ -5,6 +5,10 @@
 #   bench/run.sh --print    # measure, print the section instead of writing it
 #   bench/run.sh --quick    # fewer runs (a smoke test of the whole chain, not for the table)
 #
+# To judge a change, bench/compare.sh BEFORE_TOOL times the tool built here
+# beside another build (the state before it) in the same runs, with the
+# reading floor beside them.
+#
 # It installs what it needs (hyperfine, Debian's pipdeptree, GNU time, Google
 # Benchmark) through scripts/setup.sh, builds the Release tool into
 # build-bench/, generates the environments with bench/generate_env.py into a

@@ -37,6 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Outside the try: a canonical text that does not read back is a finding.
         if (requirement->marker) check_marker(*requirement->marker);
     }
+    // Read up to its marker (the environment reader's way), a valid line
+    // gives the same requirement.
+    const std::optional<RequirementHead> head = parse_requirement_head(line);
+    FUZZ_CHECK(head.has_value() || !parsed);
+    if (head && parsed) {
+        FUZZ_CHECK(head->requirement.name == requirement->name && head->requirement.extras == requirement->extras);
+        FUZZ_CHECK(head->requirement.specifier == requirement->specifier && head->requirement.url == requirement->url);
+        FUZZ_CHECK(head->marker_text.has_value() == requirement->marker.has_value());
+    }
     // The variant for installed distributions accepts exactly the same lines.
     try {
         parse_requirement_of(line, "dist", "/site-packages/dist-1.0.dist-info");

@@ -46,10 +46,6 @@ public:
     // The same with pins read already; `pins` must outlive the check.
     void compare_with_pins(const VersionsMap& pins, std::string pins_file);
 
-    // Reads the pins of compare_with_pins now rather than at the first
-    // check, on the calling thread.
-    void read_pins_now() { read_pins(); }
-
     // Checks the distribution a group reaches under `name` (any spelling;
     // extras are not part of it), unless it was checked already. A name that
     // is not installed is left to the requirements that name it.

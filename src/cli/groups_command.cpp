@@ -2,14 +2,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "checks/concurrent_check.h"
 #include "checks/consistency_check.h"
 #include "cli/commands.h"
 #include "cli/group_selection.h"
 #include "cli/groups_document.h"
 #include "environment/distribution_reader.h"
-#include "environment/environment_read_ahead.h"
 #include "environment/interpreter_facts.h"
+#include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "model/sub_map_view.h"
@@ -89,17 +88,7 @@ void compare_with_resolved_file(ConsistencyCheck& check, const GroupsArguments& 
 // name).
 void check_everything_reached(ConsistencyCheck& check, const std::vector<GroupInput>& groups,
                               const DependencyMap& installed_map) {
-    std::vector<Package> roots;
-    for (const GroupInput& group : groups) {
-        for (const std::string& requirement : group.groups()) {
-            try {
-                roots.push_back(Package::from_string(requirement));
-            } catch (const ValueError&) {
-                // fails where its group is printed, after the groups before it
-            }
-        }
-    }
-    DependencyMap::SubMapView reached = installed_map.view_from_roots(roots);
+    DependencyMap::SubMapView reached = installed_map.view_from_roots(GroupGenerator::roots_of(groups));
     reached.for_each_package([&check](const Package& package) { check.check_reached(package); });
 }
 
@@ -131,38 +120,12 @@ void write_bills(const GroupsArguments& args, const VersionsMap& versions, const
     write_bills_of_materials(*args.sbom_dir, builder, printed);
 }
 
-}  // namespace
-
-void generate_groups(const GroupsArguments& args) {
-    // Lets the one query of the interpreter overlap with reading the environment.
-    const EnvironmentReadAhead read_ahead;
-    const GroupSelection selection = select_groups(args);
-    if (args.format != GroupsFormat::TEXT && (args.graph || args.depth)) {
-        log::warning("--graph and --depth shape the text format only: the document holds everything the groups reach");
-    }
-    // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
-    InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
-    DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
-        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed)));
-    const std::unordered_set<std::string> excluded = apply_exclude_file(selection, installed_map);
-    ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
-    // The bills need the pins: then they are read once, before anything is
-    // printed, and a resolved file that cannot be read is an error.
-    std::optional<VersionsMap> pins;
-    if (args.sbom_dir) {
-        pins = read_resolved_pins(args.resolved_reqs_path).take_in_environment();
-        check.compare_with_pins(*pins, args.resolved_reqs_path.string());
-    } else {
-        compare_with_resolved_file(check, args);
-    }
-    // Here, not on the worker: a resolved file that is a FIFO must not hold
-    // the run where an interrupt cannot stop it.
-    check.read_pins_now();
-    // Without --strict the groups are printed meanwhile, and the warnings
-    // follow the listing.
-    ConcurrentCheck checking(check, args.strict, "nothing printed",
-                             [&] { check_everything_reached(check, selection.groups, installed_map); });
-
+// Prints each group: its title, then its layered listing or its tree; or, in
+// another format, one document of them all. Gives each group's graph when
+// bills of materials are asked for.
+std::vector<GroupBill> print_groups(const GroupsArguments& args, const GroupSelection& selection,
+                                    const DependencyMap& installed_map, const InstalledRequirements& installed,
+                                    const std::unordered_set<std::string>& excluded) {
     StdoutWriter out;
     std::unique_ptr<GroupsDocument> document;
     std::optional<InstalledIndex> versions;
@@ -183,21 +146,62 @@ void generate_groups(const GroupsArguments& args) {
         DependencyMap::SubMapView group_map = installed_map.view_from_roots(roots);
         if (document) {
             document->add(reached_group(group.name(), roots, group_map, installed, *versions), out);
-            continue;
-        }
-        print_title(out, group.name());
-        if (args.graph) {
-            // Written line by line: a tree repeats shared subtrees under every
-            // parent and can be far larger than the memory it would need.
-            group_map.for_each_tree_line(true, [&out](std::string_view line) { out.safe_line(line); });
         } else {
-            print_layers(out, group_map, args.depth);
+            print_title(out, group.name());
+            if (args.graph) {
+                // Written line by line: a tree repeats shared subtrees under every
+                // parent and can be far larger than the memory it would need.
+                group_map.for_each_tree_line(true, [&out](std::string_view line) { out.safe_line(line); });
+            } else {
+                print_layers(out, group_map, args.depth);
+            }
         }
         if (args.sbom_dir) printed.push_back(GroupBill{group.name(), group.groups(), group_graph(group_map, roots)});
     }
     if (document) document->finish(out);
     out.flush();
-    checking.finish();
+    return printed;
+}
+
+}  // namespace
+
+void generate_groups(const GroupsArguments& args) {
+    const GroupSelection selection = select_groups(args);
+    if (args.format != GroupsFormat::TEXT && (args.graph || args.depth)) {
+        log::warning("--graph and --depth shape the text format only: the document holds everything the groups reach");
+    }
+    // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
+    InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
+    const std::vector<Package> roots = GroupGenerator::roots_of(selection.groups);
+    DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
+        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed, &roots)));
+    const std::unordered_set<std::string> excluded = apply_exclude_file(selection, installed_map);
+    ConsistencyCheck& check = keep_until_exit(std::make_unique<ConsistencyCheck>(installed));
+    // The bills need the pins: then they are read once, before anything is
+    // printed, and a resolved file that cannot be read is an error.
+    std::optional<VersionsMap> pins;
+    if (args.sbom_dir) {
+        pins = read_resolved_pins(args.resolved_reqs_path).take_in_environment();
+        check.compare_with_pins(*pins, args.resolved_reqs_path.string());
+    } else {
+        compare_with_resolved_file(check, args);
+    }
+    // With --strict a warning stops the run before anything is printed;
+    // otherwise the warnings follow the listing, never inside it, and still
+    // come before the error of a group that fails.
+    const auto check_and_warn = [&](bool strict) {
+        check_everything_reached(check, selection.groups, installed_map);
+        check.enforce(strict, "nothing printed");
+    };
+    if (args.strict) check_and_warn(true);
+    std::vector<GroupBill> printed;
+    try {
+        printed = print_groups(args, selection, installed_map, installed, excluded);
+    } catch (const ValueError&) {  // a root that does not parse, after the groups before it
+        if (!args.strict) check_and_warn(false);
+        throw;
+    }
+    if (!args.strict) check_and_warn(false);
     if (args.sbom_dir) write_bills(args, *pins, printed);
 }
 

@@ -2,7 +2,6 @@
 
 #include "cli/commands.h"
 #include "cli/release_json.h"
-#include "environment/environment_read_ahead.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/files.h"
@@ -29,8 +28,6 @@ void reject_names_the_json_cannot_tell_apart(const std::vector<GroupInput>& grou
 }  // namespace
 
 void release(const ReleaseArguments& args) {
-    // Lets the one query of the interpreter overlap with reading the environment.
-    const EnvironmentReadAhead read_ahead;
     const auto groups = PackageExtrasManager::release_groups(args.resolved_reqs_path);
     reject_names_the_json_cannot_tell_apart(groups);
     // The bills of materials, when asked for, are written as the last step of

@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "cli/group_selection.h"
 #include "environment/distribution_reader.h"
-#include "environment/environment_read_ahead.h"
+#include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
 #include "model/sub_map_view.h"
@@ -34,25 +34,27 @@ std::string chain_text(const std::vector<const Package*>& chain) {
     return text;
 }
 
-// The one line that says why nothing was printed.
-std::string nothing_reaches(const Package& target, const DependencyMap& installed_map,
-                            const std::unordered_set<std::string>& excluded) {
+// The one line that says why nothing was printed. The map holds only what
+// the groups reach, so whether the package is installed at all is asked of
+// the reader.
+std::string nothing_reaches(const Package& target, const std::unordered_set<std::string>& excluded) {
     const std::string name = target.to_string();
     if (excluded.count(target.name())) return name + " was excluded: no group reaches it";
-    if (!installed_map.contains(target.base())) return name + " is not in the installed environment";
+    if (!InstalledDistributionReader::current().find_distribution(target.name())) {
+        return name + " is not in the installed environment";
+    }
     return "No group reaches " + name;
 }
 
 }  // namespace
 
 void why(const WhyArguments& args) {
-    // Lets the one query of the interpreter overlap with reading the environment.
-    const EnvironmentReadAhead read_ahead;
     const GroupSelection selection = select_groups(args);
     const Package target = target_named(args.package);
     // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
-    DependencyMap& installed_map = keep_until_exit(
-        std::make_unique<DependencyMap>(DependencyMap::from_installed(InstalledDistributionReader::current(), true)));
+    const std::vector<Package> roots = GroupGenerator::roots_of(selection.groups);
+    DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
+        DependencyMap::from_installed(InstalledDistributionReader::current(), true, nullptr, &roots)));
     const std::unordered_set<std::string> excluded = apply_exclude_file(selection, installed_map);
 
     const auto is_target = [&target](const Package& package) { return target.included_in(package); };
@@ -68,7 +70,7 @@ void why(const WhyArguments& args) {
         });
     }
     out.flush();
-    if (!reached) throw ValueError(nothing_reaches(target, installed_map, excluded));
+    if (!reached) throw ValueError(nothing_reaches(target, excluded));
 }
 
 }  // namespace quorl::cli

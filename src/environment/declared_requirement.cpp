@@ -2,33 +2,24 @@
 
 #include "pep/canonical_name.h"
 #include "pep/requirement.h"
-#include "pep/requirement_shortcut.h"
 #include "pep/scanner.h"
+#include "support/errors.h"
 
 namespace quorl {
 
 DeclaredRequirement DeclaredRequirementReader::read(std::string_view line, const Distribution& distribution,
                                                     std::string* specifier) {
-    std::optional<CommonRequirementHead> head = split_common_requirement(line);
-    if (!head) return read_in_full(line, distribution, specifier);
+    std::optional<RequirementHead> head = parse_requirement_head(line);
     const MarkerVerdict* verdict = nullptr;
-    if (head->marker_text) {
-        verdict = verdict_of_text(*head->marker_text);
-        // The general parser words the error of a marker that does not parse.
-        if (verdict == nullptr) return read_in_full(line, distribution, specifier);
+    if (head && head->marker_text) verdict = verdict_of_text(*head->marker_text);
+    if (!head || (head->marker_text && verdict == nullptr)) {
+        // Throws the error that names the line, the distribution and its metadata.
+        parse_requirement_of(line, distribution.name, distribution.location);
+        throw AssertionError();  // the head failed, so the whole line does
     }
-    if (specifier) *specifier = std::move(head->specifier);
-    return declared(head->name, std::move(head->extras), verdict);
-}
-
-// The rare lines outside the common shapes: parsed and judged on their own.
-DeclaredRequirement DeclaredRequirementReader::read_in_full(std::string_view line, const Distribution& distribution,
-                                                            std::string* specifier) {
-    Requirement parsed = parse_requirement_of(line, distribution.name, distribution.location);
-    const MarkerVerdict* verdict = nullptr;
-    if (parsed.marker) verdict = &other_verdicts_.emplace_back(judge(*parsed.marker));
-    if (specifier) *specifier = std::move(parsed.specifier);
-    return declared(parsed.name, std::move(parsed.extras), verdict);
+    Requirement& requirement = head->requirement;
+    if (specifier) *specifier = std::move(requirement.specifier);
+    return declared(requirement.name, std::move(requirement.extras), verdict);
 }
 
 DeclaredRequirement DeclaredRequirementReader::declared(std::string_view name, std::vector<std::string> extras,

@@ -6,7 +6,6 @@
 // share them.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -66,14 +65,12 @@ private:
     template <typename T>
     using ByText = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
 
-    DeclaredRequirement read_in_full(std::string_view line, const Distribution& distribution, std::string* specifier);
     DeclaredRequirement declared(std::string_view name, std::vector<std::string> extras, const MarkerVerdict* verdict);
     const MarkerVerdict* verdict_of_text(std::string_view text);
     MarkerVerdict judge(const Marker& marker) const;
 
     const MarkerValues& environment_;
-    ByText<MarkerVerdict> verdicts_;            // by marker text; node addresses stay put
-    std::deque<MarkerVerdict> other_verdicts_;  // of lines the general parser read
+    ByText<MarkerVerdict> verdicts_;  // by marker text; node addresses stay put
     // Packages without extras by name as written, found through the hash
     // index: a node per name to make and to free cost more than the lookups.
     std::vector<std::pair<std::string, Package>> packages_;

@@ -9,11 +9,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "environment/environment_read_ahead.h"
 #include "environment/interpreter_facts.h"
 #include "environment/metadata.h"
 #include "environment/metadata_directory.h"
-#include "environment/metadata_prefetch.h"
 #include "pep/canonical_name.h"
 #include "support/errors.h"
 #include "support/hash_index.h"
@@ -30,6 +28,19 @@ using Entry = MetadataEntry;
 std::string name_from_file_name(std::string_view file_name) {
     const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
     return canonical_name(stem.substr(0, stem.find('-')));
+}
+
+// Every canonical name the file name may announce: its stem cut at each "-"
+// and whole. Installers write "name-version" with the name's "-" as "_", but
+// not every tool does ("foo-bar-1.0.egg-info" is foo-bar); the metadata tells.
+std::vector<std::string> names_from_file_name(std::string_view file_name) {
+    const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
+    std::vector<std::string> names;
+    for (std::size_t cut = stem.find('-');; cut = stem.find('-', cut + 1)) {
+        std::string name = canonical_name(stem.substr(0, cut));
+        if (!name.empty() && (names.empty() || names.back() != name)) names.push_back(std::move(name));
+        if (cut == std::string_view::npos) return names;
+    }
 }
 
 // Longest name of a file read inside a metadata directory, with its "/".
@@ -63,15 +74,6 @@ std::optional<std::string> headers_inside(int dir_fd, const Entry& entry, std::s
     });
 }
 
-// The header block of a dist-info entry: the METADATA read ahead for it, or
-// read now.
-std::optional<std::string> dist_info_headers(int dir_fd, const Entry& entry, std::string& location,
-                                             std::optional<HeaderRead> prefetched) {
-    return read_inside(location, entry, "METADATA", [&](const char* relative, std::string_view shown) {
-        return use_header_block(prefetched ? std::move(*prefetched) : read_header_block(dir_fd, relative), shown);
-    });
-}
-
 // The header block of an egg-info entry: its PKG-INFO, or the entry itself
 // when it is a file.
 std::optional<std::string> egg_info_headers(int dir_fd, const Entry& entry, std::string& location) {
@@ -86,16 +88,13 @@ std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, std::
     return text ? egg_info_requirement_lines(*text) : std::vector<std::string>{};
 }
 
-// The distribution of a metadata entry; `prefetched`: the read of its
-// METADATA, when a dist-info one was read ahead.
-std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry,
-                                       std::optional<HeaderRead> prefetched = std::nullopt) {
+// The distribution of a metadata entry.
+std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry) {
     Distribution distribution;
     distribution.location = entry_location(directory, entry.file_name);
-    const std::optional<std::string> headers =
-        entry.kind == MetadataKind::DistInfo
-            ? dist_info_headers(dir_fd, entry, distribution.location, std::move(prefetched))
-            : egg_info_headers(dir_fd, entry, distribution.location);
+    const std::optional<std::string> headers = entry.kind == MetadataKind::DistInfo
+                                                   ? headers_inside(dir_fd, entry, distribution.location, "METADATA")
+                                                   : egg_info_headers(dir_fd, entry, distribution.location);
     if (!headers) return std::nullopt;
     MetadataHeaders parsed = parse_metadata_headers(*headers);
     distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
@@ -111,29 +110,14 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
 }
 
 // Sorts positions rather than the distributions themselves: each move of a
-// distribution moves three strings and a vector. Each position carries the
-// first sixteen bytes of its key as two numbers, which order nearly every
-// pair; only keys alike that far are compared in full.
+// distribution moves three strings and a vector.
 std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
-    struct Position {
-        std::uint64_t head;
-        std::uint64_t next;
-        std::size_t index;
-    };
-    std::vector<Position> order;
-    order.reserve(distributions.size());
-    for (std::size_t i = 0; i < distributions.size(); ++i) {
-        const std::string& key = distributions[i].key;
-        order.push_back({text::ordered_prefix(key, 0), text::ordered_prefix(key, 8), i});
-    }
-    std::sort(order.begin(), order.end(), [&](const Position& a, const Position& b) {
-        if (a.head != b.head) return a.head < b.head;
-        if (a.next != b.next) return a.next < b.next;
-        return distributions[a.index].key < distributions[b.index].key;
-    });
+    std::vector<std::string_view> keys;
+    keys.reserve(distributions.size());
+    for (const Distribution& distribution : distributions) keys.push_back(distribution.key);
     std::vector<Distribution> sorted;
-    sorted.reserve(order.size());
-    for (const Position& position : order) sorted.push_back(std::move(distributions[position.index]));
+    sorted.reserve(distributions.size());
+    for (const std::size_t i : text::byte_order(keys)) sorted.push_back(std::move(distributions[i]));
     return sorted;
 }
 
@@ -145,123 +129,175 @@ void warn_unlistable(const std::string& path, int error) {
     log::warning("Cannot list " + path + ": " + std::strerror(error) + "; distributions installed there are left out");
 }
 
-// Calls `visit(path, directory, device, inode)` for each readable directory
-// of the search path, once per directory even when the path names it twice.
-// With `warn`, each directory that cannot be listed gets a warning.
-template <typename Visit>
-void for_each_directory(const std::vector<std::string>& search_path, bool warn, Visit visit) {
-    std::set<std::pair<dev_t, ino_t>> seen;
-    for (const std::string& path : search_path) {
-        const MetadataDirectory directory(path);
-        if (!directory.is_open() && warn) warn_unlistable(path, directory.error());
-        dev_t device = 0;
-        ino_t inode = 0;
-        if (!directory.identity(device, inode)) continue;
-        if (!seen.insert({device, inode}).second) continue;
-        if (visit(path, directory, device, inode)) return;
-    }
-}
-
-std::vector<Entry> entries_in_name_order(const MetadataDirectory& directory) {
-    std::vector<Entry> entries = directory.listed_entries();
-    sort_by_name(entries);
-    return entries;
-}
-
-// The distributions found so far: the first of each key, in search-path order.
-class FoundDistributions {
-public:
-    void add(Distribution distribution) {
-        const std::size_t hash = std::hash<std::string>{}(distribution.key);
-        const std::optional<std::size_t> first =
-            first_by_key_.find(hash, [&](std::size_t i) { return distributions_[i].key == distribution.key; });
-        if (first) {
-            const Distribution& winner = distributions_[*first];
-            log::warning("Distribution " + distribution.name + " at " + distribution.location + " is shadowed by " +
-                         winner.name + " at " + winner.location + ", which is found first");
-            return;
-        }
-        first_by_key_.insert(hash, distributions_.size());
-        distributions_.push_back(std::move(distribution));
-    }
-    std::vector<Distribution> sorted() && { return sorted_by_key(std::move(distributions_)); }
-    // Room for `count` more: growing moved every distribution found so far.
-    void reserve_more(std::size_t count) {
-        distributions_.reserve(distributions_.size() + count);
-        first_by_key_.reserve(distributions_.size() + count);
-    }
-
-private:
-    std::vector<Distribution> distributions_;
-    HashIndex first_by_key_;  // over the keys above: no copy of each key in a node of its own
-};
-
-// Reads the entries of one directory, their METADATA through `prefetch`.
-void read_directory(int dir_fd, const std::string& path, const std::vector<Entry>& entries, MetadataPrefetch& prefetch,
-                    FoundDistributions& found) {
-    found.reserve_more(entries.size());
-    std::size_t dist_infos = 0;
-    for (const Entry& entry : entries) {
-        std::optional<HeaderRead> prefetched;
-        if (entry.kind == MetadataKind::DistInfo) prefetched = prefetch.take(dist_infos++);
-        if (std::optional<Distribution> distribution = read_entry(dir_fd, path, entry, std::move(prefetched))) {
-            found.add(std::move(*distribution));
-        }
-    }
-}
+constexpr std::size_t NONE = static_cast<std::size_t>(-1);
 
 }  // namespace
+
+// Each readable directory of the search path once (even when the path names
+// it twice), kept open, and its metadata entries in reading order, chained
+// by the canonical name of their file names.
+struct InstalledDistributionReader::Listing {
+    struct Directory {
+        std::string path;
+        std::unique_ptr<MetadataDirectory> open;
+    };
+    struct ListedEntry {
+        std::size_t directory;
+        Entry entry;
+    };
+    // An entry under one of the names it announces. The name itself is not
+    // kept (ten thousand entries would hold twenty thousand names): the
+    // index finds it by its hash, and the entry's file name confirms it.
+    struct Candidate {
+        std::size_t entry;
+        std::size_t next_same = NONE;  // the next candidate of this name
+        std::size_t last_same = NONE;  // at the first candidate of a name: its last one
+    };
+
+    bool announces(std::size_t candidate, std::string_view key) const {
+        const std::vector<std::string> names =
+            names_from_file_name(entries[candidates[candidate].entry].entry.file_name);
+        return std::find(names.begin(), names.end(), key) != names.end();
+    }
+    std::optional<std::size_t> first_of(std::string_view key) const {
+        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return announces(i, key); });
+    }
+    std::optional<Distribution> read(const ListedEntry& listed) const {
+        const Directory& directory = directories[listed.directory];
+        return read_entry(directory.open->fd(), directory.path, listed.entry);
+    }
+    // Files `entry` under each name it announces; false when it announces none.
+    bool add(std::size_t directory, Entry entry) {
+        const std::vector<std::string> names = names_from_file_name(entry.file_name);
+        entries.push_back({directory, std::move(entry)});
+        for (const std::string& name : names) add_candidate(entries.size() - 1, name);
+        return !names.empty();
+    }
+    // Room for `count` more entries, each under about two names: growing
+    // the index rehashed it a dozen times on a large directory.
+    void reserve_more(std::size_t count) {
+        entries.reserve(entries.size() + count);
+        candidates.reserve(candidates.size() + 2 * count);
+        by_key.reserve(candidates.size() + 2 * count);
+    }
+    void add_candidate(std::size_t entry, std::string_view name) {
+        const std::size_t at = candidates.size();
+        const std::size_t hash = std::hash<std::string_view>{}(name);
+        if (const std::optional<std::size_t> first =
+                by_key.find(hash, [&](std::size_t i) { return announces(i, name); })) {
+            candidates.push_back({entry});
+            candidates[candidates[*first].last_same].next_same = at;
+            candidates[*first].last_same = at;
+        } else {
+            candidates.push_back({entry, NONE, at});
+            by_key.insert(hash, at);
+        }
+    }
+
+    std::vector<Directory> directories;
+    std::vector<ListedEntry> entries;  // search-path order, then byte order of names
+    std::vector<Candidate> candidates;
+    HashIndex by_key;  // key -> its first candidate
+    std::size_t by_key_size() const {
+        std::size_t names = 0;
+        for (const Candidate& candidate : candidates) names += candidate.last_same != NONE ? 1 : 0;
+        return names;
+    }
+};
 
 InstalledDistributionReader::InstalledDistributionReader(std::vector<std::string> search_path, MarkerValues markers)
     : search_path_(std::move(search_path)), markers_(std::move(markers)) {}
 
-InstalledDistributionReader InstalledDistributionReader::current() {
-    const InterpreterFacts& environment = current_interpreter_facts();
-    return InstalledDistributionReader(environment.sys_path, environment.markers);
+InstalledDistributionReader::~InstalledDistributionReader() = default;
+
+const InstalledDistributionReader& InstalledDistributionReader::current() {
+    static const InstalledDistributionReader reader = [] {
+        const InterpreterFacts& environment = current_interpreter_facts();
+        return InstalledDistributionReader(environment.sys_path, environment.markers);
+    }();
+    return reader;
+}
+
+const InstalledDistributionReader::Listing& InstalledDistributionReader::listing() const {
+    if (listing_) return *listing_;
+    const log::Stopwatch stopwatch;
+    auto listing = std::make_unique<Listing>();
+    std::set<std::pair<dev_t, ino_t>> seen;
+    bool unnamed = false;
+    for (const std::string& path : search_path_) {
+        auto directory = std::make_unique<MetadataDirectory>(path);
+        if (!directory->is_open()) warn_unlistable(path, directory->error());
+        dev_t device = 0;
+        ino_t inode = 0;
+        if (!directory->identity(device, inode) || !seen.insert({device, inode}).second) continue;
+        std::vector<Entry> entries = directory->listed_entries();
+        sort_by_name(entries);
+        listing->reserve_more(entries.size());
+        for (Entry& entry : entries) {
+            if (!listing->add(listing->directories.size(), std::move(entry))) unnamed = true;
+        }
+        listing->directories.push_back({path, std::move(directory)});
+    }
+    // An entry that announces no name may hold any distribution.
+    if (unnamed) names_disagree_ = true;
+    log::debug("Listed " + std::to_string(listing->directories.size()) +
+               " directories: " + std::to_string(listing->entries.size()) + " metadata entries, indexed under " +
+               std::to_string(listing->by_key_size()) + " names (" + stopwatch.elapsed() + ")");
+    listing_ = std::move(listing);
+    return *listing_;
+}
+
+void InstalledDistributionReader::warn_shadowed(const Distribution& later, const Distribution& winner) const {
+    if (!warned_shadowed_.insert(later.location).second) return;
+    log::warning("Distribution " + later.name + " at " + later.location + " is shadowed by " + winner.name + " at " +
+                 winner.location + ", which is found first");
 }
 
 std::vector<Distribution> InstalledDistributionReader::list_distributions() const {
     try {
-        return read_all_distributions();
+        std::vector<Distribution> found;
+        HashIndex first_by_key;  // over the keys found: no copy of each key in a node of its own
+        const Listing& all = listing();
+        found.reserve(all.entries.size());
+        for (const Listing::ListedEntry& entry : all.entries) {
+            std::optional<Distribution> distribution = all.read(entry);
+            if (!distribution) continue;
+            const std::size_t hash = std::hash<std::string>{}(distribution->key);
+            const std::optional<std::size_t> first =
+                first_by_key.find(hash, [&](std::size_t i) { return found[i].key == distribution->key; });
+            if (first) {
+                warn_shadowed(*distribution, found[*first]);
+                continue;
+            }
+            first_by_key.insert(hash, found.size());
+            found.push_back(std::move(*distribution));
+        }
+        return sorted_by_key(std::move(found));
     } catch (const OsError& error) {
         // Unreadable metadata leaves the dependency tree incomplete.
         throw PipDepTreeProcessingException(error.what());
     }
 }
 
-std::vector<Distribution> InstalledDistributionReader::read_all_distributions() const {
-    FoundDistributions found;
-    for_each_directory(search_path_, true,
-                       [&](const std::string& path, const MetadataDirectory& directory, dev_t device, ino_t inode) {
-                           // The directory read while the interpreter was asked, when this is it, unchanged.
-                           if (const std::unique_ptr<ReadAheadDirectory> ahead =
-                                   EnvironmentReadAhead::take_if_same(directory, device, inode)) {
-                               read_directory(ahead->directory.fd(), path, ahead->entries, *ahead->prefetch, found);
-                               return false;
-                           }
-                           const std::vector<Entry> entries = entries_in_name_order(directory);
-                           MetadataPrefetch prefetch(directory.fd(), dist_info_names(entries), "METADATA");
-                           read_directory(directory.fd(), path, entries, prefetch, found);
-                           return false;
-                       });
-    EnvironmentReadAhead::discard();
-    return std::move(found).sorted();
-}
-
 std::optional<Distribution> InstalledDistributionReader::find_distribution(std::string_view name) const {
     const std::string key = canonical_name(name);
-    std::optional<Distribution> found;
-    for_each_directory(search_path_, false,
-                       [&](const std::string& path, const MetadataDirectory& directory, dev_t, ino_t) {
-                           for (const Entry& entry : entries_in_name_order(directory)) {
-                               if (name_from_file_name(entry.file_name) != key) continue;
-                               found = read_entry(directory.fd(), path, entry);
-                               if (found && found->key == key) return true;
-                               found.reset();
-                           }
-                           return false;
-                       });
-    return found;
+    const Listing& all = listing();
+    std::optional<Distribution> winner;
+    for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.candidates[at].next_same) {
+        const Listing::ListedEntry& listed = all.entries[all.candidates[at].entry];
+        std::optional<Distribution> distribution = all.read(listed);
+        if (!distribution) continue;
+        if (distribution->key != key) {
+            // Found under its own name too, unless its file name does not announce it.
+            const std::vector<std::string> names = names_from_file_name(listed.entry.file_name);
+            if (std::find(names.begin(), names.end(), distribution->key) == names.end()) names_disagree_ = true;
+        } else if (winner) {
+            warn_shadowed(*distribution, *winner);
+        } else {
+            winner = std::move(distribution);
+        }
+    }
+    return winner;
 }
 
 }  // namespace quorl

@@ -4,9 +4,11 @@
 // reads the metadata on disk.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "pep/marker.h"
@@ -36,45 +38,64 @@ public:
     // nothing when no such distribution is installed.
     virtual std::optional<Distribution> find_distribution(std::string_view name) const = 0;
 
+    // Whether find_distribution may have missed a distribution: it met one
+    // whose metadata names another distribution than its entry's name does,
+    // or an entry whose name gives no name at all. Only list_distributions
+    // then tells which distribution an entry holds.
+    virtual bool names_disagree() const { return false; }
+
     // The marker values requirement lines are evaluated with.
     virtual const MarkerValues& marker_values() const = 0;
 };
 
 // Reads `*.dist-info` and `*.egg-info` entries (directories, or egg-info
-// files) of every directory of a search path. Entries of one directory are
-// taken in byte order of their names, directories in search-path order; of
-// several distributions with one canonical name the first wins and each later
-// one gets a warning naming both places. Entries that are not directories,
-// and metadata directories without their metadata file, are skipped. A
-// search-path directory that exists but cannot be listed (no permission, a
-// symlink loop) is left out, with a warning from list_distributions. Only the
-// header block of METADATA / PKG-INFO is read; list_distributions reads the
-// METADATA files of a large directory on two threads (metadata_prefetch.h),
-// reporting from the calling thread in entry order; a directory read while the
-// interpreter was asked (environment_read_ahead.h) is used when it is one of
-// the search path, unchanged. A read failure other than a
-// missing file throws PipDepTreeProcessingException from list_distributions
-// and OsError from find_distribution, both naming the file.
+// files) of every directory of a search path. Every directory is listed
+// once, at the first look-up, and its entries are indexed by the canonical
+// names their file names may announce: the stem cut at each "-", and whole
+// ("Foo_Bar-1.0.dist-info": foo-bar, foo-bar-1-0). A distribution whose
+// metadata names it otherwise than its file name does is found only by
+// list_distributions (names_disagree tells when find_distribution met one).
+// Entries of one directory are taken in byte order of their names,
+// directories in search-path order; of several distributions with one
+// canonical name the first wins and each later one gets a warning naming
+// both places. Entries that are not directories, and metadata directories
+// without their metadata file, are skipped. A search-path directory that
+// exists but cannot be listed (no permission, a symlink loop) is left out,
+// with a warning. Only the header block of METADATA / PKG-INFO is read. A
+// read failure other than a missing file throws
+// PipDepTreeProcessingException from list_distributions and OsError from
+// find_distribution, both naming the file.
 class InstalledDistributionReader : public DistributionReader {
 public:
     InstalledDistributionReader(std::vector<std::string> search_path, MarkerValues markers);
+    ~InstalledDistributionReader() override;
+    InstalledDistributionReader(const InstalledDistributionReader&) = delete;
+    InstalledDistributionReader& operator=(const InstalledDistributionReader&) = delete;
 
-    // The environment of the current interpreter (see current_interpreter_facts).
-    static InstalledDistributionReader current();
+    // The environment of the current interpreter (see current_interpreter_facts),
+    // one reader per run, so that its directories are listed once.
+    static const InstalledDistributionReader& current();
 
+    // Reads every indexed entry.
     std::vector<Distribution> list_distributions() const override;
 
-    // Looks only at entries whose file name starts with the distribution's
-    // name (up to the first "-"), and confirms the Name of their metadata.
+    // Reads only the entries indexed under the canonical name of `name`.
     std::optional<Distribution> find_distribution(std::string_view name) const override;
+
+    bool names_disagree() const override { return names_disagree_; }
 
     const MarkerValues& marker_values() const override { return markers_; }
 
 private:
-    std::vector<Distribution> read_all_distributions() const;
+    struct Listing;  // the directories and their indexed entries
+    const Listing& listing() const;
+    void warn_shadowed(const Distribution& later, const Distribution& winner) const;
 
     std::vector<std::string> search_path_;
     MarkerValues markers_;
+    mutable std::unique_ptr<Listing> listing_;
+    mutable bool names_disagree_ = false;
+    mutable std::unordered_set<std::string> warned_shadowed_;  // locations: a look-up may be repeated
 };
 
 }  // namespace quorl

@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "environment/environment_query.h"
-#include "environment/environment_read_ahead.h"
 #include "environment/interpreter_discovery.h"
 #include "support/errors.h"
 #include "support/logging.h"
@@ -126,9 +125,10 @@ const InterpreterFacts& current_interpreter_facts() {
     static const InterpreterFacts environment = [] {
         const std::filesystem::path interpreter = find_python_interpreter();
         log::debug("Reading the environment of " + interpreter.string());
-        // The query only waits for the child: read the likely site-packages meanwhile.
-        EnvironmentReadAhead::start(interpreter);
-        return query_interpreter_facts(interpreter);
+        const log::Stopwatch stopwatch;
+        InterpreterFacts facts = query_interpreter_facts(interpreter);
+        log::debug("Asked the interpreter for its search path and marker values (" + stopwatch.elapsed() + ")");
+        return facts;
     }();
     return environment;
 }

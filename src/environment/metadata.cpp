@@ -25,6 +25,13 @@ constexpr std::size_t CHUNK = 4096;
 // sparse file of gigabytes without a blank line) must not be read whole.
 constexpr std::size_t MAX_READ = std::size_t{4} << 20;
 
+// What was read, with what is reported about it once the reading is done.
+struct HeaderRead {
+    std::optional<std::string> text;  // nothing: absent, not a regular file, or failed
+    int error = 0;                    // the errno value of a failed open or read; 0: none
+    bool cut = false;                 // the block went on past the MAX_READ bound
+};
+
 // A failed open or read, on its way to the HeaderRead that reports it.
 struct ReadFailure {
     int error;
@@ -261,6 +268,18 @@ std::string with_section_marker(std::string_view line, std::string_view section)
     return out;
 }
 
+std::optional<std::string> use_header_block(HeaderRead read, std::string_view shown_path) {
+    if (read.error != 0) {
+        throw OsError("Cannot read " + std::string(shown_path) + ": " + std::strerror(read.error));
+    }
+    if (read.cut) {
+        log::warning(std::string(shown_path) + ": more than " + std::to_string(MAX_READ >> 20) +
+                     " MiB to read; only its complete lines within the first " + std::to_string(MAX_READ >> 20) +
+                     " MiB are used");
+    }
+    return std::move(read.text);
+}
+
 }  // namespace
 
 MetadataHeaders parse_metadata_headers(std::string_view text) {
@@ -294,25 +313,9 @@ MetadataHeaders parse_metadata_headers(std::string_view text) {
     return headers;
 }
 
-HeaderRead read_header_block(int directory_fd, const char* relative_path) {
-    return read_until(directory_fd, relative_path, find_header_end);
-}
-
-std::optional<std::string> use_header_block(HeaderRead read, std::string_view shown_path) {
-    if (read.error != 0) {
-        throw OsError("Cannot read " + std::string(shown_path) + ": " + std::strerror(read.error));
-    }
-    if (read.cut) {
-        log::warning(std::string(shown_path) + ": more than " + std::to_string(MAX_READ >> 20) +
-                     " MiB to read; only its complete lines within the first " + std::to_string(MAX_READ >> 20) +
-                     " MiB are used");
-    }
-    return std::move(read.text);
-}
-
 std::optional<std::string> read_metadata_headers(int directory_fd, const char* relative_path,
                                                  std::string_view shown_path) {
-    return use_header_block(read_header_block(directory_fd, relative_path), shown_path);
+    return use_header_block(read_until(directory_fd, relative_path, find_header_end), shown_path);
 }
 
 std::optional<std::string> read_small_file(int directory_fd, const char* relative_path, std::string_view shown_path) {

@@ -41,23 +41,6 @@ void for_each_metadata_header(std::string_view text,
 std::optional<std::string> read_metadata_headers(int directory_fd, const char* relative_path,
                                                  std::string_view shown_path);
 
-// A header block read but not yet reported on, so that the reading can run
-// ahead (on another thread) while failures and cuts are reported in order,
-// where the block is used.
-struct HeaderRead {
-    std::optional<std::string> text;  // nothing: absent, not a regular file, or failed
-    int error = 0;                    // the errno value of a failed open or read; 0: none
-    bool cut = false;                 // the block went on past the 4 MiB bound
-};
-
-// Reads as read_metadata_headers does, but reports nothing. Throws
-// Interrupted when a signal asked the run to stop while a read waited.
-HeaderRead read_header_block(int directory_fd, const char* relative_path);
-
-// What read_metadata_headers gives for `read`: throws OsError naming
-// `shown_path` for a failure, and warns of a cut.
-std::optional<std::string> use_header_block(HeaderRead read, std::string_view shown_path);
-
 // Reads a whole small file below `directory_fd` (requires.txt), bounded as
 // above; nothing when it does not exist. Throws OsError naming `shown_path` on other failures.
 std::optional<std::string> read_small_file(int directory_fd, const char* relative_path, std::string_view shown_path);

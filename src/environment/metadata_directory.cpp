@@ -53,30 +53,9 @@ std::vector<MetadataEntry> MetadataDirectory::listed_entries() const {
     return entries;
 }
 
-bool MetadataDirectory::lists(const std::vector<MetadataEntry>& expected) const {
-    std::size_t next = 0;
-    bool same = true;
-    while (const dirent* item = same ? ::readdir(dir_) : nullptr) {
-        const std::optional<MetadataKind> kind = metadata_kind(item->d_name);
-        if (!kind) continue;
-        same = next < expected.size() && expected[next].kind == *kind && expected[next].file_name == item->d_name;
-        ++next;
-    }
-    ::rewinddir(dir_);
-    return same && next == expected.size();
-}
-
 void sort_by_name(std::vector<MetadataEntry>& entries) {
     std::sort(entries.begin(), entries.end(),
               [](const MetadataEntry& a, const MetadataEntry& b) { return a.file_name < b.file_name; });
-}
-
-std::vector<std::string_view> dist_info_names(const std::vector<MetadataEntry>& entries) {
-    std::vector<std::string_view> names;
-    for (const MetadataEntry& entry : entries) {
-        if (entry.kind == MetadataKind::DistInfo) names.push_back(entry.file_name);
-    }
-    return names;
 }
 
 }  // namespace quorl

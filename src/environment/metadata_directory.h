@@ -1,6 +1,4 @@
-// One search-path directory and the metadata entries it lists, shared by the
-// environment reader and the read-ahead that lists a directory before the
-// search path is known.
+// One search-path directory and the metadata entries it lists.
 #pragma once
 
 #include <dirent.h>
@@ -43,10 +41,6 @@ public:
     // The metadata entries in the order the file system lists them.
     std::vector<MetadataEntry> listed_entries() const;
 
-    // Whether listed_entries() would give `expected`; tells without copying
-    // a name. Rewinds, so listed_entries() still sees the whole listing.
-    bool lists(const std::vector<MetadataEntry>& expected) const;
-
 private:
     DIR* dir_;
     int error_;
@@ -54,8 +48,5 @@ private:
 
 // Sorts entries into byte order of their names, the order they are read in.
 void sort_by_name(std::vector<MetadataEntry>& entries);
-
-// The file names of the dist-info entries, whose METADATA can be read ahead.
-std::vector<std::string_view> dist_info_names(const std::vector<MetadataEntry>& entries);
 
 }  // namespace quorl

@@ -57,8 +57,21 @@ GroupRequirements GroupGenerator::from_group_outputs_to_req_dict(const std::vect
 std::vector<GroupOutput> GroupGenerator::generate_groups(
     const std::vector<GroupInput>& groups_config, const std::optional<std::vector<std::string>>& exclude_packages,
     std::optional<int> depth) {
-    const DependencyMap environment = DependencyMap::from_installed(true);
+    const std::vector<Package> roots = roots_of(groups_config);
+    const DependencyMap environment = DependencyMap::from_installed(true, &roots);
     return generate_groups(environment, groups_config, exclude_packages, depth);
+}
+
+std::vector<Package> GroupGenerator::roots_of(const std::vector<GroupInput>& groups) {
+    std::vector<Package> roots;
+    for (const GroupInput& group : groups) {
+        for (const std::string& requirement : group.groups()) {
+            try {
+                roots.push_back(Package::from_string(requirement));
+            } catch (const ValueError&) {}
+        }
+    }
+    return roots;
 }
 
 std::vector<GroupOutput> GroupGenerator::generate_groups(

@@ -15,6 +15,7 @@
 namespace quorl {
 
 class DependencyMap;
+class Package;
 
 using GroupRequirements = OrderedMap<std::string, std::vector<std::string>>;
 
@@ -32,7 +33,13 @@ public:
     // replaces the list and keeps the first position.
     static GroupRequirements from_group_outputs_to_req_dict(const std::vector<GroupOutput>& group_info);
 
-    // Reads the installed environment once (extras included) and computes
+    // The roots of all groups, in order: what they reach together is what
+    // the groups reach. A root that does not parse is left out; it fails
+    // where its group is computed.
+    static std::vector<Package> roots_of(const std::vector<GroupInput>& groups);
+
+    // Reads the installed environment once (what the groups reach, extras
+    // included) and computes
     // every group against it, in order.
     static std::vector<GroupOutput> generate_groups(
         const std::vector<GroupInput>& groups_config,

@@ -197,29 +197,15 @@ void DependencyMap::add_to_set(Id key, std::vector<Id> dependencies, std::option
 }
 
 // One sort of all keys by text ranks them; each set is then sorted by rank,
-// an integer compare. Texts are first ordered by their first sixteen bytes
-// (zero-padded), then in full where those are equal.
+// an integer compare.
 void DependencyMap::restore_text_order() {
     id_ordered_ = false;
-    struct Text {
-        std::uint64_t head;
-        std::uint64_t next;
-        std::string_view text;
-        Id id;
-    };
-    std::vector<Text> texts;
+    std::vector<std::string_view> texts;
     texts.reserve(nodes_.size());
-    for (Id id = 0; id < nodes_.size(); ++id) {
-        const std::string_view text = nodes_[id].package.to_string();
-        texts.push_back({text::ordered_prefix(text, 0), text::ordered_prefix(text, 8), text, id});
-    }
-    std::sort(texts.begin(), texts.end(), [this](const Text& a, const Text& b) {
-        if (a.head != b.head) return a.head < b.head;
-        if (a.next != b.next) return a.next < b.next;
-        return a.text != b.text ? a.text < b.text : text_less(a.id, b.id);
-    });
+    for (const Node& node : nodes_) texts.push_back(node.package.to_string());
     std::vector<Id> rank(nodes_.size());
-    for (Id position = 0; position < texts.size(); ++position) rank[texts[position].id] = position;
+    Id position = 0;
+    for (const std::size_t id : text::byte_order(texts)) rank[id] = position++;
     for (Node& node : nodes_) {
         std::sort(node.dependencies.begin(), node.dependencies.end(),
                   [&rank](Id a, Id b) { return rank[a] < rank[b]; });

@@ -195,9 +195,17 @@ public:
     // its metadata location and the line.
     // With `requirements`, it also receives every distribution's version and
     // the requirements the environment does not meet (in listing order).
-    static DependencyMap from_installed(bool fetch_extras = false);
+    // With `roots`, only the distributions they reach are read, and the map
+    // holds those with what they list: what the roots reach in it, its
+    // `get` and its `contains` of the roots are those of the whole map (a
+    // root only the whole map answers for, and an entry read whose metadata
+    // names another distribution, make it read everything; an entry never
+    // read cannot tell). A distribution the roots do not reach gets no
+    // warning, and `requirements` holds only those read.
+    static DependencyMap from_installed(bool fetch_extras = false, const std::vector<Package>* roots = nullptr);
     static DependencyMap from_installed(const DistributionReader& reader, bool fetch_extras = false,
-                                        InstalledRequirements* requirements = nullptr);
+                                        InstalledRequirements* requirements = nullptr,
+                                        const std::vector<Package>* roots = nullptr);
 
     // The extras of the installed distribution named like `package`: the
     // key package[X] is made at the first requirement line whose marker

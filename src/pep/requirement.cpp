@@ -1,6 +1,5 @@
 #include "pep/requirement.h"
 
-#include "pep/requirement_shortcut.h"
 #include "pep/scanner.h"
 #include "pep/specifier.h"
 #include "pep/version.h"
@@ -70,9 +69,14 @@ std::string parse_specifier(Scanner& s) {
     return specifier;
 }
 
-void parse_marker_part(Scanner& s, Requirement& requirement) {
+// With `marker_text`, the marker is not parsed: its text goes there.
+void parse_marker_part(Scanner& s, Requirement& requirement, std::optional<std::string_view>* marker_text) {
     if (!s.take(';')) s.fail("Expected end or semicolon");
-    requirement.marker = Marker::parse_rest(s);
+    if (!marker_text) {
+        requirement.marker = Marker::parse_rest(s);
+        return;
+    }
+    *marker_text = s.text().substr(s.position());
 }
 
 // A "file:" URL, or a scheme followed by "://" and a host.
@@ -83,7 +87,7 @@ bool is_url(std::string_view url) {
            url[scheme_end + 3] != '/';
 }
 
-void parse_details(Scanner& s, Requirement& requirement) {
+void parse_details(Scanner& s, Requirement& requirement, std::optional<std::string_view>* marker_text) {
     if (s.take('@')) {
         s.skip_space();
         requirement.url = std::string(s.take_until_any(" \t"));
@@ -93,16 +97,16 @@ void parse_details(Scanner& s, Requirement& requirement) {
         if (s.at_end()) return;
         s.skip_space();
         if (s.at_end()) return;
-        parse_marker_part(s, requirement);
+        parse_marker_part(s, requirement, marker_text);
         return;
     }
     requirement.specifier = parse_specifier(s);
     s.skip_space();
     if (s.at_end()) return;
-    parse_marker_part(s, requirement);
+    parse_marker_part(s, requirement, marker_text);
 }
 
-Requirement parse(Scanner& s) {
+Requirement parse(Scanner& s, std::optional<std::string_view>* marker_text = nullptr) {
     Requirement requirement;
     s.skip_space();
     requirement.name = std::string(s.take_name());
@@ -110,13 +114,13 @@ Requirement parse(Scanner& s) {
     s.skip_space();
     requirement.extras = parse_extras(s);
     s.skip_space();
-    parse_details(s, requirement);
+    parse_details(s, requirement, marker_text);
     return requirement;
 }
 
 }  // namespace
 
-Requirement parse_requirement_in_full(std::string_view line) {
+Requirement parse_requirement(std::string_view line) {
     Scanner scanner(line);
     try {
         return parse(scanner);
@@ -125,13 +129,18 @@ Requirement parse_requirement_in_full(std::string_view line) {
     }
 }
 
-Requirement parse_requirement(std::string_view line) {
-    if (std::optional<Requirement> common = parse_common_requirement(line)) return std::move(*common);
-    return parse_requirement_in_full(line);
+std::optional<RequirementHead> parse_requirement_head(std::string_view line) {
+    Scanner scanner(line);
+    RequirementHead head;
+    try {
+        head.requirement = parse(scanner, &head.marker_text);
+    } catch (const SyntaxFailure&) {
+        return std::nullopt;
+    }
+    return head;
 }
 
 Requirement parse_requirement_of(std::string_view line, std::string_view distribution, std::string_view location) {
-    if (std::optional<Requirement> common = parse_common_requirement(line)) return std::move(*common);
     Scanner scanner(line);
     try {
         return parse(scanner);

@@ -23,10 +23,18 @@ struct Requirement {
 // "Invalid requirement '<line>': Expected ... at position <n>".
 Requirement parse_requirement(std::string_view line);
 
-// The same, always through the general parser: parse_requirement reads the
-// common line shapes through a shortcut first (python/requirement_shortcut.h),
-// and the two must agree.
-Requirement parse_requirement_in_full(std::string_view line);
+// A line read up to its marker, whose text is left unparsed: an installed
+// environment repeats a handful of marker texts thousands of times, so a
+// reader of many lines parses and evaluates each text once. `marker` of the
+// requirement stays empty; `marker_text` is the text after ";" (a view into
+// the line), which the caller must still parse (Marker::parse_rest), going
+// to parse_requirement_of for the error when it fails. Nothing when the
+// line fails before its marker.
+struct RequirementHead {
+    Requirement requirement;
+    std::optional<std::string_view> marker_text;
+};
+std::optional<RequirementHead> parse_requirement_head(std::string_view line);
 
 // The same, for a line declared by an installed distribution: the error
 // names the distribution and where its metadata lies:

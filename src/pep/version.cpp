@@ -341,6 +341,11 @@ std::optional<VersionClause> parse_version_clause(VersionOperator op, std::strin
 }
 
 bool is_valid_specifier(VersionOperator op, std::string_view spec) {
+    // Nearly every clause of installed metadata names a plain release
+    // ("1.0"): valid after every operator, "~=" wanting two numbers.
+    if (const std::size_t numbers = plain_release_numbers(spec)) {
+        return op != VersionOperator::Compatible || numbers >= 2;
+    }
     return parse_version_clause(op, spec).has_value();
 }
 

@@ -6,7 +6,6 @@
 #include <set>
 #include <system_error>
 
-#include "checks/concurrent_check.h"
 #include "checks/consistency_check.h"
 #include "environment/distribution_reader.h"
 #include "environment/interpreter_facts.h"
@@ -184,24 +183,23 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
     InstalledRequirements installed;
+    const std::vector<Package> roots = GroupGenerator::roots_of(groups);
     const DependencyMap environment =
-        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed);
+        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed, &roots);
     const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(environment, groups, exclusions);
     ConsistencyCheck check(installed);
     check.compare_with_pins(pins.in_environment(), resolved_file.string());
-    // Checked while the release is pinned: the warnings still come before
-    // the error of a package the lookup finds unpinned.
-    ConcurrentCheck checking(check, strict, "nothing written", [&check, &outputs] {
-        for (const GroupOutput& output : outputs) {
-            // Text forms of packages: the name ends where the extras begin.
-            for (const std::string& requirement : output.reqs) {
-                check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
-            }
+    // Checked before the release is pinned: the warnings come before the
+    // error of a package the lookup finds unpinned.
+    for (const GroupOutput& output : outputs) {
+        // Text forms of packages: the name ends where the extras begin.
+        for (const std::string& requirement : output.reqs) {
+            check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
         }
-    });
+    }
+    check.enforce(strict, "nothing written");
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         pins.versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, resolved_file);
-    checking.finish();
     if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, pins.in_environment());
     return pinned;
 }

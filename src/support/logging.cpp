@@ -47,6 +47,15 @@ void debug(std::string_view message) {
     if (debug_enabled()) write_line("DEBUG", message);
 }
 
+Stopwatch::Stopwatch() : start_(std::chrono::steady_clock::now()) {}
+
+std::string Stopwatch::elapsed() const {
+    const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start_;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", spent.count());
+    return text;
+}
+
 void warning(std::string_view message) { write_line("WARNING", message); }
 
 void error(std::string_view message) { write_line("ERROR", message); }

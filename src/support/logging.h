@@ -3,6 +3,7 @@
 // variable QUORL_LOG_LEVEL is "debug" (read once, on first use).
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,17 @@ void warning(std::string_view message);
 void error(std::string_view message);
 
 bool debug_enabled();
+
+// The time since it was made, for debug lines that time a phase of a run.
+class Stopwatch {
+public:
+    Stopwatch();
+    // Elapsed milliseconds, as text: "12.3 ms".
+    std::string elapsed() const;
+
+private:
+    std::chrono::steady_clock::time_point start_;
+};
 
 // Warnings that may come by the thousand (the consistency checks), formed as
 // warning() forms them and written together: one write for many lines

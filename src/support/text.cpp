@@ -1,5 +1,7 @@
 #include "support/text.h"
 
+#include <algorithm>
+
 #include <array>
 
 namespace quorl::text {
@@ -182,6 +184,29 @@ std::string_view strip_unicode_space(std::string_view s) {
     while (const std::size_t length = leading_space_length(s)) s.remove_prefix(length);
     while (const std::size_t length = trailing_space_length(s)) s.remove_suffix(length);
     return s;
+}
+
+std::vector<std::size_t> byte_order(const std::vector<std::string_view>& texts) {
+    struct Position {
+        std::uint64_t head;
+        std::uint64_t next;
+        std::size_t index;
+    };
+    std::vector<Position> order;
+    order.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        order.push_back({ordered_prefix(texts[i], 0), ordered_prefix(texts[i], 8), i});
+    }
+    std::sort(order.begin(), order.end(), [&](const Position& a, const Position& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (a.next != b.next) return a.next < b.next;
+        if (texts[a.index] != texts[b.index]) return texts[a.index] < texts[b.index];
+        return a.index < b.index;
+    });
+    std::vector<std::size_t> positions;
+    positions.reserve(order.size());
+    for (const Position& position : order) positions.push_back(position.index);
+    return positions;
 }
 
 }  // namespace quorl::text

@@ -125,4 +125,10 @@ inline std::uint64_t ordered_prefix(std::string_view name, std::size_t offset) {
     return prefix;
 }
 
+// The positions of `texts` in byte order of the texts (equal texts in their
+// own order). Sorts by the first sixteen bytes read as numbers
+// (ordered_prefix), which order nearly every pair of names at the cost of
+// an integer compare, and compares in full only where those are equal.
+std::vector<std::size_t> byte_order(const std::vector<std::string_view>& texts);
+
 }  // namespace quorl::text

@@ -6,6 +6,7 @@ import subprocess
 
 import pytest
 
+from fakes import FakeVenv
 from pykit import build_wheel, installed_venv, pip_environment
 
 # name, installed version, requirements, extras
@@ -88,3 +89,26 @@ def test_unreadable_pins_are_one_warning_for_groups(run_tool, venv, tmp_path):
     assert [line for line in result.stderr.splitlines() if "pins" in line] == [
         f"WARNING: Installed versions are not compared with pins: cannot open '{tmp_path / 'missing.txt'}': "
         "No such file or directory"]
+
+
+def test_groups_writes_its_warnings_after_its_listing_never_inside_it(exe, tmp_path):
+    # Over 64 KiB of warnings (thousands of reached distributions the pinned
+    # file does not pin) beside a listing long enough to be written in pieces.
+    venv = FakeVenv(tmp_path / "venv")
+    names = [f"dependency-{i:04d}" for i in range(3000)]
+    venv.plant("top", ("Name: top\nVersion: 1.0\n" + "".join(f"Requires-Dist: {n}\n" for n in names)).encode())
+    for name in names:
+        venv.plant(name, f"Name: {name}\nVersion: 1.0\n".encode())
+    (tmp_path / "pins.txt").write_text("top==1.0\n")
+    groups = [f"g{i:02d}" for i in range(20)]
+    result = subprocess.run([str(exe), "groups", "pins.txt", *(f"-g{group}:top" for group in groups)],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=venv.env(), cwd=tmp_path, text=True)
+    assert result.returncode == 0, result.stdout[-2000:]
+    lines = result.stdout.splitlines()
+    listing = ["Generating groups from pins.txt"]
+    for group in groups:
+        listing += [group, "===", "- top", *(f"  - {name}" for name in names)]
+    assert lines[:len(listing)] == listing
+    warnings = lines[len(listing):]
+    assert len(warnings) == len(names) and all(line.startswith("WARNING: ") for line in warnings)
+    assert len("\n".join(warnings)) > 64 * 1024

@@ -2,6 +2,7 @@
 index, read back by the tool as the dependency map that `groups` prints."""
 import pytest
 
+from fakes import FakeVenv
 from pykit import installed_venv
 
 WHEELS = [
@@ -122,3 +123,17 @@ def test_a_broken_interpreter_is_one_clear_error(run_tool, venv, tmp_path, scrip
     assert result.returncode == 1
     assert result.stdout == ""
     assert result.stderr.strip().splitlines() == [f"Error: The Python interpreter {broken}/bin/python {error}"]
+
+
+def test_an_entry_whose_metadata_names_another_distribution_is_read_as_a_full_read_reads_it(run_tool, tmp_path):
+    # Installers name the entry after the distribution; a hand-made or renamed one may not.
+    venv = FakeVenv(tmp_path / "venv")
+    venv.plant("top", b"Name: top\nRequires-Dist: alpha\nRequires-Dist: beta\n")
+    venv.plant("alpha", b"Name: Beta\nRequires-Dist: x\n")
+    venv.plant("x", b"Name: x\n")
+    result = run_tool(["groups", "pins.txt", "-g", "one:top", "-g", "two:beta"],
+                      env=venv.env(QUORL_LOG_LEVEL="debug"), cwd=tmp_path, check=0)
+    # As reading every distribution gives it: alpha is not installed, and beta lies in alpha's entry.
+    assert result.stdout == ("Generating groups from pins.txt\none\n===\n- top\n  - alpha\n  - beta\n    - x\n"
+                             "two\n===\n- beta\n  - x\n")
+    assert "reading every distribution" in result.stderr

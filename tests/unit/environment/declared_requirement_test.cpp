@@ -25,7 +25,7 @@ TEST(DeclaredRequirementReaderTest, AgreesWithParsingEachLineOnItsOwn) {
         "d>=1 ; python_version >= \"3.8\"",
         "e ; sys_platform == 'win32' and extra == 'win'",
         "f ; (extra == 'a' or extra == 'b') and python_version < '3'",
-        "g (>=1.0,<2) ; extra == 'slow'",  // not a common shape: the general parser's
+        "g (>=1.0,<2) ; extra == 'slow'",
         "h @ https://example.invalid/h.whl ; extra == 'url'",
     };
     DeclaredRequirementReader reader(environment);
@@ -33,7 +33,7 @@ TEST(DeclaredRequirementReaderTest, AgreesWithParsingEachLineOnItsOwn) {
         for (const std::string& line : lines) {
             std::string specifier;
             const DeclaredRequirement declared = reader.read(line, distribution, &specifier);
-            const Requirement full = parse_requirement_in_full(line);
+            const Requirement full = parse_requirement(line);
             EXPECT_EQ(declared.dependency, Package::from_canonical_name(canonical_name(full.name), full.extras))
                 << line;
             EXPECT_EQ(specifier, full.specifier) << line;
@@ -48,7 +48,7 @@ TEST(DeclaredRequirementReaderTest, AgreesWithParsingEachLineOnItsOwn) {
             }
         }
     }
-    // A common line whose marker does not parse gets the general parser's error.
+    // A line whose marker does not parse gets the error that names the distribution.
     try {
         reader.read("x ; pyton_version < '3'", distribution, nullptr);
         ADD_FAILURE() << "an invalid marker was accepted";

@@ -97,6 +97,7 @@ TEST_F(DistributionReaderTest, FindsOneDistributionByAnySpellingOfItsName) {
     write("second/other-1.0.dist-info/METADATA", "Name: other\n");
     write("first/my.pkg-2.0.egg-info/PKG-INFO", "Name: my.pkg\n");
     write("first/my.pkg-2.0.egg-info/requires.txt", "b\n");
+    write("second/foo-bar-1.0.egg-info/PKG-INFO", "Name: Foo.Bar\n");  // a "-" left in the file name
     // The file name announces mispkg but the metadata names someone else.
     write("first/mispkg-1.0.dist-info/METADATA", "Name: impostor\n");
     const InstalledDistributionReader r = reader({first, second});
@@ -105,7 +106,10 @@ TEST_F(DistributionReaderTest, FindsOneDistributionByAnySpellingOfItsName) {
     EXPECT_EQ(found->name, "my.pkg");
     EXPECT_EQ(found->requirement_lines, std::vector<std::string>{"b"});
     EXPECT_EQ(r.find_distribution("other")->location, second + "/other-1.0.dist-info");
+    EXPECT_EQ(r.find_distribution("foo_bar")->name, "Foo.Bar");
+    EXPECT_FALSE(r.names_disagree());
     EXPECT_FALSE(r.find_distribution("mispkg").has_value());
+    EXPECT_TRUE(r.names_disagree());  // only reading every entry tells where impostor is
     EXPECT_FALSE(r.find_distribution("absent").has_value());
 }
 
@@ -122,15 +126,15 @@ TEST_F(DistributionReaderTest, ADirectoryThatCannotBeListedIsLeftOutWithAWarning
     const fs::path loop = root_ / "loop";
     fs::create_symlink("loop", loop);
     testing::internal::CaptureStderr();
-    const std::vector<Distribution> found =
-        reader({loop.string(), (root_ / "missing").string(), dir("site")}).list_distributions();
+    const InstalledDistributionReader installed = reader({loop.string(), (root_ / "missing").string(), dir("site")});
+    const std::vector<Distribution> found = installed.list_distributions();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(keys(found), std::vector<std::string>{"a"});
     EXPECT_EQ(err, "WARNING: Cannot list " + loop.string() +
                        ": Too many levels of symbolic links; distributions installed there are left out\n");
-    // Looking one distribution up stays quiet: the listing has said it.
+    // Looking one distribution up stays quiet: the directories are listed once.
     testing::internal::CaptureStderr();
-    EXPECT_TRUE(reader({loop.string(), dir("site")}).find_distribution("a").has_value());
+    EXPECT_TRUE(installed.find_distribution("a").has_value());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 

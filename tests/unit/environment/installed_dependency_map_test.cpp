@@ -82,6 +82,34 @@ TEST(InstalledDependencyMapTest, DirectRequirementsWithUninstalledOnesAsEmptyKey
     EXPECT_EQ(reader.lookups, 0);
 }
 
+// Reading only what the roots reach answers for them as the whole map does,
+// and looks up nothing else; a root only the whole map answers for (not
+// installed, or with an extra it does not declare) has everything read.
+TEST(InstalledDependencyMapTest, ReadsWhatTheRootsReachWithTheWholeMapsAnswers) {
+    FakeReader reader(Installed{{"app", {"lib[fast]", "gone", "x ; extra == 'test'"}},
+                                {"lib", {"base", "speed ; extra == 'fast'"}},
+                                {"base", {}},
+                                {"speed", {}},
+                                {"x", {}},
+                                {"unrelated", {"lib[slow]", "app", "missing"}}});
+    int listings = 0;
+    reader.fail_with([&listings] { ++listings; });
+    const DependencyMap whole = DependencyMap::from_installed(reader, true);
+    const std::vector<std::pair<std::vector<Package>, int>> cases = {
+        {{p("app[test]")}, 0}, {{p("Lib"), p("base")}, 0}, {{p("missing")}, 1}, {{p("lib[slow]")}, 1}};
+    for (const auto& [roots, read_everything] : cases) {
+        listings = 0;
+        const DependencyMap reached = DependencyMap::from_installed(reader, true, nullptr, &roots);
+        EXPECT_EQ(listings, read_everything) << texts(roots)[0];
+        EXPECT_EQ(reached.first_occurrence_by_depth_of(roots, {}), whole.first_occurrence_by_depth_of(roots, {}));
+        for (const Package& root : roots) EXPECT_EQ(reached.contains(root), whole.contains(root));
+    }
+    reader.lookups = 0;
+    const std::vector<Package> app = {p("app")};
+    DependencyMap::from_installed(reader, true, nullptr, &app);
+    EXPECT_EQ(reader.lookups, 6);  // app, lib, gone, x, base, speed
+}
+
 // What the consistency checks receive: versions, and the requirements that
 // hold without an extra and are not met, judged as an environment check
 // judges them (pre-releases admitted; a URL requirement admits any version).

@@ -12,7 +12,6 @@
 #include "support/process.h"
 #include "support/redact.h"
 #include "support/url_credentials.h"
-#include "support/worker_thread.h"
 #include "test_support.h"
 
 namespace quorl {
@@ -140,22 +139,6 @@ TEST_F(FilesTest, ReplaceThroughADanglingSymlinkCreatesItsTarget) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "link"));
     EXPECT_EQ(files::read(dir_ / "sub" / "new.txt"), "x");
     EXPECT_EQ(files::replaced_file("/dev/null"), std::nullopt);
-}
-
-// The task runs with the interrupt signals blocked, and what it throws comes
-// back once, at join.
-TEST(WorkerThreadTest, RunsWithInterruptsBlockedAndRethrowsAtJoin) {
-    bool interrupt_blocked = false;
-    WorkerThread worker([&interrupt_blocked] {
-        sigset_t mask;
-        pthread_sigmask(SIG_SETMASK, nullptr, &mask);
-        interrupt_blocked = sigismember(&mask, SIGINT) == 1;
-        throw ValueError("from the task");
-    });
-    ASSERT_TRUE(worker.started());
-    EXPECT_THROW(worker.join(), ValueError);
-    EXPECT_TRUE(interrupt_blocked);
-    EXPECT_NO_THROW(worker.join());
 }
 
 TEST(ProcessTest, ChildReadsNoInputAndAFloodIsStopped) {
