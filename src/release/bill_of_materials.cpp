@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "pep/canonical_name.h"
+#include "release/indented_json_writer.h"
 #include "release/spdx_license_ids.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
@@ -53,33 +54,54 @@ std::string cut_to_code_points(std::string_view value, std::size_t count) {
     return std::string(value);
 }
 
-Json license_named(std::string_view name) { return Json{{"license", Json{{"name", std::string(name)}}}}; }
+// One entry of "licenses": an SPDX expression, or a licence by id or by name.
+struct License {
+    const char* kind;  // "expression", "id" or "name"
+    std::string value;
+};
 
 // PEP 639's expression first; else the classifiers' SPDX identifiers; else
 // the License header as a name; else the classifiers' own words.
-Json licenses_of(const DistributionDetails& details) {
-    if (details.license_expression) return Json::array({Json{{"expression", *details.license_expression}}});
-    Json licenses = Json::array();
+std::vector<License> licenses_of(const DistributionDetails& details) {
+    if (details.license_expression) return {License{"expression", *details.license_expression}};
+    std::vector<License> licenses;
     std::set<std::string_view> ids;
     for (const std::string& classifier : details.license_classifiers) {
         const std::optional<std::string_view> id = spdx_id_of_classifier(classifier);
-        if (id && ids.insert(*id).second) licenses.push_back(Json{{"license", Json{{"id", std::string(*id)}}}});
+        if (id && ids.insert(*id).second) licenses.push_back(License{"id", std::string(*id)});
     }
     if (!licenses.empty()) return licenses;
     // Old setuptools wrote "UNKNOWN" for a missing licence.
     if (details.license && *details.license != "UNKNOWN") {
         const std::vector<std::string> lines = text::split_lines(*details.license);
-        return Json::array({license_named(cut_to_code_points(text::strip(lines.front()), LICENSE_NAME_CODE_POINTS))});
+        return {License{"name", cut_to_code_points(text::strip(lines.front()), LICENSE_NAME_CODE_POINTS)}};
     }
     for (const std::string& classifier : details.license_classifiers) {
         const std::size_t last = classifier.rfind(" :: ");
-        licenses.push_back(license_named(std::string_view(classifier).substr(last + 4)));
+        licenses.push_back(License{"name", classifier.substr(last + 4)});
     }
     return licenses;
 }
 
+void write_licenses(IndentedJsonWriter& json, const std::vector<License>& licenses) {
+    json.begin_array();
+    for (const License& license : licenses) {
+        json.begin_object();
+        if (std::string_view(license.kind) == "expression") {
+            json.string_member("expression", license.value);
+        } else {
+            json.key("license");
+            json.begin_object();
+            json.string_member(license.kind, license.value);
+            json.end_object();
+        }
+        json.end_object();
+    }
+    json.end_array();
+}
+
 // The external-reference type a Project-URL label stands for.
-std::string reference_type(std::string_view label) {
+const char* reference_type(std::string_view label) {
     std::string key;
     for (const char c : label) {
         if (text::is_ascii_alnum(c)) key += text::to_lower_ascii(c);
@@ -100,24 +122,30 @@ std::string reference_type(std::string_view label) {
     return "other";
 }
 
+struct Reference {
+    std::string_view url;
+    std::string_view type;
+    std::string_view label;  // empty: none
+};
+
 // A reference only for text that can be a URL: no white space or control
 // characters inside.
-void add_reference(Json& references, std::string_view url, std::string type, std::string_view label) {
+void add_reference(std::vector<Reference>& references, std::string_view url, std::string_view type,
+                   std::string_view label) {
     url = text::strip(url);
     if (url.empty()) return;
     for (const char c : url) {
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return;
     }
-    for (const Json& existing : references) {
-        if (existing["url"] == url && existing["type"] == type) return;
+    for (const Reference& existing : references) {
+        if (existing.url == url && existing.type == type) return;
     }
-    Json reference{{"url", std::string(url)}, {"type", std::move(type)}};
-    if (!label.empty()) reference["comment"] = std::string(label);
-    references.push_back(std::move(reference));
+    references.push_back(Reference{url, type, label});
 }
 
-Json references_of(const DistributionDetails& details) {
-    Json references = Json::array();
+// Views of `details`, which must outlive them.
+std::vector<Reference> references_of(const DistributionDetails& details) {
+    std::vector<Reference> references;
     if (details.home_page) add_reference(references, *details.home_page, "website", "Home-page");
     for (const std::string& project_url : details.project_urls) {
         // "Label, URL"; a value without the label is the URL alone.
@@ -131,6 +159,18 @@ Json references_of(const DistributionDetails& details) {
         add_reference(references, value.substr(comma + 1), reference_type(label), label);
     }
     return references;
+}
+
+void write_references(IndentedJsonWriter& json, const std::vector<Reference>& references) {
+    json.begin_array();
+    for (const Reference& reference : references) {
+        json.begin_object();
+        json.string_member("url", reference.url);
+        json.string_member("type", reference.type);
+        if (!reference.label.empty()) json.string_member("comment", reference.label);
+        json.end_object();
+    }
+    json.end_array();
 }
 
 std::string iso_8601(std::time_t time) {
@@ -231,21 +271,40 @@ std::time_t bill_of_materials_time() {
 
 namespace {
 
-Json component_json(const std::string& ref, const std::string& name, const std::optional<std::string>& version,
-                    const std::optional<DistributionDetails>& details) {
-    Json json{{"type", "library"}, {"bom-ref", ref}, {"name", name}};
-    if (version) json["version"] = *version;
-    if (details && details->summary) json["description"] = *details->summary;
+// A component's entry of "components", as written there (two levels deep).
+std::string component_text(const std::string& ref, const std::string& name, const std::optional<std::string>& version,
+                           const std::optional<DistributionDetails>& details) {
+    std::string text;
+    IndentedJsonWriter json(text, 2);
+    json.begin_object();
+    json.string_member("type", "library");
+    json.string_member("bom-ref", ref);
+    json.string_member("name", name);
+    if (version) json.string_member("version", *version);
+    if (details && details->summary) json.string_member("description", *details->summary);
     if (details) {
-        Json licenses = licenses_of(*details);
-        if (!licenses.empty()) json["licenses"] = std::move(licenses);
+        const std::vector<License> licenses = licenses_of(*details);
+        if (!licenses.empty()) {
+            json.key("licenses");
+            write_licenses(json, licenses);
+        }
     }
-    json["purl"] = ref;
+    json.string_member("purl", ref);
     if (details) {
-        Json references = references_of(*details);
-        if (!references.empty()) json["externalReferences"] = std::move(references);
+        const std::vector<Reference> references = references_of(*details);
+        if (!references.empty()) {
+            json.key("externalReferences");
+            write_references(json, references);
+        }
     }
-    return json;
+    json.end_object();
+    return text;
+}
+
+std::string json_string(std::string_view value) {
+    std::string text;
+    append_json_string(text, value);
+    return text;
 }
 
 Json group_component(const std::string& group_name, const std::vector<std::string>& roots) {
@@ -312,8 +371,7 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const
     }
     const std::string ref = purl_of(details ? details->name : name, version);
     // Written once: the groups of a release share most of their components.
-    Component component{
-        dumped(Json(ref)), nested(component_json(ref, details ? details->name : name, version, details), 2), {}};
+    Component component{json_string(ref), component_text(ref, details ? details->name : name, version, details), {}};
     component.digest = sha1(component.text);
     return components_.emplace(name, std::move(component)).first->second;
 }
@@ -368,7 +426,7 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
         append_array(text, depends_on, 3, [&](const std::string& name) { text += components_.at(name).quoted_ref; });
         text += "\n    }";
     };
-    const std::string quoted_group_ref = dumped(Json(group_ref(group_name)));
+    const std::string quoted_group_ref = json_string(group_ref(group_name));
     std::vector<std::pair<const std::string*, const std::vector<std::string>*>> entries{
         {&quoted_group_ref, &graph.group_requires}};
     std::size_t i = 0;
