@@ -209,31 +209,59 @@ void sort_unique(std::vector<T>& items) {
     items.erase(std::unique(items.begin(), items.end()), items.end());
 }
 
-// The names are the map's own, which outlive the view, so the graph is
-// gathered as views of them, each node's few dependencies sorted on their
-// own: strings made per edge, or one sort of every edge, took most of the
-// bills' time.
-GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
-    std::vector<std::string_view> names;
-    view.for_each_package([&names](const Package& package) { names.push_back(package.name()); });
-    sort_unique(names);
-    std::unordered_map<std::string_view, std::size_t> index;
-    index.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) index.emplace(names[i], i);
-    std::vector<std::vector<std::string_view>> requires_(names.size());
-    view.for_each_dependency([&](const Package& package, const Package& dependency) {
-        if (package.name() != dependency.name()) requires_[index.at(package.name())].push_back(dependency.name());
-    });
-    GroupGraph graph;
-    graph.nodes.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        sort_unique(requires_[i]);
-        graph.nodes.push_back(GroupGraph::Node{std::string(names[i]), {requires_[i].begin(), requires_[i].end()}});
+namespace {
+
+// Each package's position in the graph's nodes: a package stands for its
+// distribution, whatever extras it carries.
+class NodeIndex {
+public:
+    void add(const Package& package, std::size_t node) {
+        by_package_.emplace(&package, node);
+        by_name_.emplace(package.name(), node);
     }
-    for (const Package& root : view.roots()) graph.group_requires.push_back(root.name());
+    // The view hands out the map's own packages, so the address finds
+    // nearly all; a name outside the group finds nothing.
+    std::optional<std::size_t> find(const Package& package) const {
+        if (const auto found = by_package_.find(&package); found != by_package_.end()) return found->second;
+        return find(package.name());
+    }
+    std::optional<std::size_t> find(std::string_view name) const {
+        if (const auto found = by_name_.find(name); found != by_name_.end()) return found->second;
+        return std::nullopt;
+    }
+
+private:
+    std::unordered_map<const Package*, std::size_t> by_package_;
+    std::unordered_map<std::string_view, std::size_t> by_name_;
+};
+
+}  // namespace
+
+// Gathered by position rather than by name: hashing and sorting names per
+// edge, and a string made per edge, took most of the bills' time.
+GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
+    std::vector<std::pair<std::string_view, const Package*>> members;
+    view.for_each_package([&members](const Package& package) { members.emplace_back(package.name(), &package); });
+    std::sort(members.begin(), members.end());
+    GroupGraph graph;
+    NodeIndex index;
+    for (const auto& [name, package] : members) {
+        if (graph.nodes.empty() || graph.nodes.back().name != name) graph.nodes.push_back({std::string(name), {}});
+        index.add(*package, graph.nodes.size() - 1);
+    }
+    view.for_each_dependency([&](const Package& package, const Package& dependency) {
+        const std::optional<std::size_t> from = index.find(package);
+        const std::optional<std::size_t> to = index.find(dependency);
+        if (from && to && *from != *to) graph.nodes[*from].requires_.push_back(*to);
+    });
+    for (GroupGraph::Node& node : graph.nodes) sort_unique(node.requires_);
+    for (const Package& root : view.roots()) {
+        if (const std::optional<std::size_t> node = index.find(root.name())) graph.group_requires.push_back(*node);
+    }
     for (const Package& root : roots) {
-        std::string name = canonical_name(root.name());
-        if (index.count(name)) graph.group_requires.push_back(std::move(name));
+        if (const std::optional<std::size_t> node = index.find(canonical_name(root.name()))) {
+            graph.group_requires.push_back(*node);
+        }
     }
     sort_unique(graph.group_requires);
     return graph;
@@ -379,17 +407,18 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const
 // What a document says besides its moment, in far fewer bytes than its
 // text: the group's entry, then each component's digest followed by the
 // digests' first bytes of what it requires, in the document's order.
-std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph) {
+std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph,
+                                                const std::vector<const Component*>& members) {
     constexpr std::size_t EDGE_BYTES = 8;
     const auto append = [&group_json](const Sha1Digest& digest, std::size_t bytes) {
         group_json.append(reinterpret_cast<const char*>(digest.data()), bytes);
     };
     group_json += '\n';
-    for (const std::string& name : graph.group_requires) append(components_.at(name).digest, EDGE_BYTES);
-    for (const GroupGraph::Node& node : graph.nodes) {
+    for (const std::size_t required : graph.group_requires) append(members[required]->digest, EDGE_BYTES);
+    for (std::size_t i = 0; i < graph.nodes.size(); ++i) {
         group_json += '\n';
-        append(components_.at(node.name).digest, std::tuple_size_v<Sha1Digest>);
-        for (const std::string& required : node.requires_) append(components_.at(required).digest, EDGE_BYTES);
+        append(members[i]->digest, std::tuple_size_v<Sha1Digest>);
+        for (const std::size_t required : graph.nodes[i].requires_) append(members[required]->digest, EDGE_BYTES);
     }
     return group_json;
 }
@@ -411,7 +440,7 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     const Json group = group_component(group_name, roots);
     // Named after everything but the moment, so that the same release gives
     // the same number whenever it is made.
-    const std::string serial = content_uuid(fingerprint(dumped(group), graph));
+    const std::string serial = content_uuid(fingerprint(dumped(group), graph, members));
     std::string text;
     text.reserve(size);
     text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"";
@@ -419,15 +448,15 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     text += ",\n  \"components\": ";
     append_array(text, members, 1, [&](const Component* member) { text += member->text; });
     text += ",\n  \"dependencies\": ";
-    const auto write_dependency = [&](const std::string& quoted_ref, const std::vector<std::string>& depends_on) {
+    const auto write_dependency = [&](const std::string& quoted_ref, const std::vector<std::size_t>& depends_on) {
         text += "{\n      \"ref\": ";
         text += quoted_ref;
         text += ",\n      \"dependsOn\": ";
-        append_array(text, depends_on, 3, [&](const std::string& name) { text += components_.at(name).quoted_ref; });
+        append_array(text, depends_on, 3, [&](std::size_t required) { text += members[required]->quoted_ref; });
         text += "\n    }";
     };
     const std::string quoted_group_ref = json_string(group_ref(group_name));
-    std::vector<std::pair<const std::string*, const std::vector<std::string>*>> entries{
+    std::vector<std::pair<const std::string*, const std::vector<std::size_t>*>> entries{
         {&quoted_group_ref, &graph.group_requires}};
     std::size_t i = 0;
     for (const GroupGraph::Node& node : graph.nodes) entries.emplace_back(&members[i++]->quoted_ref, &node.requires_);
