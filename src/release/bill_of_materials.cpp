@@ -405,20 +405,23 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const
 }
 
 // What a document says besides its moment, in far fewer bytes than its
-// text: the group's entry, then each component's digest followed by the
-// digests' first bytes of what it requires, in the document's order.
+// text: the group's entry, then each component's digest; every list of
+// requirements as its length and the positions it names, four bytes each
+// (the components' order and references follow from their digests).
 std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph,
                                                 const std::vector<const Component*>& members) {
-    constexpr std::size_t EDGE_BYTES = 8;
-    const auto append = [&group_json](const Sha1Digest& digest, std::size_t bytes) {
-        group_json.append(reinterpret_cast<const char*>(digest.data()), bytes);
+    const auto append_number = [&group_json](std::size_t number) {
+        for (int shift = 0; shift < 32; shift += 8) group_json += static_cast<char>((number >> shift) & 0xFF);
     };
-    group_json += '\n';
-    for (const std::size_t required : graph.group_requires) append(members[required]->digest, EDGE_BYTES);
+    const auto append_list = [&](const std::vector<std::size_t>& positions) {
+        append_number(positions.size());
+        for (const std::size_t position : positions) append_number(position);
+    };
+    group_json.reserve(group_json.size() + 32 * graph.nodes.size());
+    append_list(graph.group_requires);
     for (std::size_t i = 0; i < graph.nodes.size(); ++i) {
-        group_json += '\n';
-        append(members[i]->digest, std::tuple_size_v<Sha1Digest>);
-        for (const std::size_t required : graph.nodes[i].requires_) append(members[required]->digest, EDGE_BYTES);
+        group_json.append(reinterpret_cast<const char*>(members[i]->digest.data()), members[i]->digest.size());
+        append_list(graph.nodes[i].requires_);
     }
     return group_json;
 }
