@@ -43,6 +43,16 @@ public:
     // so that it cannot differ from the tree.
     void for_each_dependency(const std::function<void(const Package&, const Package&)>& visit);
 
+    // The edges of for_each_dependency as positions: `packages` as
+    // for_each_package visits them, and for each the positions of those
+    // under it. A bill of materials folds them into distributions; finding
+    // each package of each edge again cost more than walking the edges.
+    struct PackageGraph {
+        std::vector<const Package*> packages;
+        std::vector<std::vector<std::size_t>> dependencies;
+    };
+    PackageGraph package_graph();
+
     // The packages the tree starts from, in text order (none for a sub-map
     // of only cycles).
     std::vector<Package> roots();

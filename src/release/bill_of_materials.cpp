@@ -211,55 +211,46 @@ void sort_unique(std::vector<T>& items) {
 
 namespace {
 
-// Each package's position in the graph's nodes: a package stands for its
-// distribution, whatever extras it carries.
-class NodeIndex {
-public:
-    void add(const Package& package, std::size_t node) {
-        by_package_.emplace(&package, node);
-        by_name_.emplace(package.name(), node);
-    }
-    // The view hands out the map's own packages, so the address finds
-    // nearly all; a name outside the group finds nothing.
-    std::optional<std::size_t> find(const Package& package) const {
-        if (const auto found = by_package_.find(&package); found != by_package_.end()) return found->second;
-        return find(package.name());
-    }
-    std::optional<std::size_t> find(std::string_view name) const {
-        if (const auto found = by_name_.find(name); found != by_name_.end()) return found->second;
-        return std::nullopt;
-    }
-
-private:
-    std::unordered_map<const Package*, std::size_t> by_package_;
-    std::unordered_map<std::string_view, std::size_t> by_name_;
-};
+std::optional<std::size_t> node_named(const GroupGraph& graph, std::string_view name) {
+    const auto found =
+        std::lower_bound(graph.nodes.begin(), graph.nodes.end(), name,
+                         [](const GroupGraph::Node& node, std::string_view key) { return node.name < key; });
+    if (found == graph.nodes.end() || found->name != name) return std::nullopt;
+    return static_cast<std::size_t>(found - graph.nodes.begin());
+}
 
 }  // namespace
 
 // Gathered by position rather than by name: hashing and sorting names per
 // edge, and a string made per edge, took most of the bills' time.
 GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
-    std::vector<std::pair<std::string_view, const Package*>> members;
-    view.for_each_package([&members](const Package& package) { members.emplace_back(package.name(), &package); });
-    std::sort(members.begin(), members.end());
-    GroupGraph graph;
-    NodeIndex index;
-    for (const auto& [name, package] : members) {
-        if (graph.nodes.empty() || graph.nodes.back().name != name) graph.nodes.push_back({std::string(name), {}});
-        index.add(*package, graph.nodes.size() - 1);
-    }
-    view.for_each_dependency([&](const Package& package, const Package& dependency) {
-        const std::optional<std::size_t> from = index.find(package);
-        const std::optional<std::size_t> to = index.find(dependency);
-        if (from && to && *from != *to) graph.nodes[*from].requires_.push_back(*to);
+    const DependencyMap::SubMapView::PackageGraph packages = view.package_graph();
+    std::vector<std::size_t> by_name(packages.packages.size());
+    for (std::size_t i = 0; i < by_name.size(); ++i) by_name[i] = i;
+    std::sort(by_name.begin(), by_name.end(), [&](std::size_t left, std::size_t right) {
+        return packages.packages[left]->name() < packages.packages[right]->name();
     });
+    // A package stands for its distribution, whatever extras it carries.
+    GroupGraph graph;
+    std::vector<std::size_t> node_of(by_name.size());
+    for (const std::size_t package : by_name) {
+        const std::string& name = packages.packages[package]->name();
+        if (graph.nodes.empty() || graph.nodes.back().name != name) graph.nodes.push_back({name, {}});
+        node_of[package] = graph.nodes.size() - 1;
+    }
+    for (std::size_t package = 0; package < node_of.size(); ++package) {
+        std::vector<std::size_t>& requires_ = graph.nodes[node_of[package]].requires_;
+        for (const std::size_t dependency : packages.dependencies[package]) {
+            if (node_of[dependency] != node_of[package]) requires_.push_back(node_of[dependency]);
+        }
+    }
     for (GroupGraph::Node& node : graph.nodes) sort_unique(node.requires_);
     for (const Package& root : view.roots()) {
-        if (const std::optional<std::size_t> node = index.find(root.name())) graph.group_requires.push_back(*node);
+        if (const std::optional<std::size_t> node = node_named(graph, root.name()))
+            graph.group_requires.push_back(*node);
     }
     for (const Package& root : roots) {
-        if (const std::optional<std::size_t> node = index.find(canonical_name(root.name()))) {
+        if (const std::optional<std::size_t> node = node_named(graph, canonical_name(root.name()))) {
             graph.group_requires.push_back(*node);
         }
     }
