@@ -17,14 +17,6 @@ void DependencyMap::SubMapView::for_each_package(const std::function<void(const 
     view_.for_each_member(visit);
 }
 
-void DependencyMap::SubMapView::for_each_dependency(const std::function<void(const Package&, const Package&)>& visit) {
-    view_.for_each_member_id([&](Id id) {
-        for (const Id dependency : view_.dependencies_of(id)) {
-            visit(map_.nodes_[id].package, map_.nodes_[dependency].package);
-        }
-    });
-}
-
 DependencyMap::SubMapView::PackageGraph DependencyMap::SubMapView::package_graph() {
     constexpr std::size_t OUTSIDE = static_cast<std::size_t>(-1);
     PackageGraph graph;
