@@ -17,12 +17,22 @@ void DependencyMap::SubMapView::for_each_package(const std::function<void(const 
     view_.for_each_member(visit);
 }
 
-void DependencyMap::SubMapView::for_each_dependency(const std::function<void(const Package&, const Package&)>& visit) {
+DependencyMap::SubMapView::PackageGraph DependencyMap::SubMapView::package_graph() {
+    constexpr std::size_t OUTSIDE = static_cast<std::size_t>(-1);
+    PackageGraph graph;
+    std::vector<std::size_t> position(map_.nodes_.size(), OUTSIDE);
     view_.for_each_member_id([&](Id id) {
+        position[id] = graph.packages.size();
+        graph.packages.push_back(&map_.nodes_[id].package);
+    });
+    graph.dependencies.resize(graph.packages.size());
+    view_.for_each_member_id([&](Id id) {
+        std::vector<std::size_t>& dependencies = graph.dependencies[position[id]];
         for (const Id dependency : view_.dependencies_of(id)) {
-            visit(map_.nodes_[id].package, map_.nodes_[dependency].package);
+            if (position[dependency] != OUTSIDE) dependencies.push_back(position[dependency]);
         }
     });
+    return graph;
 }
 
 std::vector<Package> DependencyMap::SubMapView::roots() { return map_.to_packages(view_.roots()); }

@@ -37,11 +37,17 @@ public:
     void for_each_by_depth(std::optional<int> max_depth,
                            const std::function<void(std::size_t depth, const Package&)>& visit);
 
-    // Every edge the tree draws, each once: `visit(package, dependency)` for
-    // every package of the sub-map and every package under it (its `get`),
-    // in the map's id order. A bill of materials takes its graph from here,
-    // so that it cannot differ from the tree.
-    void for_each_dependency(const std::function<void(const Package&, const Package&)>& visit);
+    // Every edge the tree draws, each once, as positions: `packages` as
+    // for_each_package visits them, and for each the positions of the
+    // packages under it (its `get`) that are in the sub-map. A bill of materials takes its graph
+    // from here, so that it cannot differ from the tree, and folds it into
+    // distributions; finding each package of each edge by name cost more
+    // than walking the edges.
+    struct PackageGraph {
+        std::vector<const Package*> packages;
+        std::vector<std::vector<std::size_t>> dependencies;
+    };
+    PackageGraph package_graph();
 
     // The packages the tree starts from, in text order (none for a sub-map
     // of only cycles).

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "pep/canonical_name.h"
+#include "release/indented_json_writer.h"
 #include "release/spdx_license_ids.h"
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
@@ -53,33 +54,54 @@ std::string cut_to_code_points(std::string_view value, std::size_t count) {
     return std::string(value);
 }
 
-Json license_named(std::string_view name) { return Json{{"license", Json{{"name", std::string(name)}}}}; }
+// One entry of "licenses": an SPDX expression, or a licence by id or by name.
+struct License {
+    const char* kind;  // "expression", "id" or "name"
+    std::string value;
+};
 
 // PEP 639's expression first; else the classifiers' SPDX identifiers; else
 // the License header as a name; else the classifiers' own words.
-Json licenses_of(const DistributionDetails& details) {
-    if (details.license_expression) return Json::array({Json{{"expression", *details.license_expression}}});
-    Json licenses = Json::array();
+std::vector<License> licenses_of(const DistributionDetails& details) {
+    if (details.license_expression) return {License{"expression", *details.license_expression}};
+    std::vector<License> licenses;
     std::set<std::string_view> ids;
     for (const std::string& classifier : details.license_classifiers) {
         const std::optional<std::string_view> id = spdx_id_of_classifier(classifier);
-        if (id && ids.insert(*id).second) licenses.push_back(Json{{"license", Json{{"id", std::string(*id)}}}});
+        if (id && ids.insert(*id).second) licenses.push_back(License{"id", std::string(*id)});
     }
     if (!licenses.empty()) return licenses;
     // Old setuptools wrote "UNKNOWN" for a missing licence.
     if (details.license && *details.license != "UNKNOWN") {
         const std::vector<std::string> lines = text::split_lines(*details.license);
-        return Json::array({license_named(cut_to_code_points(text::strip(lines.front()), LICENSE_NAME_CODE_POINTS))});
+        return {License{"name", cut_to_code_points(text::strip(lines.front()), LICENSE_NAME_CODE_POINTS)}};
     }
     for (const std::string& classifier : details.license_classifiers) {
         const std::size_t last = classifier.rfind(" :: ");
-        licenses.push_back(license_named(std::string_view(classifier).substr(last + 4)));
+        licenses.push_back(License{"name", classifier.substr(last + 4)});
     }
     return licenses;
 }
 
+void write_licenses(IndentedJsonWriter& json, const std::vector<License>& licenses) {
+    json.begin_array();
+    for (const License& license : licenses) {
+        json.begin_object();
+        if (std::string_view(license.kind) == "expression") {
+            json.string_member("expression", license.value);
+        } else {
+            json.key("license");
+            json.begin_object();
+            json.string_member(license.kind, license.value);
+            json.end_object();
+        }
+        json.end_object();
+    }
+    json.end_array();
+}
+
 // The external-reference type a Project-URL label stands for.
-std::string reference_type(std::string_view label) {
+const char* reference_type(std::string_view label) {
     std::string key;
     for (const char c : label) {
         if (text::is_ascii_alnum(c)) key += text::to_lower_ascii(c);
@@ -100,24 +122,30 @@ std::string reference_type(std::string_view label) {
     return "other";
 }
 
+struct Reference {
+    std::string_view url;
+    std::string_view type;
+    std::string_view label;  // empty: none
+};
+
 // A reference only for text that can be a URL: no white space or control
 // characters inside.
-void add_reference(Json& references, std::string_view url, std::string type, std::string_view label) {
+void add_reference(std::vector<Reference>& references, std::string_view url, std::string_view type,
+                   std::string_view label) {
     url = text::strip(url);
     if (url.empty()) return;
     for (const char c : url) {
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return;
     }
-    for (const Json& existing : references) {
-        if (existing["url"] == url && existing["type"] == type) return;
+    for (const Reference& existing : references) {
+        if (existing.url == url && existing.type == type) return;
     }
-    Json reference{{"url", std::string(url)}, {"type", std::move(type)}};
-    if (!label.empty()) reference["comment"] = std::string(label);
-    references.push_back(std::move(reference));
+    references.push_back(Reference{url, type, label});
 }
 
-Json references_of(const DistributionDetails& details) {
-    Json references = Json::array();
+// Views of `details`, which must outlive them.
+std::vector<Reference> references_of(const DistributionDetails& details) {
+    std::vector<Reference> references;
     if (details.home_page) add_reference(references, *details.home_page, "website", "Home-page");
     for (const std::string& project_url : details.project_urls) {
         // "Label, URL"; a value without the label is the URL alone.
@@ -131,6 +159,18 @@ Json references_of(const DistributionDetails& details) {
         add_reference(references, value.substr(comma + 1), reference_type(label), label);
     }
     return references;
+}
+
+void write_references(IndentedJsonWriter& json, const std::vector<Reference>& references) {
+    json.begin_array();
+    for (const Reference& reference : references) {
+        json.begin_object();
+        json.string_member("url", reference.url);
+        json.string_member("type", reference.type);
+        if (!reference.label.empty()) json.string_member("comment", reference.label);
+        json.end_object();
+    }
+    json.end_array();
 }
 
 std::string iso_8601(std::time_t time) {
@@ -169,31 +209,50 @@ void sort_unique(std::vector<T>& items) {
     items.erase(std::unique(items.begin(), items.end()), items.end());
 }
 
-// The names are the map's own, which outlive the view, so the graph is
-// gathered as views of them, each node's few dependencies sorted on their
-// own: strings made per edge, or one sort of every edge, took most of the
-// bills' time.
+namespace {
+
+std::optional<std::size_t> node_named(const GroupGraph& graph, std::string_view name) {
+    const auto found =
+        std::lower_bound(graph.nodes.begin(), graph.nodes.end(), name,
+                         [](const GroupGraph::Node& node, std::string_view key) { return node.name < key; });
+    if (found == graph.nodes.end() || found->name != name) return std::nullopt;
+    return static_cast<std::size_t>(found - graph.nodes.begin());
+}
+
+}  // namespace
+
+// Gathered by position rather than by name: hashing and sorting names per
+// edge, and a string made per edge, took most of the bills' time.
 GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
-    std::vector<std::string_view> names;
-    view.for_each_package([&names](const Package& package) { names.push_back(package.name()); });
-    sort_unique(names);
-    std::unordered_map<std::string_view, std::size_t> index;
-    index.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) index.emplace(names[i], i);
-    std::vector<std::vector<std::string_view>> requires_(names.size());
-    view.for_each_dependency([&](const Package& package, const Package& dependency) {
-        if (package.name() != dependency.name()) requires_[index.at(package.name())].push_back(dependency.name());
+    const DependencyMap::SubMapView::PackageGraph packages = view.package_graph();
+    std::vector<std::size_t> by_name(packages.packages.size());
+    for (std::size_t i = 0; i < by_name.size(); ++i) by_name[i] = i;
+    std::sort(by_name.begin(), by_name.end(), [&](std::size_t left, std::size_t right) {
+        return packages.packages[left]->name() < packages.packages[right]->name();
     });
+    // A package stands for its distribution, whatever extras it carries.
     GroupGraph graph;
-    graph.nodes.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        sort_unique(requires_[i]);
-        graph.nodes.push_back(GroupGraph::Node{std::string(names[i]), {requires_[i].begin(), requires_[i].end()}});
+    std::vector<std::size_t> node_of(by_name.size());
+    for (const std::size_t package : by_name) {
+        const std::string& name = packages.packages[package]->name();
+        if (graph.nodes.empty() || graph.nodes.back().name != name) graph.nodes.push_back({name, {}});
+        node_of[package] = graph.nodes.size() - 1;
     }
-    for (const Package& root : view.roots()) graph.group_requires.push_back(root.name());
+    for (std::size_t package = 0; package < node_of.size(); ++package) {
+        std::vector<std::size_t>& requires_ = graph.nodes[node_of[package]].requires_;
+        for (const std::size_t dependency : packages.dependencies[package]) {
+            if (node_of[dependency] != node_of[package]) requires_.push_back(node_of[dependency]);
+        }
+    }
+    for (GroupGraph::Node& node : graph.nodes) sort_unique(node.requires_);
+    for (const Package& root : view.roots()) {
+        if (const std::optional<std::size_t> node = node_named(graph, root.name()))
+            graph.group_requires.push_back(*node);
+    }
     for (const Package& root : roots) {
-        std::string name = canonical_name(root.name());
-        if (index.count(name)) graph.group_requires.push_back(std::move(name));
+        if (const std::optional<std::size_t> node = node_named(graph, canonical_name(root.name()))) {
+            graph.group_requires.push_back(*node);
+        }
     }
     sort_unique(graph.group_requires);
     return graph;
@@ -231,21 +290,40 @@ std::time_t bill_of_materials_time() {
 
 namespace {
 
-Json component_json(const std::string& ref, const std::string& name, const std::optional<std::string>& version,
-                    const std::optional<DistributionDetails>& details) {
-    Json json{{"type", "library"}, {"bom-ref", ref}, {"name", name}};
-    if (version) json["version"] = *version;
-    if (details && details->summary) json["description"] = *details->summary;
+// A component's entry of "components", as written there (two levels deep).
+std::string component_text(const std::string& ref, const std::string& name, const std::optional<std::string>& version,
+                           const std::optional<DistributionDetails>& details) {
+    std::string text;
+    IndentedJsonWriter json(text, 2);
+    json.begin_object();
+    json.string_member("type", "library");
+    json.string_member("bom-ref", ref);
+    json.string_member("name", name);
+    if (version) json.string_member("version", *version);
+    if (details && details->summary) json.string_member("description", *details->summary);
     if (details) {
-        Json licenses = licenses_of(*details);
-        if (!licenses.empty()) json["licenses"] = std::move(licenses);
+        const std::vector<License> licenses = licenses_of(*details);
+        if (!licenses.empty()) {
+            json.key("licenses");
+            write_licenses(json, licenses);
+        }
     }
-    json["purl"] = ref;
+    json.string_member("purl", ref);
     if (details) {
-        Json references = references_of(*details);
-        if (!references.empty()) json["externalReferences"] = std::move(references);
+        const std::vector<Reference> references = references_of(*details);
+        if (!references.empty()) {
+            json.key("externalReferences");
+            write_references(json, references);
+        }
     }
-    return json;
+    json.end_object();
+    return text;
+}
+
+std::string json_string(std::string_view value) {
+    std::string text;
+    append_json_string(text, value);
+    return text;
 }
 
 Json group_component(const std::string& group_name, const std::vector<std::string>& roots) {
@@ -312,26 +390,29 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const
     }
     const std::string ref = purl_of(details ? details->name : name, version);
     // Written once: the groups of a release share most of their components.
-    Component component{
-        dumped(Json(ref)), nested(component_json(ref, details ? details->name : name, version, details), 2), {}};
+    Component component{json_string(ref), component_text(ref, details ? details->name : name, version, details), {}};
     component.digest = sha1(component.text);
     return components_.emplace(name, std::move(component)).first->second;
 }
 
 // What a document says besides its moment, in far fewer bytes than its
-// text: the group's entry, then each component's digest followed by the
-// digests' first bytes of what it requires, in the document's order.
-std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph) {
-    constexpr std::size_t EDGE_BYTES = 8;
-    const auto append = [&group_json](const Sha1Digest& digest, std::size_t bytes) {
-        group_json.append(reinterpret_cast<const char*>(digest.data()), bytes);
+// text: the group's entry, then each component's digest; every list of
+// requirements as its length and the positions it names, four bytes each
+// (the components' order and references follow from their digests).
+std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph,
+                                                const std::vector<const Component*>& members) {
+    const auto append_number = [&group_json](std::size_t number) {
+        for (int shift = 0; shift < 32; shift += 8) group_json += static_cast<char>((number >> shift) & 0xFF);
     };
-    group_json += '\n';
-    for (const std::string& name : graph.group_requires) append(components_.at(name).digest, EDGE_BYTES);
-    for (const GroupGraph::Node& node : graph.nodes) {
-        group_json += '\n';
-        append(components_.at(node.name).digest, std::tuple_size_v<Sha1Digest>);
-        for (const std::string& required : node.requires_) append(components_.at(required).digest, EDGE_BYTES);
+    const auto append_list = [&](const std::vector<std::size_t>& positions) {
+        append_number(positions.size());
+        for (const std::size_t position : positions) append_number(position);
+    };
+    group_json.reserve(group_json.size() + 32 * graph.nodes.size());
+    append_list(graph.group_requires);
+    for (std::size_t i = 0; i < graph.nodes.size(); ++i) {
+        group_json.append(reinterpret_cast<const char*>(members[i]->digest.data()), members[i]->digest.size());
+        append_list(graph.nodes[i].requires_);
     }
     return group_json;
 }
@@ -353,7 +434,7 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     const Json group = group_component(group_name, roots);
     // Named after everything but the moment, so that the same release gives
     // the same number whenever it is made.
-    const std::string serial = content_uuid(fingerprint(dumped(group), graph));
+    const std::string serial = content_uuid(fingerprint(dumped(group), graph, members));
     std::string text;
     text.reserve(size);
     text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"";
@@ -361,15 +442,15 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     text += ",\n  \"components\": ";
     append_array(text, members, 1, [&](const Component* member) { text += member->text; });
     text += ",\n  \"dependencies\": ";
-    const auto write_dependency = [&](const std::string& quoted_ref, const std::vector<std::string>& depends_on) {
+    const auto write_dependency = [&](const std::string& quoted_ref, const std::vector<std::size_t>& depends_on) {
         text += "{\n      \"ref\": ";
         text += quoted_ref;
         text += ",\n      \"dependsOn\": ";
-        append_array(text, depends_on, 3, [&](const std::string& name) { text += components_.at(name).quoted_ref; });
+        append_array(text, depends_on, 3, [&](std::size_t required) { text += members[required]->quoted_ref; });
         text += "\n    }";
     };
-    const std::string quoted_group_ref = dumped(Json(group_ref(group_name)));
-    std::vector<std::pair<const std::string*, const std::vector<std::string>*>> entries{
+    const std::string quoted_group_ref = json_string(group_ref(group_name));
+    std::vector<std::pair<const std::string*, const std::vector<std::size_t>*>> entries{
         {&quoted_group_ref, &graph.group_requires}};
     std::size_t i = 0;
     for (const GroupGraph::Node& node : graph.nodes) entries.emplace_back(&members[i++]->quoted_ref, &node.requires_);

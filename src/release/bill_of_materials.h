@@ -20,16 +20,17 @@
 namespace quorl {
 
 // A group's distributions, by the names the dependency map gives them
-// (canonical), each with the distributions of the group it requires (itself
-// never), and those the group itself depends on: where its tree starts, and
-// its given roots. Every list is sorted and holds each name once.
+// (canonical) and in their order, each with the distributions of the group
+// it requires (itself never), and those the group itself depends on: where
+// its tree starts, and its given roots. Requirements are positions in
+// `nodes`, ascending (so in name order), each once.
 struct GroupGraph {
     struct Node {
         std::string name;
-        std::vector<std::string> requires_;
+        std::vector<std::size_t> requires_;
     };
     std::vector<Node> nodes;
-    std::vector<std::string> group_requires;
+    std::vector<std::size_t> group_requires;
 };
 
 // Folds the view's packages and edges into distributions. `roots` are the
@@ -81,7 +82,8 @@ private:
         Sha1Digest digest;       // of `text`: what the document's serial number takes from it
     };
     const Component& component(const std::string& name, const std::string& group_name);
-    std::string fingerprint(std::string group_json, const GroupGraph& graph);
+    static std::string fingerprint(std::string group_json, const GroupGraph& graph,
+                                   const std::vector<const Component*>& members);
 
     PinnedVersionLookup versions_;
     std::filesystem::path pinned_file_;
