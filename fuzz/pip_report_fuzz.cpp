@@ -1,6 +1,7 @@
 // pip's installation report (JSON), from which the pip fallback resolver
 // writes the pinned file: any report is turned into pins or rejected cleanly.
 #include "fuzz_support.h"
+#include "resolution/pip_report.h"
 #include "resolution/requirement_line.h"
 #include "resolution/resolver_run.h"
 #include "support/errors.h"
