@@ -7,7 +7,6 @@
 #include "cli/group_selection.h"
 #include "cli/groups_document.h"
 #include "environment/distribution_reader.h"
-#include "environment/interpreter_facts.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
@@ -114,9 +113,9 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
 
 // Made once the listing is out and the checks have passed: a package the
 // resolved file does not pin fails them without a file written.
-void write_bills(const GroupsArguments& args, const VersionsMap& versions, const std::vector<GroupBill>& printed) {
-    const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
-    BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, finder);
+void write_bills(const GroupsArguments& args, const VersionsMap& versions, const InstalledRequirements& installed,
+                 const std::vector<GroupBill>& printed) {
+    BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, installed);
     write_bills_of_materials(*args.sbom_dir, builder, printed);
 }
 
@@ -173,6 +172,7 @@ void generate_groups(const GroupsArguments& args) {
     // Freed by the exit rather than piece by piece (support/kept_until_exit.h).
     InstalledRequirements& installed = keep_until_exit(std::make_unique<InstalledRequirements>());
     const std::vector<Package> roots = GroupGenerator::roots_of(selection.groups);
+    if (args.sbom_dir) InstalledDistributionReader::current().keep_details();
     DependencyMap& installed_map = keep_until_exit(std::make_unique<DependencyMap>(
         DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed, &roots)));
     const std::unordered_set<std::string> excluded = apply_exclude_file(selection, installed_map);
@@ -202,7 +202,7 @@ void generate_groups(const GroupsArguments& args) {
         throw;
     }
     if (!args.strict) check_and_warn(false);
-    if (args.sbom_dir) write_bills(args, *pins, printed);
+    if (args.sbom_dir) write_bills(args, *pins, installed, printed);
 }
 
 }  // namespace quorl::cli

@@ -30,6 +30,12 @@ std::string name_from_file_name(std::string_view file_name) {
     return canonical_name(stem.substr(0, stem.find('-')));
 }
 
+// "Foo_Bar-1.0.dist-info" -> "Foo_Bar", "foo.egg-info" -> "foo".
+std::string entry_name_as_written(const Entry& entry) {
+    const std::string_view stem = std::string_view(entry.file_name).substr(0, entry.file_name.rfind('.'));
+    return std::string(stem.substr(0, stem.find('-')));
+}
+
 // Every canonical name the file name may announce: its stem cut at each "-"
 // and whole. Installers write "name-version" with the name's "-" as "_", but
 // not every tool does ("foo-bar-1.0.egg-info" is foo-bar); the metadata tells.
@@ -88,14 +94,17 @@ std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, std::
     return text ? egg_info_requirement_lines(*text) : std::vector<std::string>{};
 }
 
-// The distribution of a metadata entry.
-std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry) {
+// The distribution of a metadata entry, with its details when `keep_details`.
+std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry,
+                                       bool keep_details) {
     Distribution distribution;
     distribution.location = entry_location(directory, entry.file_name);
     const std::optional<std::string> headers = entry.kind == MetadataKind::DistInfo
                                                    ? headers_inside(dir_fd, entry, distribution.location, "METADATA")
                                                    : egg_info_headers(dir_fd, entry, distribution.location);
     if (!headers) return std::nullopt;
+    // Without a Name header, the entry's name as its file name spells it.
+    if (keep_details) distribution.details = parse_distribution_details(*headers, entry_name_as_written(entry));
     MetadataHeaders parsed = parse_metadata_headers(*headers);
     distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
     distribution.key = canonical_name(distribution.name);
@@ -162,9 +171,9 @@ struct InstalledDistributionReader::Listing {
     std::optional<std::size_t> first_of(std::string_view key) const {
         return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return announces(i, key); });
     }
-    std::optional<Distribution> read(const ListedEntry& listed) const {
+    std::optional<Distribution> read(const ListedEntry& listed, bool keep_details) const {
         const Directory& directory = directories[listed.directory];
-        return read_entry(directory.open->fd(), directory.path, listed.entry);
+        return read_entry(directory.open->fd(), directory.path, listed.entry, keep_details);
     }
     // Files `entry` under each name it announces; false when it announces none.
     bool add(std::size_t directory, Entry entry) {
@@ -260,7 +269,7 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
         const Listing& all = listing();
         found.reserve(all.entries.size());
         for (const Listing::ListedEntry& entry : all.entries) {
-            std::optional<Distribution> distribution = all.read(entry);
+            std::optional<Distribution> distribution = all.read(entry, keep_details_);
             if (!distribution) continue;
             const std::size_t hash = std::hash<std::string>{}(distribution->key);
             const std::optional<std::size_t> first =
@@ -285,7 +294,7 @@ std::optional<Distribution> InstalledDistributionReader::find_distribution(std::
     std::optional<Distribution> winner;
     for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.candidates[at].next_same) {
         const Listing::ListedEntry& listed = all.entries[all.candidates[at].entry];
-        std::optional<Distribution> distribution = all.read(listed);
+        std::optional<Distribution> distribution = all.read(listed, keep_details_);
         if (!distribution) continue;
         if (distribution->key != key) {
             // Found under its own name too, unless its file name does not announce it.

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "environment/distribution_details.h"
 #include "pep/marker.h"
 
 namespace quorl {
@@ -23,6 +24,9 @@ struct Distribution {
     // requires.txt when the metadata holds none).
     std::vector<std::string> requirement_lines;
     std::string version;  // the Version of its metadata, as written; empty when absent
+    // What a bill of materials lists, from the same header block: only from
+    // a reader told to keep it.
+    std::optional<DistributionDetails> details{};
 };
 
 class DistributionReader {
@@ -84,6 +88,11 @@ public:
 
     bool names_disagree() const override { return names_disagree_; }
 
+    // From now on, every distribution read carries its details: bills of
+    // materials need them, and parsing them from the header block in hand
+    // spares opening every metadata file a second time.
+    void keep_details() const { keep_details_ = true; }
+
     const MarkerValues& marker_values() const override { return markers_; }
 
 private:
@@ -95,6 +104,7 @@ private:
     MarkerValues markers_;
     mutable std::unique_ptr<Listing> listing_;
     mutable bool names_disagree_ = false;
+    mutable bool keep_details_ = false;
     mutable std::unordered_set<std::string> warned_shadowed_;  // locations: a look-up may be repeated
 };
 

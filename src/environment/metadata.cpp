@@ -354,6 +354,11 @@ void for_each_metadata_header(std::string_view text,
         const std::size_t colon = line.find(':');
         if (line.front() == ' ' || line.front() == '\t' || colon == std::string_view::npos) continue;
         const std::string_view name = line.substr(0, colon);
+        // Most values fit on their line: only folded ones are copied.
+        if (!lines.continues()) {
+            visit(name, text::strip(line.substr(colon + 1)));
+            continue;
+        }
         std::string folded(line.substr(colon + 1));
         while (lines.continues() && lines.next(line)) folded += line;
         visit(name, text::strip(folded));

@@ -292,7 +292,7 @@ namespace {
 
 // A component's entry of "components", as written there (two levels deep).
 std::string component_text(const std::string& ref, const std::string& name, const std::optional<std::string>& version,
-                           const std::optional<DistributionDetails>& details) {
+                           const DistributionDetails* details) {
     std::string text;
     IndentedJsonWriter json(text, 2);
     json.begin_object();
@@ -368,16 +368,19 @@ void append_array(std::string& out, const Range& values, std::size_t level, Writ
 }  // namespace
 
 BillOfMaterialsBuilder::BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
-                                               const DistributionDetailsFinder& finder)
+                                               const InstalledRequirements& installed)
     : versions_(versions),
       pinned_file_(std::move(pinned_file)),
-      finder_(finder),
+      installed_(installed),
+      installed_index_(installed),
       timestamp_(iso_8601(bill_of_materials_time())) {}
 
 const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const std::string& name,
                                                                            const std::string& group_name) {
     if (const auto found = components_.find(name); found != components_.end()) return found->second;
-    std::optional<DistributionDetails> details = finder_.find(name);
+    const std::optional<std::size_t> installed = installed_index_.find(name);
+    const DistributionDetails* details =
+        installed && installed_[*installed].details ? &*installed_[*installed].details : nullptr;
     std::optional<std::string> version;
     if (const std::string* pinned = versions_.find(name)) {
         version = *pinned;

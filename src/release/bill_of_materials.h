@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "environment/distribution_details.h"
+#include "environment/installed_requirements.h"
 #include "model/sub_map_view.h"
 #include "resolution/pinned_requirements.h"
 #include "support/sha1.h"
@@ -58,16 +59,16 @@ std::time_t bill_of_materials_time();
 class BillOfMaterialsBuilder {
 public:
     // `versions` (read from `pinned_file`) give each distribution's version;
-    // `finder` reads the installed distributions' details. Both must outlive
-    // the builder.
+    // `installed` the installed distributions with their details (read by a
+    // reader told to keep them; one without is listed by name and version
+    // alone). Both must outlive the builder.
     BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
-                           const DistributionDetailsFinder& finder);
+                           const InstalledRequirements& installed);
 
     // The document of the group `group_name` with the given roots (as
     // written) and graph. A distribution the pinned file does not pin is a
     // KeyError as when a release is pinned (setuptools, which releases never
-    // pin, goes without a version instead). Throws OsError for metadata
-    // that cannot be read.
+    // pin, goes with its installed version, or none).
     BillOfMaterials build(const std::string& group_name, const std::vector<std::string>& roots,
                           const GroupGraph& graph);
 
@@ -87,7 +88,8 @@ private:
 
     PinnedVersionLookup versions_;
     std::filesystem::path pinned_file_;
-    const DistributionDetailsFinder& finder_;
+    const InstalledRequirements& installed_;
+    InstalledIndex installed_index_;
     std::string timestamp_;
     // Groups share most of their distributions: each is looked up once.
     std::unordered_map<std::string, Component> components_;

@@ -8,7 +8,6 @@
 
 #include "checks/consistency_check.h"
 #include "environment/distribution_reader.h"
-#include "environment/interpreter_facts.h"
 #include "groups/group_generator.h"
 #include "model/dependency_map.h"
 #include "model/package.h"
@@ -66,7 +65,7 @@ std::filesystem::path own_executable() {
 // less the excluded packages afterwards, as the group was pinned.
 void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupInput>& groups,
                  const std::optional<std::vector<std::string>>& exclusions, const DependencyMap& environment,
-                 const VersionsMap& versions) {
+                 const InstalledRequirements& installed, const VersionsMap& versions) {
     std::vector<Package> excluded;
     for (const std::string& name : exclusions.value_or(std::vector<std::string>{})) {
         excluded.push_back(Package::from_string(name));
@@ -78,8 +77,7 @@ void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupI
         DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
         bills.push_back(GroupBill{group.name(), group.groups(), group_graph(view, roots)});
     }
-    const DistributionDetailsFinder finder(current_interpreter_facts().sys_path);
-    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(), finder);
+    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(), installed);
     write_bills_of_materials(sbom_dir, builder, bills);
 }
 
@@ -184,6 +182,7 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
     InstalledRequirements installed;
     const std::vector<Package> roots = GroupGenerator::roots_of(groups);
+    if (sbom_dir) InstalledDistributionReader::current().keep_details();
     const DependencyMap environment =
         DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed, &roots);
     const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(environment, groups, exclusions);
@@ -200,7 +199,7 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     check.enforce(strict, "nothing written");
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         pins.versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, resolved_file);
-    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, pins.in_environment());
+    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, installed, pins.in_environment());
     return pinned;
 }
 

@@ -113,6 +113,37 @@ TEST_F(DistributionReaderTest, FindsOneDistributionByAnySpellingOfItsName) {
     EXPECT_FALSE(r.find_distribution("absent").has_value());
 }
 
+// The details come from the block read for the graph, only when asked for,
+// by find and by list alike; the first of each header counts, empty values
+// do not, folded lines join.
+TEST_F(DistributionReaderTest, KeepsTheDetailsOfABillOfMaterialsOnlyWhenTold) {
+    const std::string site = dir("site");
+    write("site/Rich_Pkg-1.0.dist-info/METADATA",
+          "Name: Rich_Pkg\nVersion: 1.0\nSummary:\nSummary: Does things\nLicense: MIT\n  and more\n"
+          "Classifier: License :: OSI Approved :: MIT License\nClassifier: Programming Language :: Python\n"
+          "license-expression: MIT\nHome-page: https://example.org\nProject-URL: Source, https://example.org/src\n"
+          "Requires-Dist: a\n\nSummary: from the body\n");
+    write("site/Bare_Pkg-2.0.dist-info/METADATA", "Version: 2.0\n");
+    const InstalledDistributionReader r = reader({site});
+    EXPECT_FALSE(r.find_distribution("rich-pkg")->details.has_value());
+    r.keep_details();
+    const std::optional<DistributionDetails> details = r.find_distribution("rich-pkg")->details;
+    ASSERT_TRUE(details.has_value());
+    EXPECT_EQ(details->name, "Rich_Pkg");
+    EXPECT_EQ(details->version, "1.0");
+    EXPECT_EQ(details->summary, "Does things");
+    EXPECT_EQ(details->license, "MIT  and more");
+    EXPECT_EQ(details->license_expression, "MIT");
+    EXPECT_EQ(details->license_classifiers, std::vector<std::string>{"License :: OSI Approved :: MIT License"});
+    EXPECT_EQ(details->home_page, "https://example.org");
+    EXPECT_EQ(details->project_urls, std::vector<std::string>{"Source, https://example.org/src"});
+    const std::vector<Distribution> listed = r.list_distributions();
+    ASSERT_EQ(keys(listed), (std::vector<std::string>{"bare-pkg", "rich-pkg"}));
+    EXPECT_EQ(listed[0].details->name, "Bare_Pkg");  // no Name: the entry's, as spelt
+    EXPECT_FALSE(listed[0].details->summary.has_value());
+    EXPECT_EQ(listed[1].details->summary, "Does things");
+}
+
 TEST_F(DistributionReaderTest, UnreadableMetadataStopsTheListingNamingTheFile) {
     dir("site/loop-1.0.dist-info");
     fs::create_symlink("METADATA", root_ / "site/loop-1.0.dist-info/METADATA");
