@@ -25,13 +25,14 @@ DependencyMap::SubMapView::PackageGraph DependencyMap::SubMapView::package_graph
         position[id] = graph.packages.size();
         graph.packages.push_back(&map_.nodes_[id].package);
     });
-    graph.dependencies.resize(graph.packages.size());
+    graph.first.reserve(graph.packages.size() + 1);
     view_.for_each_member_id([&](Id id) {
-        std::vector<std::size_t>& dependencies = graph.dependencies[position[id]];
+        graph.first.push_back(graph.dependencies.size());
         for (const Id dependency : view_.dependencies_of(id)) {
-            if (position[dependency] != OUTSIDE) dependencies.push_back(position[dependency]);
+            if (position[dependency] != OUTSIDE) graph.dependencies.push_back(position[dependency]);
         }
     });
+    graph.first.push_back(graph.dependencies.size());
     return graph;
 }
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -42,10 +43,15 @@ public:
     // packages under it (its `get`) that are in the sub-map. A bill of materials takes its graph
     // from here, so that it cannot differ from the tree, and folds it into
     // distributions; finding each package of each edge by name cost more
-    // than walking the edges.
+    // than walking the edges. The lists lie end to end in one vector: a
+    // list of its own per package cost an allocation per package and group.
     struct PackageGraph {
         std::vector<const Package*> packages;
-        std::vector<std::vector<std::size_t>> dependencies;
+        std::vector<std::size_t> dependencies;  // every package's list, in the order of `packages`
+        std::vector<std::size_t> first;         // where each package's list starts, and the end
+        std::span<const std::size_t> dependencies_of(std::size_t package) const {
+            return std::span(dependencies).subspan(first[package], first[package + 1] - first[package]);
+        }
     };
     PackageGraph package_graph();
 

@@ -203,20 +203,52 @@ std::string dumped(const Json& json) { return json.dump(2, ' ', true, Json::erro
 
 }  // namespace
 
-template <typename T>
-void sort_unique(std::vector<T>& items) {
-    std::sort(items.begin(), items.end());
-    items.erase(std::unique(items.begin(), items.end()), items.end());
-}
-
 namespace {
 
+template <typename Iterator>
+Iterator sorted_unique(Iterator begin, Iterator end) {
+    std::sort(begin, end);
+    return std::unique(begin, end);
+}
+
 std::optional<std::size_t> node_named(const GroupGraph& graph, std::string_view name) {
-    const auto found =
-        std::lower_bound(graph.nodes.begin(), graph.nodes.end(), name,
-                         [](const GroupGraph::Node& node, std::string_view key) { return node.name < key; });
-    if (found == graph.nodes.end() || found->name != name) return std::nullopt;
-    return static_cast<std::size_t>(found - graph.nodes.begin());
+    const auto found = std::lower_bound(graph.names.begin(), graph.names.end(), name);
+    if (found == graph.names.end() || *found != name) return std::nullopt;
+    return static_cast<std::size_t>(found - graph.names.begin());
+}
+
+using PackageGraph = DependencyMap::SubMapView::PackageGraph;
+
+// The view's packages in name order, each as its name and position: the
+// names compared in place, not found through the package at each comparison.
+std::vector<std::pair<std::string_view, std::size_t>> in_name_order(const PackageGraph& packages) {
+    std::vector<std::pair<std::string_view, std::size_t>> sorted;
+    sorted.reserve(packages.packages.size());
+    for (std::size_t i = 0; i < packages.packages.size(); ++i) sorted.emplace_back(packages.packages[i]->name(), i);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+// Each node's requirements, end to end in node order: the edges of the
+// packages of its name (a run of `sorted`) but its own, each once, ascending.
+void fold_edges(const PackageGraph& packages, const std::vector<std::pair<std::string_view, std::size_t>>& sorted,
+                const std::vector<std::size_t>& node_of, GroupGraph& graph) {
+    graph.first.reserve(graph.size() + 1);
+    graph.requirements.reserve(packages.dependencies.size());
+    std::size_t run = 0;
+    for (std::size_t node = 0; node < graph.size(); ++node) {
+        const std::size_t start = graph.requirements.size();
+        graph.first.push_back(start);
+        for (; run < sorted.size() && node_of[sorted[run].second] == node; ++run) {
+            for (const std::size_t dependency : packages.dependencies_of(sorted[run].second)) {
+                if (node_of[dependency] != node) graph.requirements.push_back(node_of[dependency]);
+            }
+        }
+        graph.requirements.erase(
+            sorted_unique(graph.requirements.begin() + static_cast<std::ptrdiff_t>(start), graph.requirements.end()),
+            graph.requirements.end());
+    }
+    graph.first.push_back(graph.requirements.size());
 }
 
 }  // namespace
@@ -224,27 +256,16 @@ std::optional<std::size_t> node_named(const GroupGraph& graph, std::string_view 
 // Gathered by position rather than by name: hashing and sorting names per
 // edge, and a string made per edge, took most of the bills' time.
 GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
-    const DependencyMap::SubMapView::PackageGraph packages = view.package_graph();
-    std::vector<std::size_t> by_name(packages.packages.size());
-    for (std::size_t i = 0; i < by_name.size(); ++i) by_name[i] = i;
-    std::sort(by_name.begin(), by_name.end(), [&](std::size_t left, std::size_t right) {
-        return packages.packages[left]->name() < packages.packages[right]->name();
-    });
+    const PackageGraph packages = view.package_graph();
+    const std::vector<std::pair<std::string_view, std::size_t>> sorted = in_name_order(packages);
     // A package stands for its distribution, whatever extras it carries.
     GroupGraph graph;
-    std::vector<std::size_t> node_of(by_name.size());
-    for (const std::size_t package : by_name) {
-        const std::string& name = packages.packages[package]->name();
-        if (graph.nodes.empty() || graph.nodes.back().name != name) graph.nodes.push_back({name, {}});
-        node_of[package] = graph.nodes.size() - 1;
+    std::vector<std::size_t> node_of(sorted.size());
+    for (const auto& [name, package] : sorted) {
+        if (graph.names.empty() || graph.names.back() != name) graph.names.push_back(name);
+        node_of[package] = graph.size() - 1;
     }
-    for (std::size_t package = 0; package < node_of.size(); ++package) {
-        std::vector<std::size_t>& requires_ = graph.nodes[node_of[package]].requires_;
-        for (const std::size_t dependency : packages.dependencies[package]) {
-            if (node_of[dependency] != node_of[package]) requires_.push_back(node_of[dependency]);
-        }
-    }
-    for (GroupGraph::Node& node : graph.nodes) sort_unique(node.requires_);
+    fold_edges(packages, sorted, node_of, graph);
     for (const Package& root : view.roots()) {
         if (const std::optional<std::size_t> node = node_named(graph, root.name()))
             graph.group_requires.push_back(*node);
@@ -254,7 +275,8 @@ GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Packag
             graph.group_requires.push_back(*node);
         }
     }
-    sort_unique(graph.group_requires);
+    graph.group_requires.erase(sorted_unique(graph.group_requires.begin(), graph.group_requires.end()),
+                               graph.group_requires.end());
     return graph;
 }
 
@@ -375,9 +397,10 @@ BillOfMaterialsBuilder::BillOfMaterialsBuilder(const VersionsMap& versions, std:
       installed_index_(installed),
       timestamp_(iso_8601(bill_of_materials_time())) {}
 
-const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(const std::string& name,
+const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::string_view name_viewed,
                                                                            const std::string& group_name) {
-    if (const auto found = components_.find(name); found != components_.end()) return found->second;
+    if (const auto found = components_.find(name_viewed); found != components_.end()) return found->second;
+    const std::string name(name_viewed);
     const std::optional<std::size_t> installed = installed_index_.find(name);
     const DistributionDetails* details =
         installed && installed_[*installed].details ? &*installed_[*installed].details : nullptr;
@@ -407,15 +430,15 @@ std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const Gr
     const auto append_number = [&group_json](std::size_t number) {
         for (int shift = 0; shift < 32; shift += 8) group_json += static_cast<char>((number >> shift) & 0xFF);
     };
-    const auto append_list = [&](const std::vector<std::size_t>& positions) {
+    const auto append_list = [&](std::span<const std::size_t> positions) {
         append_number(positions.size());
         for (const std::size_t position : positions) append_number(position);
     };
-    group_json.reserve(group_json.size() + 32 * graph.nodes.size());
+    group_json.reserve(group_json.size() + 24 * graph.size() + 4 * graph.requirements.size());
     append_list(graph.group_requires);
-    for (std::size_t i = 0; i < graph.nodes.size(); ++i) {
+    for (std::size_t i = 0; i < graph.size(); ++i) {
         group_json.append(reinterpret_cast<const char*>(members[i]->digest.data()), members[i]->digest.size());
-        append_list(graph.nodes[i].requires_);
+        append_list(graph.requires_of(i));
     }
     return group_json;
 }
@@ -430,9 +453,10 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     // string of megabytes copied it again and again.
     std::vector<const Component*> members;
     std::size_t size = 1024;
-    for (const GroupGraph::Node& node : graph.nodes) {
-        members.push_back(&component(node.name, group_name));
-        size += members.back()->text.size() + (node.requires_.size() + 2) * (members.back()->quoted_ref.size() + 16);
+    for (std::size_t i = 0; i < graph.size(); ++i) {
+        members.push_back(&component(graph.names[i], group_name));
+        size +=
+            members.back()->text.size() + (graph.requires_of(i).size() + 2) * (members.back()->quoted_ref.size() + 16);
     }
     const Json group = group_component(group_name, roots);
     // Named after everything but the moment, so that the same release gives
@@ -445,7 +469,7 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
     text += ",\n  \"components\": ";
     append_array(text, members, 1, [&](const Component* member) { text += member->text; });
     text += ",\n  \"dependencies\": ";
-    const auto write_dependency = [&](const std::string& quoted_ref, const std::vector<std::size_t>& depends_on) {
+    const auto write_dependency = [&](const std::string& quoted_ref, std::span<const std::size_t> depends_on) {
         text += "{\n      \"ref\": ";
         text += quoted_ref;
         text += ",\n      \"dependsOn\": ";
@@ -453,11 +477,10 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
         text += "\n    }";
     };
     const std::string quoted_group_ref = json_string(group_ref(group_name));
-    std::vector<std::pair<const std::string*, const std::vector<std::size_t>*>> entries{
-        {&quoted_group_ref, &graph.group_requires}};
-    std::size_t i = 0;
-    for (const GroupGraph::Node& node : graph.nodes) entries.emplace_back(&members[i++]->quoted_ref, &node.requires_);
-    append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, *entry.second); });
+    std::vector<std::pair<const std::string*, std::span<const std::size_t>>> entries{
+        {&quoted_group_ref, graph.group_requires}};
+    for (std::size_t i = 0; i < graph.size(); ++i) entries.emplace_back(&members[i]->quoted_ref, graph.requires_of(i));
+    append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, entry.second); });
     text += "\n}\n";
     return BillOfMaterials{bill_of_materials_file_name(group_name), std::move(text)};
 }
@@ -476,7 +499,7 @@ void make_bill_of_materials_directory(const std::filesystem::path& directory) {
 }  // namespace
 
 void BillOfMaterialsBuilder::look_up(const std::string& group_name, const GroupGraph& graph) {
-    for (const GroupGraph::Node& node : graph.nodes) component(node.name, group_name);
+    for (const std::string_view name : graph.names) component(name, group_name);
 }
 
 void write_bills_of_materials(const std::filesystem::path& directory, BillOfMaterialsBuilder& builder,

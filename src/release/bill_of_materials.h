@@ -7,8 +7,11 @@
 
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -24,18 +27,23 @@ namespace quorl {
 // (canonical) and in their order, each with the distributions of the group
 // it requires (itself never), and those the group itself depends on: where
 // its tree starts, and its given roots. Requirements are positions in
-// `nodes`, ascending (so in name order), each once.
+// `names`, ascending (so in name order), each once; the lists lie end to end
+// in one vector, as the view hands them over.
 struct GroupGraph {
-    struct Node {
-        std::string name;
-        std::vector<std::size_t> requires_;
-    };
-    std::vector<Node> nodes;
+    std::vector<std::string_view> names;  // the dependency map's own: the map must outlive the graph
+    std::vector<std::size_t> requirements;
+    std::vector<std::size_t> first;  // where each node's requirements start, and the end
     std::vector<std::size_t> group_requires;
+
+    std::size_t size() const { return names.size(); }
+    std::span<const std::size_t> requires_of(std::size_t node) const {
+        return std::span(requirements).subspan(first[node], first[node + 1] - first[node]);
+    }
 };
 
 // Folds the view's packages and edges into distributions. `roots` are the
-// group's own roots; those the view does not hold (not installed) are left out.
+// group's own roots; those the view does not hold (not installed) are left
+// out. The graph refers to the names of the view's map.
 GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots);
 
 // One document, ready to be written into the output directory.
@@ -82,7 +90,7 @@ private:
         std::string text;        // its entry of "components", as written there
         Sha1Digest digest;       // of `text`: what the document's serial number takes from it
     };
-    const Component& component(const std::string& name, const std::string& group_name);
+    const Component& component(std::string_view name, const std::string& group_name);
     static std::string fingerprint(std::string group_json, const GroupGraph& graph,
                                    const std::vector<const Component*>& members);
 
@@ -91,8 +99,13 @@ private:
     const InstalledRequirements& installed_;
     InstalledIndex installed_index_;
     std::string timestamp_;
-    // Groups share most of their distributions: each is looked up once.
-    std::unordered_map<std::string, Component> components_;
+    // Groups share most of their distributions: each is looked up once,
+    // found again by the graph's own view of its name.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+    std::unordered_map<std::string, Component, NameHash, std::equal_to<>> components_;
 };
 
 // A group as its bill of materials needs it.
