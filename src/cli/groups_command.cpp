@@ -113,10 +113,9 @@ void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::
 
 // Made once the listing is out and the checks have passed: a package the
 // resolved file does not pin fails them without a file written.
-void write_bills(const GroupsArguments& args, const VersionsMap& versions, const InstalledRequirements& installed,
-                 const std::vector<GroupBill>& printed) {
-    BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, installed);
-    write_bills_of_materials(*args.sbom_dir, builder, printed);
+void write_bills(const GroupsArguments& args, const VersionsMap& versions, const std::vector<GroupBill>& printed) {
+    BillOfMaterialsBuilder builder(versions, args.resolved_reqs_path, InstalledDistributionReader::current());
+    builder.write(*args.sbom_dir, printed);
 }
 
 // Prints each group: its title, then its layered listing or its tree; or, in
@@ -202,7 +201,7 @@ void generate_groups(const GroupsArguments& args) {
         throw;
     }
     if (!args.strict) check_and_warn(false);
-    if (args.sbom_dir) write_bills(args, *pins, installed, printed);
+    if (args.sbom_dir) write_bills(args, *pins, printed);
 }
 
 }  // namespace quorl::cli

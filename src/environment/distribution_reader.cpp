@@ -94,9 +94,9 @@ std::vector<std::string> egg_info_requires(int dir_fd, const Entry& entry, std::
     return text ? egg_info_requirement_lines(*text) : std::vector<std::string>{};
 }
 
-// The distribution of a metadata entry, with its details when `keep_details`.
+// The distribution of a metadata entry; its details into `details`, when given.
 std::optional<Distribution> read_entry(int dir_fd, const std::string& directory, const Entry& entry,
-                                       bool keep_details) {
+                                       std::optional<DistributionDetails>* details) {
     Distribution distribution;
     distribution.location = entry_location(directory, entry.file_name);
     const std::optional<std::string> headers = entry.kind == MetadataKind::DistInfo
@@ -104,7 +104,7 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
                                                    : egg_info_headers(dir_fd, entry, distribution.location);
     if (!headers) return std::nullopt;
     // Without a Name header, the entry's name as its file name spells it.
-    if (keep_details) distribution.details = parse_distribution_details(*headers, entry_name_as_written(entry));
+    if (details) details->emplace(parse_distribution_details(*headers, entry_name_as_written(entry)));
     MetadataHeaders parsed = parse_metadata_headers(*headers);
     distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
     distribution.key = canonical_name(distribution.name);
@@ -171,9 +171,9 @@ struct InstalledDistributionReader::Listing {
     std::optional<std::size_t> first_of(std::string_view key) const {
         return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return announces(i, key); });
     }
-    std::optional<Distribution> read(const ListedEntry& listed, bool keep_details) const {
+    std::optional<Distribution> read(const ListedEntry& listed, std::optional<DistributionDetails>* details) const {
         const Directory& directory = directories[listed.directory];
-        return read_entry(directory.open->fd(), directory.path, listed.entry, keep_details);
+        return read_entry(directory.open->fd(), directory.path, listed.entry, details);
     }
     // Files `entry` under each name it announces; false when it announces none.
     bool add(std::size_t directory, Entry entry) {
@@ -269,7 +269,8 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
         const Listing& all = listing();
         found.reserve(all.entries.size());
         for (const Listing::ListedEntry& entry : all.entries) {
-            std::optional<Distribution> distribution = all.read(entry, keep_details_);
+            std::optional<DistributionDetails> details;
+            std::optional<Distribution> distribution = all.read(entry, keep_details_ ? &details : nullptr);
             if (!distribution) continue;
             const std::size_t hash = std::hash<std::string>{}(distribution->key);
             const std::optional<std::size_t> first =
@@ -279,6 +280,7 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
                 continue;
             }
             first_by_key.insert(hash, found.size());
+            if (details) details_.insert_or_assign(distribution->key, std::move(*details));
             found.push_back(std::move(*distribution));
         }
         return sorted_by_key(std::move(found));
@@ -294,7 +296,8 @@ std::optional<Distribution> InstalledDistributionReader::find_distribution(std::
     std::optional<Distribution> winner;
     for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.candidates[at].next_same) {
         const Listing::ListedEntry& listed = all.entries[all.candidates[at].entry];
-        std::optional<Distribution> distribution = all.read(listed, keep_details_);
+        std::optional<DistributionDetails> details;
+        std::optional<Distribution> distribution = all.read(listed, keep_details_ ? &details : nullptr);
         if (!distribution) continue;
         if (distribution->key != key) {
             // Found under its own name too, unless its file name does not announce it.
@@ -303,10 +306,16 @@ std::optional<Distribution> InstalledDistributionReader::find_distribution(std::
         } else if (winner) {
             warn_shadowed(*distribution, *winner);
         } else {
+            if (details) details_.insert_or_assign(key, std::move(*details));
             winner = std::move(distribution);
         }
     }
     return winner;
+}
+
+const DistributionDetails* InstalledDistributionReader::details_of(std::string_view key) const {
+    const auto found = details_.find(std::string(key));
+    return found == details_.end() ? nullptr : &found->second;
 }
 
 }  // namespace quorl

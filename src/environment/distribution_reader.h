@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -24,9 +25,6 @@ struct Distribution {
     // requires.txt when the metadata holds none).
     std::vector<std::string> requirement_lines;
     std::string version;  // the Version of its metadata, as written; empty when absent
-    // What a bill of materials lists, from the same header block: only from
-    // a reader told to keep it.
-    std::optional<DistributionDetails> details{};
 };
 
 class DistributionReader {
@@ -88,10 +86,17 @@ public:
 
     bool names_disagree() const override { return names_disagree_; }
 
-    // From now on, every distribution read carries its details: bills of
-    // materials need them, and parsing them from the header block in hand
-    // spares opening every metadata file a second time.
+    // From now on, the details of every distribution found or listed are
+    // kept: bills of materials need them, and parsing them from the header
+    // block in hand spares opening every metadata file a second time. Kept
+    // apart from the distributions, so that a run without bills carries
+    // nothing more.
     void keep_details() const { keep_details_ = true; }
+
+    // The kept details of the distribution of canonical name `key`, as the
+    // last find_distribution or list_distributions read it; null when it
+    // was not read since keep_details (or is not installed).
+    const DistributionDetails* details_of(std::string_view key) const;
 
     const MarkerValues& marker_values() const override { return markers_; }
 
@@ -105,7 +110,8 @@ private:
     mutable std::unique_ptr<Listing> listing_;
     mutable bool names_disagree_ = false;
     mutable bool keep_details_ = false;
-    mutable std::unordered_set<std::string> warned_shadowed_;  // locations: a look-up may be repeated
+    mutable std::unordered_map<std::string, DistributionDetails> details_;  // by key
+    mutable std::unordered_set<std::string> warned_shadowed_;               // locations: a look-up may be repeated
 };
 
 }  // namespace quorl

@@ -253,8 +253,7 @@ bool read_reached(const DistributionReader& reader, ParsedEnvironment& parsed, c
 void judge_requirements(ParsedEnvironment& parsed, InstalledRequirements& installed) {
     installed.reserve(parsed.distributions.size());
     for (const std::size_t i : parsed.by_key_order) {
-        Distribution& distribution = parsed.distributions[i];
-        installed.push_back({distribution.key, std::move(distribution.version), {}, std::move(distribution.details)});
+        installed.push_back({parsed.distributions[i].key, std::move(parsed.distributions[i].version), {}});
     }
     RequirementJudge judge(installed);
     for (std::size_t k = 0; k < parsed.by_key_order.size(); ++k) {

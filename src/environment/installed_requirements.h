@@ -16,7 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include "environment/distribution_details.h"
 #include "model/package.h"
 #include "pep/specifier.h"
 #include "support/hash_index.h"
@@ -34,7 +33,6 @@ struct InstalledDistribution {
     std::string key;      // canonical name
     std::string version;  // as the metadata writes it; empty when absent
     std::vector<UnmetRequirement> unmet;
-    std::optional<DistributionDetails> details{};  // when the reader kept them (Distribution::details)
 };
 
 // In the order of the environment's listing (sorted by key).

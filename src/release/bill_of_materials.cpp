@@ -182,11 +182,13 @@ std::string iso_8601(std::time_t time) {
 }
 
 // A name-based (version 5) UUID of `content`, in the URL namespace, as a URN.
-std::string content_uuid(const std::string& content) {
+std::string content_uuid(std::string_view content) {
     static constexpr std::uint8_t URL_NAMESPACE[16] = {0x6b, 0xa7, 0xb8, 0x11, 0x9d, 0xad, 0x11, 0xd1,
                                                        0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
-    std::string name(reinterpret_cast<const char*>(URL_NAMESPACE), sizeof URL_NAMESPACE);
-    Sha1Digest digest = sha1(name + content);
+    Sha1 hash;
+    hash.update(std::string_view(reinterpret_cast<const char*>(URL_NAMESPACE), sizeof URL_NAMESPACE));
+    hash.update(content);
+    Sha1Digest digest = hash.finish();
     digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | 0x50);
     digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
     std::string uuid = "urn:uuid:";
@@ -313,9 +315,13 @@ std::time_t bill_of_materials_time() {
 namespace {
 
 // A component's entry of "components", as written there (two levels deep).
-std::string component_text(const std::string& ref, const std::string& name, const std::optional<std::string>& version,
-                           const DistributionDetails* details) {
-    std::string text;
+// Written into `scratch` (whose room serves every entry: grown from empty,
+// each entry's text was copied half a dozen times), and returned at its
+// own size, as it is kept for the whole run.
+std::string component_text(std::string& scratch, const std::string& ref, const std::string& name,
+                           const std::optional<std::string>& version, const DistributionDetails* details) {
+    std::string& text = scratch;
+    text.clear();
     IndentedJsonWriter json(text, 2);
     json.begin_object();
     json.string_member("type", "library");
@@ -339,7 +345,7 @@ std::string component_text(const std::string& ref, const std::string& name, cons
         }
     }
     json.end_object();
-    return text;
+    return std::string(text);
 }
 
 std::string json_string(std::string_view value) {
@@ -390,20 +396,17 @@ void append_array(std::string& out, const Range& values, std::size_t level, Writ
 }  // namespace
 
 BillOfMaterialsBuilder::BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
-                                               const InstalledRequirements& installed)
+                                               const InstalledDistributionReader& reader)
     : versions_(versions),
       pinned_file_(std::move(pinned_file)),
-      installed_(installed),
-      installed_index_(installed),
+      reader_(reader),
       timestamp_(iso_8601(bill_of_materials_time())) {}
 
 const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::string_view name_viewed,
                                                                            const std::string& group_name) {
     if (const auto found = components_.find(name_viewed); found != components_.end()) return found->second;
     const std::string name(name_viewed);
-    const std::optional<std::size_t> installed = installed_index_.find(name);
-    const DistributionDetails* details =
-        installed && installed_[*installed].details ? &*installed_[*installed].details : nullptr;
+    const DistributionDetails* details = reader_.details_of(name);
     std::optional<std::string> version;
     if (const std::string* pinned = versions_.find(name)) {
         version = *pinned;
@@ -416,7 +419,8 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::
     }
     const std::string ref = purl_of(details ? details->name : name, version);
     // Written once: the groups of a release share most of their components.
-    Component component{json_string(ref), component_text(ref, details ? details->name : name, version, details), {}};
+    Component component{
+        json_string(ref), component_text(scratch_, ref, details ? details->name : name, version, details), {}};
     component.digest = sha1(component.text);
     return components_.emplace(name, std::move(component)).first->second;
 }
@@ -425,44 +429,53 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::
 // text: the group's entry, then each component's digest; every list of
 // requirements as its length and the positions it names, four bytes each
 // (the components' order and references follow from their digests).
-std::string BillOfMaterialsBuilder::fingerprint(std::string group_json, const GroupGraph& graph,
-                                                const std::vector<const Component*>& members) {
-    const auto append_number = [&group_json](std::size_t number) {
-        for (int shift = 0; shift < 32; shift += 8) group_json += static_cast<char>((number >> shift) & 0xFF);
+void BillOfMaterialsBuilder::fingerprint(std::string& into, std::string_view group_json, const GroupGraph& graph,
+                                         const std::vector<const Component*>& members) {
+    const auto append_number = [&into](std::size_t number) {
+        char bytes[4];
+        for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+        into.append(bytes, sizeof bytes);
     };
     const auto append_list = [&](std::span<const std::size_t> positions) {
         append_number(positions.size());
         for (const std::size_t position : positions) append_number(position);
     };
-    group_json.reserve(group_json.size() + 24 * graph.size() + 4 * graph.requirements.size());
+    into.clear();
+    into.reserve(group_json.size() + 24 * graph.size() + 4 * graph.requirements.size());
+    into.append(group_json);
     append_list(graph.group_requires);
     for (std::size_t i = 0; i < graph.size(); ++i) {
-        group_json.append(reinterpret_cast<const char*>(members[i]->digest.data()), members[i]->digest.size());
+        into.append(reinterpret_cast<const char*>(members[i]->digest.data()), members[i]->digest.size());
         append_list(graph.requires_of(i));
     }
-    return group_json;
+}
+
+std::vector<const BillOfMaterialsBuilder::Component*> BillOfMaterialsBuilder::members_of(const std::string& group_name,
+                                                                                         const GroupGraph& graph) {
+    std::vector<const Component*> members;
+    members.reserve(graph.size());
+    for (const std::string_view name : graph.names) members.push_back(&component(name, group_name));
+    return members;
 }
 
 // Laid out as a 2-space dump of the whole document would be, from pieces
 // written once per distribution: building and dumping one tree per
 // document cost several times the release itself.
-BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, const std::vector<std::string>& roots,
-                                              const GroupGraph& graph) {
-    // Every component first: one that is not pinned fails the group before
-    // any text is made. Then room for the whole text at once, as growing a
-    // string of megabytes copied it again and again.
-    std::vector<const Component*> members;
+void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<const Component*>& members,
+                                     std::string& text) {
+    const GroupGraph& graph = bill.graph;
+    // Room for the whole text at once, as growing a string of megabytes
+    // copied it again and again.
     std::size_t size = 1024;
     for (std::size_t i = 0; i < graph.size(); ++i) {
-        members.push_back(&component(graph.names[i], group_name));
-        size +=
-            members.back()->text.size() + (graph.requires_of(i).size() + 2) * (members.back()->quoted_ref.size() + 16);
+        size += members[i]->text.size() + (graph.requires_of(i).size() + 2) * (members[i]->quoted_ref.size() + 16);
     }
-    const Json group = group_component(group_name, roots);
+    const Json group = group_component(bill.name, bill.roots);
     // Named after everything but the moment, so that the same release gives
     // the same number whenever it is made.
-    const std::string serial = content_uuid(fingerprint(dumped(group), graph, members));
-    std::string text;
+    fingerprint(fingerprint_, dumped(group), graph, members);
+    const std::string serial = content_uuid(fingerprint_);
+    text.clear();
     text.reserve(size);
     text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"";
     text += serial + "\",\n  \"version\": 1,\n  \"metadata\": " + nested(metadata_json(timestamp_, group), 1);
@@ -476,13 +489,12 @@ BillOfMaterials BillOfMaterialsBuilder::build(const std::string& group_name, con
         append_array(text, depends_on, 3, [&](std::size_t required) { text += members[required]->quoted_ref; });
         text += "\n    }";
     };
-    const std::string quoted_group_ref = json_string(group_ref(group_name));
+    const std::string quoted_group_ref = json_string(group_ref(bill.name));
     std::vector<std::pair<const std::string*, std::span<const std::size_t>>> entries{
         {&quoted_group_ref, graph.group_requires}};
     for (std::size_t i = 0; i < graph.size(); ++i) entries.emplace_back(&members[i]->quoted_ref, graph.requires_of(i));
     append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, entry.second); });
     text += "\n}\n";
-    return BillOfMaterials{bill_of_materials_file_name(group_name), std::move(text)};
 }
 
 namespace {
@@ -498,17 +510,19 @@ void make_bill_of_materials_directory(const std::filesystem::path& directory) {
 
 }  // namespace
 
-void BillOfMaterialsBuilder::look_up(const std::string& group_name, const GroupGraph& graph) {
-    for (const std::string_view name : graph.names) component(name, group_name);
-}
-
-void write_bills_of_materials(const std::filesystem::path& directory, BillOfMaterialsBuilder& builder,
-                              const std::vector<GroupBill>& groups) {
-    for (const GroupBill& group : groups) builder.look_up(group.name, group.graph);
+void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups) {
+    // Every component of every group first: one that is not pinned fails
+    // before anything is written.
+    std::vector<std::vector<const Component*>> members;
+    members.reserve(groups.size());
+    for (const GroupBill& group : groups) members.push_back(members_of(group.name, group.graph));
     make_bill_of_materials_directory(directory);
-    for (const GroupBill& group : groups) {
-        const BillOfMaterials bill = builder.build(group.name, group.roots, group.graph);
-        files::replace_atomically(directory / bill.file_name, bill.text);
+    // One buffer for every document: a fresh one of megabytes for each was
+    // memory the system handed over again page by page.
+    std::string text;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        lay_out(groups[i], members[i], text);
+        files::replace_atomically(directory / bill_of_materials_file_name(groups[i].name), text);
     }
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "environment/distribution_details.h"
-#include "environment/installed_requirements.h"
+#include "environment/distribution_reader.h"
 #include "model/sub_map_view.h"
 #include "resolution/pinned_requirements.h"
 #include "support/sha1.h"
@@ -46,12 +46,6 @@ struct GroupGraph {
 // out. The graph refers to the names of the view's map.
 GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots);
 
-// One document, ready to be written into the output directory.
-struct BillOfMaterials {
-    std::string file_name;
-    std::string text;
-};
-
 // "<group>.cdx.json", with every byte of the group name other than ASCII
 // letters, digits, "-", "_" and "." (and a leading ".") percent-encoded, and
 // "%" for the empty name, so that any name gives one plain file name of its
@@ -64,25 +58,31 @@ std::string bill_of_materials_file_name(const std::string& group_name);
 // whole number of seconds between 1970 and 9999.
 std::time_t bill_of_materials_time();
 
+// A group as its bill of materials needs it.
+struct GroupBill {
+    std::string name;
+    std::vector<std::string> roots;  // as written
+    GroupGraph graph;
+};
+
 class BillOfMaterialsBuilder {
 public:
     // `versions` (read from `pinned_file`) give each distribution's version;
-    // `installed` the installed distributions with their details (read by a
-    // reader told to keep them; one without is listed by name and version
-    // alone). Both must outlive the builder.
+    // `reader` the details of the installed distributions it read after
+    // keep_details (one without is listed by name and version alone). Both
+    // must outlive the builder.
     BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
-                           const InstalledRequirements& installed);
+                           const InstalledDistributionReader& reader);
 
-    // The document of the group `group_name` with the given roots (as
-    // written) and graph. A distribution the pinned file does not pin is a
+    // Writes each group's document into `directory`. Every distribution of
+    // every group is looked up first: one the pinned file does not pin is a
     // KeyError as when a release is pinned (setuptools, which releases never
-    // pin, goes with its installed version, or none).
-    BillOfMaterials build(const std::string& group_name, const std::vector<std::string>& roots,
-                          const GroupGraph& graph);
-
-    // Looks up every distribution of `graph` now, its pin and its details,
-    // and throws as build would.
-    void look_up(const std::string& group_name, const GroupGraph& graph);
+    // pin, goes with its installed version, or none), before anything is
+    // written. Then `directory` is made with its parents when
+    // missing (OsError naming it when that fails), and the documents are
+    // built and replaced atomically one after the other, so that only one
+    // of them (megabytes for a large group) is held at a time.
+    void write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups);
 
 private:
     struct Component {
@@ -91,13 +91,14 @@ private:
         Sha1Digest digest;       // of `text`: what the document's serial number takes from it
     };
     const Component& component(std::string_view name, const std::string& group_name);
-    static std::string fingerprint(std::string group_json, const GroupGraph& graph,
-                                   const std::vector<const Component*>& members);
+    std::vector<const Component*> members_of(const std::string& group_name, const GroupGraph& graph);
+    void lay_out(const GroupBill& bill, const std::vector<const Component*>& members, std::string& text);
+    static void fingerprint(std::string& into, std::string_view group_json, const GroupGraph& graph,
+                            const std::vector<const Component*>& members);
 
     PinnedVersionLookup versions_;
     std::filesystem::path pinned_file_;
-    const InstalledRequirements& installed_;
-    InstalledIndex installed_index_;
+    const InstalledDistributionReader& reader_;
     std::string timestamp_;
     // Groups share most of their distributions: each is looked up once,
     // found again by the graph's own view of its name.
@@ -106,22 +107,8 @@ private:
         std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
     };
     std::unordered_map<std::string, Component, NameHash, std::equal_to<>> components_;
+    std::string fingerprint_;  // the last document's, its room kept for the next
+    std::string scratch_;      // where each component's entry is written first
 };
-
-// A group as its bill of materials needs it.
-struct GroupBill {
-    std::string name;
-    std::vector<std::string> roots;  // as written
-    GroupGraph graph;
-};
-
-// Writes each group's document into `directory`. Every distribution of
-// every group is looked up first, so that one not pinned fails before
-// anything is written; then `directory` is made with its parents when
-// missing (OsError naming it when that fails), and the documents are built
-// and replaced atomically one after the other, so that only one of them
-// (megabytes for a large group) is held at a time.
-void write_bills_of_materials(const std::filesystem::path& directory, BillOfMaterialsBuilder& builder,
-                              const std::vector<GroupBill>& groups);
 
 }  // namespace quorl

@@ -65,7 +65,7 @@ std::filesystem::path own_executable() {
 // less the excluded packages afterwards, as the group was pinned.
 void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupInput>& groups,
                  const std::optional<std::vector<std::string>>& exclusions, const DependencyMap& environment,
-                 const InstalledRequirements& installed, const VersionsMap& versions) {
+                 const VersionsMap& versions) {
     std::vector<Package> excluded;
     for (const std::string& name : exclusions.value_or(std::vector<std::string>{})) {
         excluded.push_back(Package::from_string(name));
@@ -77,8 +77,9 @@ void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupI
         DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
         bills.push_back(GroupBill{group.name(), group.groups(), group_graph(view, roots)});
     }
-    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(), installed);
-    write_bills_of_materials(sbom_dir, builder, bills);
+    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(),
+                                   InstalledDistributionReader::current());
+    builder.write(sbom_dir, bills);
 }
 
 }  // namespace
@@ -199,7 +200,7 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     check.enforce(strict, "nothing written");
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         pins.versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, resolved_file);
-    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, installed, pins.in_environment());
+    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, pins.in_environment());
     return pinned;
 }
 

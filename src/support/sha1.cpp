@@ -1,5 +1,6 @@
 #include "support/sha1.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -135,18 +136,22 @@ Compress fastest_compress() { return portable_compress; }
 
 #endif
 
-Sha1Digest digest_with(Compress compress, std::string_view data) {
-    State state{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t whole = data.size() / 64;
-    compress(state, bytes, whole);
-    // The rest, the 0x80 marker, zeros, and the length in bits: one or two blocks.
+Compress chosen_compress() {
+    static const Compress compress = fastest_compress();
+    return compress;
+}
+
+constexpr State INITIAL_STATE{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+
+// The rest of the text (fewer than 64 bytes), the 0x80 marker, zeros, and
+// the length in bits: one or two blocks.
+Sha1Digest finished(Compress compress, State& state, const unsigned char* rest, std::size_t rest_size,
+                    std::uint64_t size) {
     unsigned char tail[128] = {};
-    const std::size_t rest = data.size() % 64;
-    if (rest > 0) std::memcpy(tail, bytes + 64 * whole, rest);
-    tail[rest] = 0x80;
-    const std::size_t tail_size = rest < 56 ? 64 : 128;
-    const std::uint64_t bits = static_cast<std::uint64_t>(data.size()) * 8;
+    if (rest_size > 0) std::memcpy(tail, rest, rest_size);
+    tail[rest_size] = 0x80;
+    const std::size_t tail_size = rest_size < 56 ? 64 : 128;
+    const std::uint64_t bits = size * 8;
     for (int i = 0; i < 8; ++i) tail[tail_size - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
     compress(state, tail, tail_size / 64);
     Sha1Digest digest{};
@@ -154,12 +159,40 @@ Sha1Digest digest_with(Compress compress, std::string_view data) {
     return digest;
 }
 
+Sha1Digest digest_with(Compress compress, std::string_view data) {
+    State state = INITIAL_STATE;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t whole = data.size() / 64;
+    compress(state, bytes, whole);
+    return finished(compress, state, bytes + 64 * whole, data.size() % 64, data.size());
+}
+
 }  // namespace
 
-Sha1Digest sha1(std::string_view data) {
-    static const Compress compress = fastest_compress();
-    return digest_with(compress, data);
+Sha1Digest sha1(std::string_view data) { return digest_with(chosen_compress(), data); }
+
+Sha1::Sha1() : state_(INITIAL_STATE) {}
+
+void Sha1::update(std::string_view data) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    std::size_t size = data.size();
+    size_ += size;
+    if (pending_size_ > 0) {
+        const std::size_t taken = std::min(size, pending_.size() - pending_size_);
+        std::memcpy(pending_.data() + pending_size_, bytes, taken);
+        pending_size_ += taken;
+        bytes += taken;
+        size -= taken;
+        if (pending_size_ < pending_.size()) return;
+        chosen_compress()(state_, pending_.data(), 1);
+        pending_size_ = 0;
+    }
+    chosen_compress()(state_, bytes, size / 64);
+    pending_size_ = size % 64;
+    if (pending_size_ > 0) std::memcpy(pending_.data(), bytes + size - pending_size_, pending_size_);
 }
+
+Sha1Digest Sha1::finish() { return finished(chosen_compress(), state_, pending_.data(), pending_size_, size_); }
 
 Sha1Digest portable_sha1(std::string_view data) { return digest_with(portable_compress, data); }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -14,6 +15,22 @@ namespace quorl {
 using Sha1Digest = std::array<std::uint8_t, 20>;
 
 Sha1Digest sha1(std::string_view data);
+
+// The digest of several pieces as if they were one text: no copy of them
+// joined has to be made.
+class Sha1 {
+public:
+    Sha1();
+    void update(std::string_view data);
+    // The digest of everything given; the object is not to be used after.
+    Sha1Digest finish();
+
+private:
+    std::array<std::uint32_t, 5> state_;
+    std::array<unsigned char, 64> pending_{};  // the start of a block not yet compressed
+    std::size_t pending_size_ = 0;
+    std::uint64_t size_ = 0;  // bytes given in all
+};
 
 // The same digest by the portable rounds alone, whatever the processor
 // offers: what the fallback gives, for testing it on any machine.

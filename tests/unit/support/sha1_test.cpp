@@ -45,5 +45,17 @@ TEST(Sha1Test, BothWaysAgreeOnEveryLengthOverSeveralBlocks) {
     }
 }
 
+// Pieces of every size around a block's, one after the other: the digest
+// of the text they make.
+TEST(Sha1Test, PiecesGiveTheDigestOfTheirWholeText) {
+    std::string text;
+    for (std::size_t i = 0; i < 700; ++i) text += static_cast<char>((i * 151 + 7) & 0xFF);
+    for (const std::size_t piece : {1, 7, 63, 64, 65, 200}) {
+        Sha1 hash;
+        for (std::size_t at = 0; at < text.size(); at += piece) hash.update(std::string_view(text).substr(at, piece));
+        EXPECT_EQ(hex(hash.finish()), hex(sha1(text))) << piece << "-byte pieces";
+    }
+}
+
 }  // namespace
 }  // namespace quorl
