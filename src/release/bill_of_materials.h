@@ -78,10 +78,10 @@ public:
     // every group is looked up first: one the pinned file does not pin is a
     // KeyError as when a release is pinned (setuptools, which releases never
     // pin, goes with its installed version, or none), before anything is
-    // written. Then `directory` is made with its parents when
-    // missing (OsError naming it when that fails), and the documents are
-    // built and replaced atomically one after the other, so that only one
-    // of them (megabytes for a large group) is held at a time.
+    // written. Then `directory` is made with its parents when missing
+    // (OsError naming it when that fails), and the documents are built and
+    // replaced atomically one after the other, so that only one of them
+    // (megabytes for a large group) is held at a time.
     void write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups);
 
 private:
