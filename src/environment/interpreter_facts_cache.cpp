@@ -132,8 +132,8 @@ Observed observe(char how, const std::string& path) {
         return {"!" + std::to_string(errno)};
     }
     const auto ns = [](const timespec& t) { return std::to_string(t.tv_sec) + '.' + std::to_string(t.tv_nsec); };
-    return {std::to_string(info.st_dev) + ' ' + std::to_string(info.st_ino) + ' ' + std::to_string(info.st_size) +
-                ' ' + ns(info.st_mtim) + ' ' + ns(info.st_ctim),
+    return {std::to_string(info.st_dev) + ' ' + std::to_string(info.st_ino) + ' ' + std::to_string(info.st_size) + ' ' +
+                ns(info.st_mtim) + ' ' + ns(info.st_ctim),
             info.st_ctim};
 }
 
@@ -189,7 +189,8 @@ InterpreterFactsCache::InterpreterFactsCache(const fs::path& interpreter) : inte
 
 std::optional<std::string> InterpreterFactsCache::load() const {
     if (!usable()) return std::nullopt;
-    const FileDescriptor file(::openat(directory_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor file(
+        ::openat(directory_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (!file.is_open() || ::fstat(file.get(), &info) != 0) return std::nullopt;
     std::string content;
@@ -232,9 +233,10 @@ void InterpreterFactsCache::store(std::string_view answer, const std::vector<std
     // The directory is this user's alone, so the process id makes the name
     // unique; no fsync: a file cut short by a crash is ignored when read.
     const std::string temporary = name_ + '.' + std::to_string(::getpid()) + ".tmp";
-    FileDescriptor file(::openat(directory_.get(), temporary.c_str(),
-                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!file.is_open()) return log::debug("Not keeping the interpreter's answer: " + std::string(std::strerror(errno)));
+    FileDescriptor file(
+        ::openat(directory_.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.is_open())
+        return log::debug("Not keeping the interpreter's answer: " + std::string(std::strerror(errno)));
     int error = 0;
     try {
         error = write_all(file.get(), content);

@@ -26,6 +26,13 @@ def exe():
     return path
 
 
+@pytest.fixture(autouse=True)
+def private_cache(tmp_path_factory, monkeypatch):
+    """Each test keeps the interpreter's answers in a cache of its own: no
+    test sees another's, and the developer's ~/.cache is never written."""
+    monkeypatch.setenv("XDG_CACHE_HOME", str(tmp_path_factory.mktemp("cache")))
+
+
 @pytest.fixture
 def run_tool(exe):
     def run(args, env=None, cwd=None, check=None):
