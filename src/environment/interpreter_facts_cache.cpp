@@ -169,6 +169,14 @@ bool stamps_match(std::string_view stamps) {
     return true;
 }
 
+// A script (a version manager's shim, a wrapper) may run another
+// interpreter on each run, chosen by what no stamp covers.
+bool is_script(const fs::path& interpreter) {
+    const FileDescriptor file(::open(interpreter.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    char start[2] = {};
+    return !file.is_open() || ::read(file.get(), start, sizeof start) != 2 || (start[0] == '#' && start[1] == '!');
+}
+
 bool is_before(const timespec& a, const timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
@@ -212,6 +220,10 @@ std::optional<std::string> InterpreterFactsCache::load() const {
 void InterpreterFactsCache::store(std::string_view answer, const std::vector<std::string>& paths,
                                   const timespec& asked_at) const {
     if (!usable()) return;
+    if (is_script(interpreter_)) {
+        return log::debug("Not keeping the interpreter's answer: " + interpreter_.string() +
+                          " is a script, which may run another interpreter each time");
+    }
     const fs::path absolute = fs::absolute(interpreter_).lexically_normal();
     OrderedSet<std::string> stamped;
     for (const char how : {'L', 'S', 'R'}) stamped.insert(how + interpreter_.string());
@@ -229,7 +241,7 @@ void InterpreterFactsCache::store(std::string_view answer, const std::vector<std
         stamps += entry + '\0' + now.text + '\0';
     }
     const std::string content = section(key_) + section(answer) + section(stamps);
-    if (content.size() > MAX_FILE) return;
+    if (content.size() > MAX_FILE) return log::debug("Not keeping the interpreter's answer: it is too long");
     // The directory is this user's alone, so the process id makes the name
     // unique; no fsync: a file cut short by a crash is ignored when read.
     const std::string temporary = name_ + '.' + std::to_string(::getpid()) + ".tmp";

@@ -13,6 +13,8 @@
 //   search-path entry, and what the query program names besides (site
 //   directories, .pth files and what they name, the modules loaded at
 //   start-up). All must still match.
+// An interpreter that is a script (a version manager's shim) is never kept:
+// it may run another interpreter each time, chosen by what no stamp covers.
 //
 // The directory is $XDG_CACHE_HOME/quorl-python-dependencies when that is an
 // absolute path, else $HOME/.cache/quorl-python-dependencies; it is used only

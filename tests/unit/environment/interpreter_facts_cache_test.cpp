@@ -26,7 +26,9 @@ TEST(InterpreterFactsCacheTest, AKeptAnswerIsUsedOnlyWhileItsFileIsWhole) {
     const char* previous = std::getenv("XDG_CACHE_HOME");
     const std::string saved = previous != nullptr ? previous : "";
     ::setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
-    const InterpreterFactsCache cache(dir.write("python", "#!/bin/sh\n"));
+    const InterpreterFactsCache cache(dir.write("python",
+                                                "\x7f"
+                                                "ELF"));
     previous != nullptr ? ::setenv("XDG_CACHE_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CACHE_HOME");
     ASSERT_TRUE(cache.usable());
     // Asked long after every file here last changed.
