@@ -42,7 +42,7 @@ frames = [[b"quorl-environment-1"] + [os.fsencode(f) for f in fields] + [b"quorl
 # it changes sys.path), their .pth files and the directories those name
 # (added only when they exist), and the file of every module loaded at
 # start-up (sitecustomize, what a .pth line imported, the standard library).
-if sys.argv[1:] == ["files"]:
+def files_read():
     import site
     sites = list(getattr(site, "getsitepackages", lambda: [])()) + [site.getusersitepackages()]
     files = []
@@ -52,18 +52,20 @@ if sys.argv[1:] == ["files"]:
         for n in names:
             pth = os.path.join(os.fsencode(d), os.fsencode(n))
             files.append(pth)
-            try:
-                with open(pth, "rb") as f:
-                    lines = f.read().splitlines()
-            except OSError:
-                continue
+            with open(pth, "rb") as f:
+                lines = f.read().splitlines()
             files.extend(os.path.join(os.fsencode(d), l.rstrip()) for l in lines
                          if l.strip() and not l.startswith((b"#", b"import ", b"import\t")))
     for m in list(sys.modules.values()):
         f = getattr(m, "__file__", None)
         if isinstance(f, str):
             files.append(os.fsencode(f))
-    frames.append([b"quorl-environment-files"] + files + [b"quorl-environment-files-end"])
+    return files
+if sys.argv[1:] == ["files"]:
+    try:
+        frames.append([b"quorl-environment-files"] + files_read() + [b"quorl-environment-files-end"])
+    except Exception:
+        pass  # an unreadable site directory: without the list, the answer is just not kept
 out = getattr(sys.stdout, "buffer", sys.stdout)
 out.write(b"".join(b"\0" + b"\0".join(frame) + b"\0" for frame in frames))
 out.flush()
