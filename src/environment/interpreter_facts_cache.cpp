@@ -181,6 +181,28 @@ bool is_before(const timespec& a, const timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
+// Replaces `name` in `directory` with `content` through a temporary file;
+// returns 0 or the errno value of what failed. The directory is this user's
+// alone, so the process id makes the temporary name unique. No fsync: a file
+// cut short by a crash is ignored when read.
+int write_entry(int directory, const std::string& name, std::string_view content) {
+    const std::string temporary = name + '.' + std::to_string(::getpid()) + ".tmp";
+    FileDescriptor file(
+        ::openat(directory, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.is_open()) return errno;
+    int error = 0;
+    try {
+        error = write_all(file.get(), content);
+    } catch (...) {
+        (void)::unlinkat(directory, temporary.c_str(), 0);
+        throw;
+    }
+    if (error == 0) error = file.close();
+    if (error == 0 && ::renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) error = errno;
+    if (error != 0) (void)::unlinkat(directory, temporary.c_str(), 0);
+    return error;
+}
+
 }  // namespace
 
 InterpreterFactsCache::InterpreterFactsCache(const fs::path& interpreter) : interpreter_(interpreter) {
@@ -224,7 +246,8 @@ void InterpreterFactsCache::store(std::string_view answer, const std::vector<std
         return log::debug("Not keeping the interpreter's answer: " + interpreter_.string() +
                           " is a script, which may run another interpreter each time");
     }
-    const fs::path absolute = fs::absolute(interpreter_).lexically_normal();
+    std::error_code error;
+    const fs::path absolute = fs::absolute(interpreter_, error).lexically_normal();
     OrderedSet<std::string> stamped;
     for (const char how : {'L', 'S', 'R'}) stamped.insert(how + interpreter_.string());
     // Where the interpreter looks for a virtual environment's configuration.
@@ -235,34 +258,15 @@ void InterpreterFactsCache::store(std::string_view answer, const std::vector<std
     for (const std::string& entry : stamped) {
         const Observed now = observe(entry[0], entry.substr(1));
         if (!is_before(now.changed, asked_at)) {
-            log::debug("Not keeping the interpreter's answer: " + entry.substr(1) + " changed while it was asked");
-            return;
+            return log::debug("Not keeping the interpreter's answer: " + entry.substr(1) +
+                              " changed while it was asked");
         }
         stamps += entry + '\0' + now.text + '\0';
     }
     const std::string content = section(key_) + section(answer) + section(stamps);
     if (content.size() > MAX_FILE) return log::debug("Not keeping the interpreter's answer: it is too long");
-    // The directory is this user's alone, so the process id makes the name
-    // unique; no fsync: a file cut short by a crash is ignored when read.
-    const std::string temporary = name_ + '.' + std::to_string(::getpid()) + ".tmp";
-    FileDescriptor file(
-        ::openat(directory_.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!file.is_open())
-        return log::debug("Not keeping the interpreter's answer: " + std::string(std::strerror(errno)));
-    int error = 0;
-    try {
-        error = write_all(file.get(), content);
-    } catch (...) {
-        (void)::unlinkat(directory_.get(), temporary.c_str(), 0);
-        throw;
-    }
-    if (error == 0) error = file.close();
-    if (error == 0 && ::renameat(directory_.get(), temporary.c_str(), directory_.get(), name_.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        (void)::unlinkat(directory_.get(), temporary.c_str(), 0);
-        log::debug("Not keeping the interpreter's answer: " + std::string(std::strerror(error)));
+    if (const int failed = write_entry(directory_.get(), name_, content); failed != 0) {
+        log::debug("Not keeping the interpreter's answer: " + std::string(std::strerror(failed)));
     }
 }
 

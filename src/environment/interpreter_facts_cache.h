@@ -20,8 +20,9 @@
 // absolute path, else $HOME/.cache/quorl-python-dependencies; it is used only
 // when it is a real directory owned by this user that nobody else may write
 // into, and its files only when they are regular files of the same kind.
-// Nothing here throws: any failure is a debug line, and the tool asks the
-// interpreter as it would without a cache.
+// Nothing here throws but a stop request (Interrupted) while writing: any
+// failure is a debug line, and the tool asks the interpreter as it would
+// without a cache.
 #pragma once
 
 #include <time.h>
