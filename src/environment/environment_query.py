@@ -35,6 +35,37 @@ else:
 path = sys.path[1:] if sys.path[:1] == [""] else sys.path
 fields = [sys.executable or "", impl, full(sys.implementation.version), os.name, machine, implementation,
           release, system, version, python, ".".join(python.split(".")[:2]), sys.platform] + list(path)
+frames = [[b"quorl-environment-1"] + [os.fsencode(f) for f in fields] + [b"quorl-environment-end"]]
+# Asked with the argument "files" (by the tool, to keep this answer across
+# runs), a second frame names what else the answer depends on: the site
+# directories site.py scans (the user site even when absent, since creating
+# it changes sys.path), their .pth files and the directories those name
+# (added only when they exist), and the file of every module loaded at
+# start-up (sitecustomize, what a .pth line imported, the standard library).
+def files_read():
+    import site
+    sites = list(getattr(site, "getsitepackages", lambda: [])()) + [site.getusersitepackages()]
+    files = []
+    for d in sites:
+        files.append(os.fsencode(d))
+        names = sorted(n for n in os.listdir(d) if n.endswith(".pth")) if os.path.isdir(d) else []
+        for n in names:
+            pth = os.path.join(os.fsencode(d), os.fsencode(n))
+            files.append(pth)
+            with open(pth, "rb") as f:
+                lines = f.read().splitlines()
+            files.extend(os.path.join(os.fsencode(d), l.rstrip()) for l in lines
+                         if l.strip() and not l.startswith((b"#", b"import ", b"import\t")))
+    for m in list(sys.modules.values()):
+        f = getattr(m, "__file__", None)
+        if isinstance(f, str):
+            files.append(os.fsencode(f))
+    return files
+if sys.argv[1:] == ["files"]:
+    try:
+        frames.append([b"quorl-environment-files"] + files_read() + [b"quorl-environment-files-end"])
+    except Exception:
+        pass  # an unreadable site directory: without the list, the answer is just not kept
 out = getattr(sys.stdout, "buffer", sys.stdout)
-out.write(b"\0" + b"\0".join([b"quorl-environment-1"] + [os.fsencode(f) for f in fields] + [b"quorl-environment-end"]) + b"\0")
+out.write(b"".join(b"\0" + b"\0".join(frame) + b"\0" for frame in frames))
 out.flush()

@@ -6,6 +6,7 @@
 
 #include "environment/environment_query.h"
 #include "environment/interpreter_discovery.h"
+#include "environment/interpreter_facts_cache.h"
 #include "support/errors.h"
 #include "support/logging.h"
 #include "support/process.h"
@@ -21,6 +22,9 @@ constexpr std::string_view ANSWER_TAG = "quorl-environment-1";
 constexpr std::string_view ANSWER_END = "quorl-environment-end";
 // What an interpreter older than 3.6 answers instead, with its version.
 constexpr std::string_view UNSUPPORTED_TAG = "quorl-environment-unsupported";
+// The frame of the files the answer depends on, when asked for.
+constexpr std::string_view FILES_TAG = "quorl-environment-files";
+constexpr std::string_view FILES_END = "quorl-environment-files-end";
 
 // Far more than any real answer; an interpreter that floods its output is
 // stopped there rather than read without end.
@@ -84,12 +88,30 @@ InterpreterFacts parse_interpreter_answer(std::string_view answer) {
     return environment;
 }
 
-InterpreterFacts query_interpreter_facts(const std::filesystem::path& interpreter) {
+std::vector<std::string> parse_interpreter_files(std::string_view answer) {
+    const std::string opening = '\0' + std::string(FILES_TAG) + '\0';
+    const std::string closing = '\0' + std::string(FILES_END) + '\0';
+    // It follows the answer; the two frames share the NUL between them.
+    const std::size_t answered = answer.find('\0' + std::string(ANSWER_END) + '\0');
+    const std::size_t begin = answered == std::string_view::npos ? answered : answer.find(opening, answered);
+    const std::size_t end = begin == std::string_view::npos ? begin : answer.find(closing, begin + opening.size() - 1);
+    if (end == std::string_view::npos) throw QuorlError("unexpected answer: no list of the files it read");
+    if (end < begin + opening.size()) return {};
+    return text::split(answer.substr(begin + opening.size(), end - begin - opening.size()), std::string_view("\0", 1));
+}
+
+namespace {
+
+// The interpreter's output to the query program; with `files`, also the
+// list of what it read at start-up. Errors as query_interpreter_facts.
+std::string ask_interpreter(const std::filesystem::path& interpreter, bool files) {
     const std::string shown = interpreter.string();
+    std::vector<std::string> command = {shown, "-c", ENVIRONMENT_QUERY_PROGRAM};
+    if (files) command.emplace_back("files");
     ProcessResult result;
     try {
         result = run_process(
-            {shown, "-c", ENVIRONMENT_QUERY_PROGRAM},
+            command,
             {.stdout_mode = StreamMode::Capture, .stderr_mode = StreamMode::Capture, .capture_limit = MAX_ANSWER});
     } catch (const OsError& error) {
         throw QuorlError("Cannot run the Python interpreter " + shown + ": " + error.what());
@@ -112,13 +134,42 @@ InterpreterFacts query_interpreter_facts(const std::filesystem::path& interprete
             result.out.substr(version, std::min<std::size_t>(result.out.find('\0', version) - version, 20)) +
             ": Python 3.6 or later is needed");
     }
+    return std::move(result.out);
+}
+
+// Parses an answer of `interpreter`, with the errors of query_interpreter_facts.
+InterpreterFacts parse_answer_of(const std::filesystem::path& interpreter, std::string_view answer) {
     try {
-        InterpreterFacts environment = parse_interpreter_answer(result.out);
+        InterpreterFacts environment = parse_interpreter_answer(answer);
         environment.interpreter = interpreter;
         return environment;
     } catch (const QuorlError& error) {
-        throw QuorlError("The Python interpreter " + shown + " gave an " + error.what());
+        throw QuorlError("The Python interpreter " + interpreter.string() + " gave an " + error.what());
     }
+}
+
+// Asks the interpreter and keeps its answer in `cache` for later runs.
+InterpreterFacts ask_and_keep(const std::filesystem::path& interpreter, const InterpreterFactsCache& cache) {
+    timespec asked_at{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &asked_at);
+    const std::string answer = ask_interpreter(interpreter, cache.usable());
+    InterpreterFacts facts = parse_answer_of(interpreter, answer);
+    if (cache.usable()) {
+        try {
+            std::vector<std::string> paths = parse_interpreter_files(answer);
+            paths.insert(paths.end(), facts.sys_path.begin(), facts.sys_path.end());
+            cache.store(answer, paths, asked_at);
+        } catch (const QuorlError& error) {
+            log::debug(std::string("Not keeping the interpreter's answer: ") + error.what());
+        }
+    }
+    return facts;
+}
+
+}  // namespace
+
+InterpreterFacts query_interpreter_facts(const std::filesystem::path& interpreter) {
+    return parse_answer_of(interpreter, ask_interpreter(interpreter, false));
 }
 
 const InterpreterFacts& current_interpreter_facts() {
@@ -126,7 +177,18 @@ const InterpreterFacts& current_interpreter_facts() {
         const std::filesystem::path interpreter = find_python_interpreter();
         log::debug("Reading the environment of " + interpreter.string());
         const log::Stopwatch stopwatch;
-        InterpreterFacts facts = query_interpreter_facts(interpreter);
+        const InterpreterFactsCache cache(interpreter);
+        if (const std::optional<std::string> kept = cache.load()) {
+            try {
+                InterpreterFacts facts = parse_answer_of(interpreter, *kept);
+                log::debug("Took the interpreter's search path and marker values from the cache (" +
+                           stopwatch.elapsed() + ")");
+                return facts;
+            } catch (const QuorlError&) {
+                log::debug("Ignored the interpreter's kept answer: it does not parse");
+            }
+        }
+        InterpreterFacts facts = ask_and_keep(interpreter, cache);
         log::debug("Asked the interpreter for its search path and marker values (" + stopwatch.elapsed() + ")");
         return facts;
     }();

@@ -22,8 +22,8 @@ struct InterpreterFacts {
 };
 
 // The environment of find_python_interpreter(), asked once per process and
-// kept. Throws QuorlError with one line naming the interpreter when none is
-// found, it cannot be run, it fails or it answers something unexpected.
+// kept, across runs too (interpreter_facts_cache.h). Throws QuorlError with one line naming the interpreter when none
+// is found, it cannot be run, it fails or it answers something unexpected.
 const InterpreterFacts& current_interpreter_facts();
 
 // Asks `interpreter` (not cached). Errors as above.
@@ -32,5 +32,9 @@ InterpreterFacts query_interpreter_facts(const std::filesystem::path& interprete
 // Parses the answer of the query program; throws QuorlError when it does not
 // have the expected form. Exposed for tests.
 InterpreterFacts parse_interpreter_answer(std::string_view answer);
+
+// The files an answer asked with the argument "files" names as read at
+// start-up; throws QuorlError when that frame is missing.
+std::vector<std::string> parse_interpreter_files(std::string_view answer);
 
 }  // namespace quorl

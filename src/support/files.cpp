@@ -156,8 +156,12 @@ bool is_executable(const std::filesystem::path& path) {
 std::string read(const std::filesystem::path& path, std::size_t max_bytes) {
     const FileDescriptor file(open_waiting(path, O_RDONLY));
     if (!file.is_open()) throw OsError(os_message("cannot open", path, errno));
+    return read(file.get(), path, max_bytes);
+}
+
+std::string read(int fd, const std::filesystem::path& path, std::size_t max_bytes) {
     struct stat info {};
-    const bool known = ::fstat(file.get(), &info) == 0;
+    const bool known = ::fstat(fd, &info) == 0;
     if (known && S_ISDIR(info.st_mode)) throw OsError(os_message("cannot read", path, EISDIR));
     std::string content;
     // A regular file's size is known: room for it at once spares copying
@@ -167,7 +171,7 @@ std::string read(const std::filesystem::path& path, std::size_t max_bytes) {
     }
     char buffer[1 << 16];
     while (true) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) {
                 signals::throw_if_interrupted();

@@ -22,6 +22,10 @@ inline constexpr std::size_t MAX_READ_BYTES = std::size_t{256} << 20;
 // `max_bytes` is an OsError naming the path and the bound.
 std::string read(const std::filesystem::path& path, std::size_t max_bytes = MAX_READ_BYTES);
 
+// The same, from an open descriptor (not closed), to its end; `path` names
+// it in errors.
+std::string read(int fd, const std::filesystem::path& path, std::size_t max_bytes = MAX_READ_BYTES);
+
 // Writes `content` as the new content of `path`, as a careful in-place
 // editor does:
 // - a symlink is followed (a relative one from the link's directory) and

@@ -26,6 +26,23 @@ def exe():
     return path
 
 
+@pytest.fixture(scope="session", autouse=True)
+def session_cache(tmp_path_factory):
+    """The developer's ~/.cache is never written, also by the environments
+    that module and session fixtures take from os.environ before a test's
+    own cache is set."""
+    with pytest.MonkeyPatch.context() as patch:
+        patch.setenv("XDG_CACHE_HOME", str(tmp_path_factory.mktemp("session-cache")))
+        yield
+
+
+@pytest.fixture(autouse=True)
+def private_cache(session_cache, tmp_path_factory, monkeypatch):
+    """Each test keeps the interpreter's answers in a cache of its own: no
+    test sees another's."""
+    monkeypatch.setenv("XDG_CACHE_HOME", str(tmp_path_factory.mktemp("cache")))
+
+
 @pytest.fixture
 def run_tool(exe):
     def run(args, env=None, cwd=None, check=None):

@@ -1,5 +1,7 @@
 """Reading a real venv: wheels made here, installed by real pip from a local
 index, read back by the tool as the dependency map that `groups` prints."""
+import os
+
 import pytest
 
 from fakes import FakeVenv
@@ -137,3 +139,43 @@ def test_an_entry_whose_metadata_names_another_distribution_is_read_as_a_full_re
     assert result.stdout == ("Generating groups from pins.txt\none\n===\n- top\n  - alpha\n  - beta\n    - x\n"
                              "two\n===\n- beta\n  - x\n")
     assert "reading every distribution" in result.stderr
+
+
+def test_the_interpreters_answer_is_kept_until_what_it_was_read_from_changes(run_tool, tmp_path):
+    venv = FakeVenv(tmp_path / "venv")
+    venv.plant("top", b"Name: top\nRequires-Dist: more\n")
+
+    def groups():
+        return run_tool(["groups", "pins.txt", "-g", "one:top"], env=venv.env(QUORL_LOG_LEVEL="debug"),
+                        cwd=tmp_path, check=0)
+    first, second = groups(), groups()
+    assert "from the cache" not in first.stderr
+    assert "from the cache" in second.stderr
+    assert second.stdout == first.stdout == "Generating groups from pins.txt\none\n===\n- top\n  - more\n"
+    # A .pth file added since puts a directory holding `more`, which needs `deep`, on the search path.
+    for name in ("more", "deep"):
+        (tmp_path / "elsewhere" / f"{name}-1.0.dist-info").mkdir(parents=True)
+    (tmp_path / "elsewhere" / "more-1.0.dist-info" / "METADATA").write_text("Name: more\nRequires-Dist: deep\n")
+    (tmp_path / "elsewhere" / "deep-1.0.dist-info" / "METADATA").write_text("Name: deep\n")
+    (venv.site_packages / "elsewhere.pth").write_text(f"{tmp_path / 'elsewhere'}\n")
+    third = groups()
+    assert third.stdout == "Generating groups from pins.txt\none\n===\n- top\n  - more\n    - deep\n"
+
+
+@pytest.mark.parametrize("owner", ["this user", "another user"])
+def test_a_cache_directory_not_this_users_alone_is_not_used(run_tool, tmp_path, owner):
+    venv = FakeVenv(tmp_path / "venv")
+    venv.plant("top", b"Name: top\n")
+    cache = tmp_path / "cache" / "quorl-python-dependencies"
+    cache.mkdir(parents=True)
+    if owner == "this user":
+        cache.chmod(0o777)
+    elif os.geteuid() == 0:
+        os.chown(cache, 65534, 65534)
+    else:
+        pytest.skip("only root can give a directory away")
+    for _ in range(2):
+        result = run_tool(["groups", "pins.txt", "-g", "one:top"],
+                          env=venv.env(QUORL_LOG_LEVEL="debug", XDG_CACHE_HOME=tmp_path / "cache"), cwd=tmp_path, check=0)
+        assert "is not this user's alone" in result.stderr
+    assert list(cache.iterdir()) == []

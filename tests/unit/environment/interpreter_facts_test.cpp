@@ -35,6 +35,16 @@ TEST(PythonEnvironmentTest, ParsesTheAnswerBetweenWhateverElseWasPrinted) {
     EXPECT_THROW(parse_interpreter_answer(answer.substr(0, answer.find("quorl-environment-end"))), QuorlError);
 }
 
+TEST(PythonEnvironmentTest, ParsesTheFilesListedAfterTheAnswer) {
+    const std::string answer = "\0quorl-environment-1\0/venv/bin/python\0quorl-environment-end\0"s;
+    EXPECT_EQ(parse_interpreter_files(answer + "quorl-environment-files\0/a\0/b c\0quorl-environment-files-end\0"s),
+              (std::vector<std::string>{"/a", "/b c"}));
+    EXPECT_EQ(parse_interpreter_files(answer + "quorl-environment-files\0quorl-environment-files-end\0"s),
+              std::vector<std::string>{});
+    EXPECT_THROW(parse_interpreter_files(answer), QuorlError);
+    EXPECT_THROW(parse_interpreter_files(answer + "quorl-environment-files\0/a\0"s), QuorlError);
+}
+
 class RealInterpreterTest : public testing::Test {
 protected:
     void SetUp() override {
