@@ -23,24 +23,37 @@ namespace {
 
 using Entry = MetadataEntry;
 
+// A metadata entry's file name without its suffix: "Foo_Bar-1.0".
+std::string_view stem_of(std::string_view file_name) { return file_name.substr(0, file_name.rfind('.')); }
+
 // The canonical distribution name a metadata entry's file name announces:
 // "Foo_Bar-1.0.dist-info" -> "foo-bar", "foo.egg-info" -> "foo".
 std::string name_from_file_name(std::string_view file_name) {
-    const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
+    const std::string_view stem = stem_of(file_name);
     return canonical_name(stem.substr(0, stem.find('-')));
 }
 
-// Every canonical name the file name may announce: its stem cut at each "-"
-// and whole. Installers write "name-version" with the name's "-" as "_", but
-// not every tool does ("foo-bar-1.0.egg-info" is foo-bar); the metadata tells.
-std::vector<std::string> names_from_file_name(std::string_view file_name) {
-    const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
-    std::vector<std::string> names;
-    for (std::size_t cut = stem.find('-');; cut = stem.find('-', cut + 1)) {
-        std::string name = canonical_name(stem.substr(0, cut));
-        if (!name.empty() && (names.empty() || names.back() != name)) names.push_back(std::move(name));
-        if (cut == std::string_view::npos) return names;
-    }
+// Every canonical name the file name may announce: the canonical form of
+// its stem is appended to `canonical`, and `lengths` gets the lengths of
+// its prefixes that they are: the stem cut at each "-" and whole, each
+// once, none empty. Installers write "name-version" with the name's "-" as
+// "_", but not every tool does ("foo-bar-1.0.egg-info" is foo-bar); the
+// metadata tells.
+void announced_names(std::string_view file_name, std::string& canonical, std::vector<std::size_t>& lengths) {
+    lengths.clear();
+    const std::size_t start = canonical.size();
+    append_canonical(stem_of(file_name), canonical, lengths);
+    lengths.push_back(canonical.size() - start);
+    // The prefixes grow in order, so a repeated one is next to its twin.
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    if (!lengths.empty() && lengths.front() == 0) lengths.erase(lengths.begin());
+}
+
+bool announces(std::string_view file_name, std::string_view key) {
+    std::string canonical;
+    std::vector<std::size_t> lengths;
+    announced_names(file_name, canonical, lengths);
+    return std::find(lengths.begin(), lengths.end(), key.size()) != lengths.end() && canonical.starts_with(key);
 }
 
 // Longest name of a file read inside a metadata directory, with its "/".
@@ -131,6 +144,10 @@ void warn_unlistable(const std::string& path, int error) {
 
 constexpr std::size_t NONE = static_cast<std::size_t>(-1);
 
+// Room for the canonical stem of an entry ("pkg-lib3606-5-2-0") when the
+// names of a directory are reserved.
+constexpr std::size_t TYPICAL_STEM = 24;
+
 }  // namespace
 
 // Each readable directory of the search path once (even when the path names
@@ -145,22 +162,22 @@ struct InstalledDistributionReader::Listing {
         std::size_t directory;
         Entry entry;
     };
-    // An entry under one of the names it announces. The name itself is not
-    // kept (ten thousand entries would hold twenty thousand names): the
-    // index finds it by its hash, and the entry's file name confirms it.
+    // An entry under one of the names it announces, which is a prefix of
+    // the entry's canonical stem in `names`.
     struct Candidate {
         std::size_t entry;
+        std::size_t name_start;
+        std::size_t name_size;
         std::size_t next_same = NONE;  // the next candidate of this name
         std::size_t last_same = NONE;  // at the first candidate of a name: its last one
     };
 
-    bool announces(std::size_t candidate, std::string_view key) const {
-        const std::vector<std::string> names =
-            names_from_file_name(entries[candidates[candidate].entry].entry.file_name);
-        return std::find(names.begin(), names.end(), key) != names.end();
+    std::string_view name_of(const Candidate& candidate) const {
+        return std::string_view(names).substr(candidate.name_start, candidate.name_size);
     }
     std::optional<std::size_t> first_of(std::string_view key) const {
-        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return announces(i, key); });
+        return by_key.find(std::hash<std::string_view>{}(key),
+                           [&](std::size_t i) { return name_of(candidates[i]) == key; });
     }
     std::optional<Distribution> read(const ListedEntry& listed) const {
         const Directory& directory = directories[listed.directory];
@@ -168,40 +185,48 @@ struct InstalledDistributionReader::Listing {
     }
     // Files `entry` under each name it announces; false when it announces none.
     bool add(std::size_t directory, Entry entry) {
-        const std::vector<std::string> names = names_from_file_name(entry.file_name);
+        const std::size_t start = names.size();
+        announced_names(entry.file_name, names, lengths);
         entries.push_back({directory, std::move(entry)});
-        for (const std::string& name : names) add_candidate(entries.size() - 1, name);
-        return !names.empty();
+        for (const std::size_t length : lengths) {
+            add_candidate({entries.size() - 1, start, length});
+        }
+        return !lengths.empty();
     }
     // Room for `count` more entries, each under about two names: growing
     // the index rehashed it a dozen times on a large directory.
     void reserve_more(std::size_t count) {
         entries.reserve(entries.size() + count);
+        names.reserve(names.size() + TYPICAL_STEM * count);
         candidates.reserve(candidates.size() + 2 * count);
         by_key.reserve(candidates.size() + 2 * count);
     }
-    void add_candidate(std::size_t entry, std::string_view name) {
+    void add_candidate(Candidate candidate) {
         const std::size_t at = candidates.size();
+        const std::string_view name = name_of(candidate);
         const std::size_t hash = std::hash<std::string_view>{}(name);
-        if (const std::optional<std::size_t> first =
-                by_key.find(hash, [&](std::size_t i) { return announces(i, name); })) {
-            candidates.push_back({entry});
+        const std::optional<std::size_t> first =
+            by_key.find(hash, [&](std::size_t i) { return name_of(candidates[i]) == name; });
+        if (first) {
             candidates[candidates[*first].last_same].next_same = at;
             candidates[*first].last_same = at;
         } else {
-            candidates.push_back({entry, NONE, at});
+            candidate.last_same = at;
             by_key.insert(hash, at);
         }
+        candidates.push_back(candidate);
     }
 
     std::vector<Directory> directories;
     std::vector<ListedEntry> entries;  // search-path order, then byte order of names
     std::vector<Candidate> candidates;
-    HashIndex by_key;  // key -> its first candidate
+    std::string names;                 // the canonical stem of every entry, one after another
+    std::vector<std::size_t> lengths;  // the names of the entry being added
+    HashIndex by_key;                  // key -> its first candidate
     std::size_t by_key_size() const {
-        std::size_t names = 0;
-        for (const Candidate& candidate : candidates) names += candidate.last_same != NONE ? 1 : 0;
-        return names;
+        std::size_t count = 0;
+        for (const Candidate& candidate : candidates) count += candidate.last_same != NONE ? 1 : 0;
+        return count;
     }
 };
 
@@ -280,7 +305,9 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
 }
 
 std::optional<Distribution> InstalledDistributionReader::find_distribution(std::string_view name) const {
-    const std::string key = canonical_name(name);
+    // The reader of a group's distributions asks by canonical names only.
+    std::string made;
+    const std::string_view key = is_canonical(name) ? name : std::string_view(made = canonical_name(name));
     const Listing& all = listing();
     std::optional<Distribution> winner;
     for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.candidates[at].next_same) {
@@ -289,8 +316,7 @@ std::optional<Distribution> InstalledDistributionReader::find_distribution(std::
         if (!distribution) continue;
         if (distribution->key != key) {
             // Found under its own name too, unless its file name does not announce it.
-            const std::vector<std::string> names = names_from_file_name(listed.entry.file_name);
-            if (std::find(names.begin(), names.end(), distribution->key) == names.end()) names_disagree_ = true;
+            if (!announces(listed.entry.file_name, distribution->key)) names_disagree_ = true;
         } else if (winner) {
             warn_shadowed(*distribution, *winner);
         } else {
