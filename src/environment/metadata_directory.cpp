@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "support/text.h"
@@ -54,8 +53,16 @@ std::vector<MetadataEntry> MetadataDirectory::listed_entries() const {
 }
 
 void sort_by_name(std::vector<MetadataEntry>& entries) {
-    std::sort(entries.begin(), entries.end(),
-              [](const MetadataEntry& a, const MetadataEntry& b) { return a.file_name < b.file_name; });
+    // Sorts positions, by integer compares of the names' first bytes where
+    // they differ there, and moves each entry once rather than swapping
+    // strings all through the sort.
+    std::vector<std::string_view> names;
+    names.reserve(entries.size());
+    for (const MetadataEntry& entry : entries) names.push_back(entry.file_name);
+    std::vector<MetadataEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const std::size_t i : text::byte_order(names)) sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
 }
 
 }  // namespace quorl
