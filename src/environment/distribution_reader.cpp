@@ -122,18 +122,6 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     return distribution;
 }
 
-// Sorts positions rather than the distributions themselves: each move of a
-// distribution moves three strings and a vector.
-std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
-    std::vector<std::string_view> keys;
-    keys.reserve(distributions.size());
-    for (const Distribution& distribution : distributions) keys.push_back(distribution.key);
-    std::vector<Distribution> sorted;
-    sorted.reserve(distributions.size());
-    for (const std::size_t i : text::byte_order(keys)) sorted.push_back(std::move(distributions[i]));
-    return sorted;
-}
-
 // A search-path entry that exists but cannot be listed (no permission, a
 // symlink loop) hides what is installed there: say so rather than leave it
 // out silently. Missing entries and zip files are normal and stay silent.
@@ -297,7 +285,9 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
             first_by_key.insert(hash, found.size());
             found.push_back(std::move(*distribution));
         }
-        return sorted_by_key(std::move(found));
+        // Each move of a distribution moves three strings and a vector: the
+        // sort moves each once.
+        return text::sorted_by_text(std::move(found), [](const Distribution& d) -> std::string_view { return d.key; });
     } catch (const OsError& error) {
         // Unreadable metadata leaves the dependency tree incomplete.
         throw PipDepTreeProcessingException(error.what());

@@ -53,16 +53,8 @@ std::vector<MetadataEntry> MetadataDirectory::listed_entries() const {
 }
 
 void sort_by_name(std::vector<MetadataEntry>& entries) {
-    // Sorts positions, by integer compares of the names' first bytes where
-    // they differ there, and moves each entry once rather than swapping
-    // strings all through the sort.
-    std::vector<std::string_view> names;
-    names.reserve(entries.size());
-    for (const MetadataEntry& entry : entries) names.push_back(entry.file_name);
-    std::vector<MetadataEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const std::size_t i : text::byte_order(names)) sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
+    entries = text::sorted_by_text(std::move(entries),
+                                   [](const MetadataEntry& entry) -> std::string_view { return entry.file_name; });
 }
 
 }  // namespace quorl
