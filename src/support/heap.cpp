@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -18,17 +19,29 @@ constexpr std::uintptr_t HUGE_PAGE = 2 * MIB;
 constexpr int LARGEST_HEAP_BLOCK = 32 * MIB;
 constexpr int GROWTH_STEP = 64 * MIB;
 
+// Whether the address space or the data segment is bounded (ulimit -v,
+// -d): steps of GROWTH_STEP could then fail where small ones fit.
+bool is_limited(__rlimit_resource resource) {
+    struct rlimit limit {};
+    return ::getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY;
+}
+
+bool memory_is_limited() { return is_limited(RLIMIT_AS) || is_limited(RLIMIT_DATA); }
+
 }  // namespace
 
 void prefer_huge_pages() {
+    if (memory_is_limited()) return;
     if (::mallopt(M_MMAP_THRESHOLD, LARGEST_HEAP_BLOCK) == 0 || ::mallopt(M_TOP_PAD, GROWTH_STEP) == 0) return;
     // A block larger than what is left at the top of the heap makes it grow
-    // now, by the block and the step; freed, it goes back to the top.
+    // now, by the block and the step; freed, it goes back to the top (and
+    // the heap is cut back to the step), so the advice covers from the
+    // block's place to the end of the heap as it is after the free.
     void* const block = std::malloc(MIB);
     if (block == nullptr) return;
     const auto start = (reinterpret_cast<std::uintptr_t>(block) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-    const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0)) & ~(HUGE_PAGE - 1);
     std::free(block);
+    const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0)) & ~(HUGE_PAGE - 1);
     if (end > start) (void)::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
