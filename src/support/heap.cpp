@@ -33,14 +33,18 @@ bool memory_is_limited() { return is_limited(RLIMIT_AS) || is_limited(RLIMIT_DAT
 void prefer_huge_pages() {
     if (memory_is_limited()) return;
     if (::mallopt(M_MMAP_THRESHOLD, LARGEST_HEAP_BLOCK) == 0 || ::mallopt(M_TOP_PAD, GROWTH_STEP) == 0) return;
-    // A block larger than what is left at the top of the heap makes it grow
-    // now, by the block and the step; freed, it goes back to the top (and
-    // the heap is cut back to the step), so the advice covers from the
-    // block's place to the end of the heap as it is after the free.
-    void* const block = std::malloc(MIB);
+    // The free top of the heap, and a block larger than it, which makes the
+    // heap grow now by the block and the step. Freed, the block goes back
+    // to the top (and the heap is cut back to the step), so the advice
+    // covers the top from where it began to the end of the heap after the
+    // free.
+    const std::size_t top_size = ::mallinfo2().keepcost;
+    const auto top = reinterpret_cast<std::uintptr_t>(::sbrk(0)) - top_size;
+    if (top_size + MIB >= static_cast<std::size_t>(LARGEST_HEAP_BLOCK)) return;
+    void* const block = std::malloc(top_size + MIB);
     if (block == nullptr) return;
-    const auto start = (reinterpret_cast<std::uintptr_t>(block) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
     std::free(block);
+    const auto start = (top + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
     const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0)) & ~(HUGE_PAGE - 1);
     if (end > start) (void)::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
