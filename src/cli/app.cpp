@@ -13,6 +13,7 @@
 #include "environment/interpreter_discovery.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
+#include "support/heap.h"
 #include "support/printable.h"
 #include "support/redact.h"
 #include "support/signals.h"
@@ -128,6 +129,9 @@ void print_error(const std::string& message) {
 
 int run_app(int argc, char** argv) {
     signals::install_interrupt_handlers();
+    // Before the commands allocate: reading an environment makes the heap
+    // that the setting is for.
+    heap::prefer_huge_pages();
     // The install-root paths and default indexes are fixed at start-up: the
     // environment is read once, before any command runs.
     const PackageExtrasManagerConstants& constants = PackageExtrasManager::constants();

@@ -2,16 +2,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/printable.h"
+
 namespace quorl::cli {
 namespace {
 
 // Printable ASCII without '"' or '\': JSON writes it as it is. Pinned lines
 // and group names are almost always such text.
 bool needs_no_escape(std::string_view text) {
-    for (const unsigned char c : text) {
-        if (c < 0x20 || c > 0x7e || c == '"' || c == '\\') return false;
-    }
-    return true;
+    return all_plain_printable(text) && text.find('"') == std::string_view::npos &&
+           text.find('\\') == std::string_view::npos;
 }
 
 void append_string(std::string& out, const std::string& text) {

@@ -23,30 +23,43 @@ namespace {
 
 using Entry = MetadataEntry;
 
+// A metadata entry's file name without its suffix: "Foo_Bar-1.0".
+std::string_view stem_of(std::string_view file_name) { return file_name.substr(0, file_name.rfind('.')); }
+
 // The canonical distribution name a metadata entry's file name announces:
 // "Foo_Bar-1.0.dist-info" -> "foo-bar", "foo.egg-info" -> "foo".
 std::string name_from_file_name(std::string_view file_name) {
-    const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
+    const std::string_view stem = stem_of(file_name);
     return canonical_name(stem.substr(0, stem.find('-')));
 }
 
 // "Foo_Bar-1.0.dist-info" -> "Foo_Bar", "foo.egg-info" -> "foo".
 std::string entry_name_as_written(const Entry& entry) {
-    const std::string_view stem = std::string_view(entry.file_name).substr(0, entry.file_name.rfind('.'));
+    const std::string_view stem = stem_of(entry.file_name);
     return std::string(stem.substr(0, stem.find('-')));
 }
 
-// Every canonical name the file name may announce: its stem cut at each "-"
-// and whole. Installers write "name-version" with the name's "-" as "_", but
-// not every tool does ("foo-bar-1.0.egg-info" is foo-bar); the metadata tells.
-std::vector<std::string> names_from_file_name(std::string_view file_name) {
-    const std::string_view stem = file_name.substr(0, file_name.rfind('.'));
-    std::vector<std::string> names;
-    for (std::size_t cut = stem.find('-');; cut = stem.find('-', cut + 1)) {
-        std::string name = canonical_name(stem.substr(0, cut));
-        if (!name.empty() && (names.empty() || names.back() != name)) names.push_back(std::move(name));
-        if (cut == std::string_view::npos) return names;
-    }
+// Every canonical name the file name may announce: the canonical form of
+// its stem is appended to `canonical`, and `lengths` gets the lengths of
+// its prefixes that they are: the stem cut at each "-" and whole, each
+// once, none empty. Installers write "name-version" with the name's "-" as
+// "_", but not every tool does ("foo-bar-1.0.egg-info" is foo-bar); the
+// metadata tells.
+void announced_names(std::string_view file_name, std::string& canonical, std::vector<std::size_t>& lengths) {
+    lengths.clear();
+    const std::size_t start = canonical.size();
+    append_canonical(stem_of(file_name), canonical, lengths);
+    lengths.push_back(canonical.size() - start);
+    // The prefixes grow in order, so a repeated one is next to its twin.
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    if (!lengths.empty() && lengths.front() == 0) lengths.erase(lengths.begin());
+}
+
+bool announces(std::string_view file_name, std::string_view key) {
+    std::string canonical;
+    std::vector<std::size_t> lengths;
+    announced_names(file_name, canonical, lengths);
+    return std::find(lengths.begin(), lengths.end(), key.size()) != lengths.end() && canonical.starts_with(key);
 }
 
 // Longest name of a file read inside a metadata directory, with its "/".
@@ -118,18 +131,6 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     return distribution;
 }
 
-// Sorts positions rather than the distributions themselves: each move of a
-// distribution moves three strings and a vector.
-std::vector<Distribution> sorted_by_key(std::vector<Distribution> distributions) {
-    std::vector<std::string_view> keys;
-    keys.reserve(distributions.size());
-    for (const Distribution& distribution : distributions) keys.push_back(distribution.key);
-    std::vector<Distribution> sorted;
-    sorted.reserve(distributions.size());
-    for (const std::size_t i : text::byte_order(keys)) sorted.push_back(std::move(distributions[i]));
-    return sorted;
-}
-
 // A search-path entry that exists but cannot be listed (no permission, a
 // symlink loop) hides what is installed there: say so rather than leave it
 // out silently. Missing entries and zip files are normal and stay silent.
@@ -139,6 +140,10 @@ void warn_unlistable(const std::string& path, int error) {
 }
 
 constexpr std::size_t NONE = static_cast<std::size_t>(-1);
+
+// Room for the canonical stem of an entry ("pkg-lib3606-5-2-0") when the
+// names of a directory are reserved.
+constexpr std::size_t TYPICAL_STEM = 24;
 
 }  // namespace
 
@@ -154,22 +159,22 @@ struct InstalledDistributionReader::Listing {
         std::size_t directory;
         Entry entry;
     };
-    // An entry under one of the names it announces. The name itself is not
-    // kept (ten thousand entries would hold twenty thousand names): the
-    // index finds it by its hash, and the entry's file name confirms it.
+    // An entry under one of the names it announces, which is a prefix of
+    // the entry's canonical stem in `names`.
     struct Candidate {
         std::size_t entry;
+        std::size_t name_start;
+        std::size_t name_size;
         std::size_t next_same = NONE;  // the next candidate of this name
         std::size_t last_same = NONE;  // at the first candidate of a name: its last one
     };
 
-    bool announces(std::size_t candidate, std::string_view key) const {
-        const std::vector<std::string> names =
-            names_from_file_name(entries[candidates[candidate].entry].entry.file_name);
-        return std::find(names.begin(), names.end(), key) != names.end();
+    std::string_view name_of(const Candidate& candidate) const {
+        return std::string_view(names).substr(candidate.name_start, candidate.name_size);
     }
     std::optional<std::size_t> first_of(std::string_view key) const {
-        return by_key.find(std::hash<std::string_view>{}(key), [&](std::size_t i) { return announces(i, key); });
+        return by_key.find(std::hash<std::string_view>{}(key),
+                           [&](std::size_t i) { return name_of(candidates[i]) == key; });
     }
     std::optional<Distribution> read(const ListedEntry& listed, std::optional<DistributionDetails>* details) const {
         const Directory& directory = directories[listed.directory];
@@ -177,40 +182,48 @@ struct InstalledDistributionReader::Listing {
     }
     // Files `entry` under each name it announces; false when it announces none.
     bool add(std::size_t directory, Entry entry) {
-        const std::vector<std::string> names = names_from_file_name(entry.file_name);
+        const std::size_t start = names.size();
+        announced_names(entry.file_name, names, lengths);
         entries.push_back({directory, std::move(entry)});
-        for (const std::string& name : names) add_candidate(entries.size() - 1, name);
-        return !names.empty();
+        for (const std::size_t length : lengths) {
+            add_candidate({entries.size() - 1, start, length});
+        }
+        return !lengths.empty();
     }
     // Room for `count` more entries, each under about two names: growing
     // the index rehashed it a dozen times on a large directory.
     void reserve_more(std::size_t count) {
         entries.reserve(entries.size() + count);
+        names.reserve(names.size() + TYPICAL_STEM * count);
         candidates.reserve(candidates.size() + 2 * count);
         by_key.reserve(candidates.size() + 2 * count);
     }
-    void add_candidate(std::size_t entry, std::string_view name) {
+    void add_candidate(Candidate candidate) {
         const std::size_t at = candidates.size();
+        const std::string_view name = name_of(candidate);
         const std::size_t hash = std::hash<std::string_view>{}(name);
-        if (const std::optional<std::size_t> first =
-                by_key.find(hash, [&](std::size_t i) { return announces(i, name); })) {
-            candidates.push_back({entry});
+        const std::optional<std::size_t> first =
+            by_key.find(hash, [&](std::size_t i) { return name_of(candidates[i]) == name; });
+        if (first) {
             candidates[candidates[*first].last_same].next_same = at;
             candidates[*first].last_same = at;
         } else {
-            candidates.push_back({entry, NONE, at});
+            candidate.last_same = at;
             by_key.insert(hash, at);
         }
+        candidates.push_back(candidate);
     }
 
     std::vector<Directory> directories;
     std::vector<ListedEntry> entries;  // search-path order, then byte order of names
     std::vector<Candidate> candidates;
-    HashIndex by_key;  // key -> its first candidate
+    std::string names;                 // the canonical stem of every entry, one after another
+    std::vector<std::size_t> lengths;  // the names of the entry being added
+    HashIndex by_key;                  // key -> its first candidate
     std::size_t by_key_size() const {
-        std::size_t names = 0;
-        for (const Candidate& candidate : candidates) names += candidate.last_same != NONE ? 1 : 0;
-        return names;
+        std::size_t count = 0;
+        for (const Candidate& candidate : candidates) count += candidate.last_same != NONE ? 1 : 0;
+        return count;
     }
 };
 
@@ -283,7 +296,9 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
             if (details) details_.insert_or_assign(distribution->key, std::move(*details));
             found.push_back(std::move(*distribution));
         }
-        return sorted_by_key(std::move(found));
+        // Each move of a distribution moves three strings and a vector: the
+        // sort moves each once.
+        return text::sorted_by_text(std::move(found), [](const Distribution& d) -> std::string_view { return d.key; });
     } catch (const OsError& error) {
         // Unreadable metadata leaves the dependency tree incomplete.
         throw PipDepTreeProcessingException(error.what());
@@ -291,7 +306,9 @@ std::vector<Distribution> InstalledDistributionReader::list_distributions() cons
 }
 
 std::optional<Distribution> InstalledDistributionReader::find_distribution(std::string_view name) const {
-    const std::string key = canonical_name(name);
+    // The reader of a group's distributions asks by canonical names only.
+    std::string made;
+    const std::string_view key = is_canonical(name) ? name : std::string_view(made = canonical_name(name));
     const Listing& all = listing();
     std::optional<Distribution> winner;
     for (std::size_t at = all.first_of(key).value_or(NONE); at != NONE; at = all.candidates[at].next_same) {
@@ -301,12 +318,11 @@ std::optional<Distribution> InstalledDistributionReader::find_distribution(std::
         if (!distribution) continue;
         if (distribution->key != key) {
             // Found under its own name too, unless its file name does not announce it.
-            const std::vector<std::string> names = names_from_file_name(listed.entry.file_name);
-            if (std::find(names.begin(), names.end(), distribution->key) == names.end()) names_disagree_ = true;
+            if (!announces(listed.entry.file_name, distribution->key)) names_disagree_ = true;
         } else if (winner) {
             warn_shadowed(*distribution, *winner);
         } else {
-            if (details) details_.insert_or_assign(key, std::move(*details));
+            if (details) details_.insert_or_assign(std::string(key), std::move(*details));
             winner = std::move(distribution);
         }
     }

@@ -37,25 +37,22 @@ struct ReadFailure {
     int error;
 };
 
-// Opens for reading; -1 when the file is absent, is not a regular file, or a
-// path component is not a directory. A FIFO or a device in place of a
-// metadata file would block the open or the reads for ever: O_NONBLOCK lets
-// the open return, and only regular files are read. The fstat stays: what
-// read() returns cannot tell a regular file from a FIFO with a writer or a
-// device, and the listing's d_type describes the metadata directory, not
-// the file inside it.
+// Opens for reading; -1 when the file is absent, or a path component is
+// not a directory. A FIFO or a device in place of a metadata file would
+// block the open or the reads for ever: O_NONBLOCK lets the open return,
+// and the reads tell what it is (see read_until).
 int open_if_present(int directory_fd, const char* relative_path) {
     const int fd = ::openat(directory_fd, relative_path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) return -1;
         throw ReadFailure{errno};
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
     return fd;
+}
+
+bool is_regular_file(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // End of the header block in `data` (the position of its empty line), or
@@ -84,13 +81,14 @@ HeaderRead cut_at_bound(std::string buffer) {
     return read_text(std::move(buffer), true);
 }
 
-// Reads up to `size` bytes into `into`, retrying interrupted reads. Nothing
-// when `fd` turns out to be a directory.
-std::optional<std::size_t> read_some(int fd, char* into, std::size_t size) {
+// Reads up to `size` bytes from `offset` into `into`, retrying interrupted
+// reads. Nothing when `fd` is a directory, cannot be read at an offset (a
+// FIFO, a socket, a terminal) or has nothing to give yet.
+std::optional<std::size_t> read_at(int fd, char* into, std::size_t size, std::size_t offset) {
     while (true) {
-        const ssize_t got = ::read(fd, into, size);
+        const ssize_t got = ::pread(fd, into, size, static_cast<off_t>(offset));
         if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno == EISDIR) return std::nullopt;
+        if (errno == EISDIR || errno == ESPIPE || errno == EAGAIN) return std::nullopt;
         if (errno != EINTR) throw ReadFailure{errno};
         signals::throw_if_interrupted();
     }
@@ -108,7 +106,7 @@ HeaderRead read_rest(int fd, std::string buffer, StopAt stop) {
         if (old_size > MAX_READ) return cut_at_bound(std::move(buffer));
         const std::size_t chunk = std::min(CHUNK, MAX_READ + 1 - old_size);
         buffer.resize(old_size + chunk);
-        const std::optional<std::size_t> got = read_some(fd, buffer.data() + old_size, chunk);
+        const std::optional<std::size_t> got = read_at(fd, buffer.data() + old_size, chunk, old_size);
         if (!got) return {};
         buffer.resize(old_size + *got);
         if (*got == 0) return read_text(std::move(buffer));
@@ -121,7 +119,12 @@ HeaderRead read_rest(int fd, std::string buffer, StopAt stop) {
 }
 
 // Reads until `stop(text, scanned)` finds the end, the file ends, or
-// MAX_READ bytes were read.
+// MAX_READ bytes were read. Only regular files are read, but the file is
+// looked at (fstat, one more system call per file) only when its first
+// read does not end the block: a FIFO, a socket or a terminal fails that
+// read, and a regular file nearly always ends its block there. What gets
+// past is a device that can be read at an offset and gives a blank line
+// within its first CHUNK bytes; its block is read as any other, bounded.
 template <typename StopAt>
 HeaderRead read_until(int directory_fd, const char* relative_path, StopAt stop) {
     try {
@@ -131,12 +134,13 @@ HeaderRead read_until(int directory_fd, const char* relative_path, StopAt stop) 
         // stack and copy out only the block, at its own size. A zero-filled
         // 4 KB string cut down afterwards cost more than parsing the block.
         char first[CHUNK];
-        const std::optional<std::size_t> got = read_some(file.get(), first, CHUNK);
+        const std::optional<std::size_t> got = read_at(file.get(), first, CHUNK, 0);
         if (!got) return {};
         const std::string_view head(first, *got);
-        if (head.empty()) return read_text(std::string());
-        const std::size_t end = stop(head, 0);
+        const std::size_t end = head.empty() ? std::string_view::npos : stop(head, 0);
         if (end != std::string_view::npos) return read_text(std::string(head.substr(0, end)));
+        if (!is_regular_file(file.get())) return {};
+        if (head.empty()) return read_text(std::string());
         return read_rest(file.get(), std::string(head), stop);
     } catch (const ReadFailure& failure) {
         HeaderRead read;

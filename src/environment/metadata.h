@@ -35,9 +35,10 @@ void for_each_metadata_header(std::string_view text,
 // reads in chunks and stops after the first empty line, so the long
 // description body of METADATA is not read. At most 4 MiB are read: past
 // that, the complete lines read so far count and a warning names the file.
-// Returns nothing when the file
-// does not exist or is not a regular file; throws OsError naming `shown_path`
-// on other read failures.
+// Returns nothing when the file does not exist or is not a regular file (a
+// device that can be read at an offset and gives a blank line within its
+// first 4 KiB is read as a file, bounded alike); throws OsError naming
+// `shown_path` on other read failures.
 std::optional<std::string> read_metadata_headers(int directory_fd, const char* relative_path,
                                                  std::string_view shown_path);
 

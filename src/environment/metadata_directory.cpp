@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "support/text.h"
@@ -54,8 +53,8 @@ std::vector<MetadataEntry> MetadataDirectory::listed_entries() const {
 }
 
 void sort_by_name(std::vector<MetadataEntry>& entries) {
-    std::sort(entries.begin(), entries.end(),
-              [](const MetadataEntry& a, const MetadataEntry& b) { return a.file_name < b.file_name; });
+    entries = text::sorted_by_text(std::move(entries),
+                                   [](const MetadataEntry& entry) -> std::string_view { return entry.file_name; });
 }
 
 }  // namespace quorl

@@ -101,8 +101,15 @@ GroupOutput GroupGenerator::generate_group(const DependencyMap& dependency_map, 
     // listing are never built; the order is the same). Computed on the
     // environment's map: building each group's sub-map took a fifth of a
     // release.
+    const std::vector<std::vector<Package>> levels =
+        dependency_map.first_occurrence_by_depth_of(roots, excluded, depth);
+    std::size_t count = 0;
+    for (const std::vector<Package>& level : levels) count += level.size();
+    // Sized at once: a release group holds thousands of packages, and the
+    // set's index was rehashed a dozen times on the way.
     OrderedSet<std::string> reqs;
-    for (const std::vector<Package>& level : dependency_map.first_occurrence_by_depth_of(roots, excluded, depth)) {
+    reqs.reserve(count);
+    for (const std::vector<Package>& level : levels) {
         for (const Package& package : level) reqs.insert(package.to_string());
     }
     return GroupOutput(group_config.name(), std::move(reqs));

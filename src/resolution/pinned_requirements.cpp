@@ -127,7 +127,9 @@ ResolvedPins read_pins(const std::filesystem::path& file, const MarkerSource* ma
 }  // namespace
 
 const std::string* PinnedVersionLookup::find(const std::string& name) {
-    if (const std::string* version = versions_.find(text::to_lower_ascii(name))) return version;
+    // Names are nearly always in lower case already: no copy to make then.
+    const bool lower = std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    if (const std::string* version = versions_.find(lower ? name : text::to_lower_ascii(name))) return version;
     if (by_canonical_.empty() && !versions_.empty()) {
         for (const auto& [key, version] : versions_) by_canonical_.emplace(canonical_name(key), &version);
     }
@@ -165,14 +167,27 @@ PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
     PinnedVersionLookup lookup(versions_map);
     for (const auto& [group_name, requirements] : groups) {
         std::vector<std::string> pinned;
+        pinned.reserve(requirements.size());
         for (const std::string& requirement : requirements) {
-            const Package package = Package::from_string(requirement);
-            if (has_no_version(package.name())) continue;
-            const std::string* version = lookup.find(package.name());
-            if (version == nullptr) {
-                throw unpinned_requirement_error(package.to_string(), group_name, versions_source);
+            // Most requirements name no extras: their text form is their
+            // name, normalised as a package's is, and no package is made.
+            const bool plain = requirement.find('[') == std::string::npos;
+            std::string name;
+            std::string with_extras;
+            if (plain) {
+                name = Package::normalise_name(requirement);
+            } else {
+                const Package package = Package::from_string(requirement);
+                name = package.name();
+                with_extras = package.to_string();
             }
-            pinned.push_back(package.to_string() + "==" + *version);
+            if (has_no_version(name)) continue;
+            const std::string* version = lookup.find(name);
+            const std::string& text = plain ? name : with_extras;
+            if (version == nullptr) throw unpinned_requirement_error(text, group_name, versions_source);
+            std::string& line = pinned.emplace_back();
+            line.reserve(text.size() + 2 + version->size());
+            line.append(text).append("==").append(*version);
         }
         result.set(group_name, std::move(pinned));
     }

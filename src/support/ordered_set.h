@@ -25,6 +25,12 @@ public:
         return true;
     }
 
+    // Room for `count` values without growing or rehashing.
+    void reserve(std::size_t count) {
+        items_.reserve(count);
+        index_.reserve(count);
+    }
+
     bool contains(const T& value) const { return index_.count(value) != 0; }
     std::size_t size() const { return items_.size(); }
     bool empty() const { return items_.empty(); }

@@ -115,24 +115,6 @@ std::string escaped_and_cut(std::string_view text, std::string_view source) {
     return out;
 }
 
-// Whether every byte is plain printable ASCII, eight at a time: in each
-// byte of x, one below 0x20 sets the high bit of x - 0x20, 0x7F sets it in
-// x + 0x01, and one of 0x80 or above has it set already. A borrow or carry
-// between bytes starts only at such a byte, so it cannot hide one.
-bool all_plain_printable(std::string_view s) {
-    constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = 0x8080808080808080;
-    std::size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t x;
-        std::memcpy(&x, s.data() + i, 8);
-        if (((x - 0x20 * ONES) | x | (x + ONES)) & HIGH) return false;
-    }
-    for (; i < s.size(); ++i) {
-        if (!is_plain_printable(s[i])) return false;
-    }
-    return true;
-}
-
 bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // Whether append_printable copies `s` unchanged: plain printable ASCII and
@@ -172,6 +154,24 @@ bool shown_unchanged(std::string_view text) {
 }
 
 }  // namespace
+
+// Eight bytes at a time: in each
+// byte of x, one below 0x20 sets the high bit of x - 0x20, 0x7F sets it in
+// x + 0x01, and one of 0x80 or above has it set already. A borrow or carry
+// between bytes starts only at such a byte, so it cannot hide one.
+bool all_plain_printable(std::string_view s) {
+    constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = 0x8080808080808080;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, s.data() + i, 8);
+        if (((x - 0x20 * ONES) | x | (x + ONES)) & HIGH) return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (!is_plain_printable(s[i])) return false;
+    }
+    return true;
+}
 
 void append_printable_line(std::string& out, std::string_view text) {
     // Almost every log line is such text: one scan spares the copies that

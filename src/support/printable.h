@@ -13,6 +13,10 @@ namespace quorl {
 // quoting a 100 MB line must not flood the terminal.
 inline constexpr std::size_t PRINTABLE_LIMIT = 4096;
 
+// Whether every byte of `s` is printable ASCII (0x20 to 0x7E): text that
+// needs no escape to be shown, found eight bytes at a time.
+bool all_plain_printable(std::string_view s);
+
 // `text` with credentials of URLs hidden (see redact_credentials), then made
 // printable: control characters become \n, \r, \t or \xNN, bytes that are not
 // well-formed UTF-8 become \xNN, the C1 controls and the Unicode line and

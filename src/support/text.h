@@ -131,4 +131,18 @@ inline std::uint64_t ordered_prefix(std::string_view name, std::size_t offset) {
 // an integer compare, and compares in full only where those are equal.
 std::vector<std::size_t> byte_order(const std::vector<std::string_view>& texts);
 
+// `items` in byte order of the text `text_of(item)` gives (a view into the
+// item), by byte_order: positions are sorted, and each item is moved once
+// rather than swapped all through the sort.
+template <typename T, typename TextOf>
+std::vector<T> sorted_by_text(std::vector<T> items, TextOf text_of) {
+    std::vector<std::string_view> texts;
+    texts.reserve(items.size());
+    for (const T& item : items) texts.push_back(text_of(item));
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
+    for (const std::size_t i : byte_order(texts)) sorted.push_back(std::move(items[i]));
+    return sorted;
+}
+
 }  // namespace quorl::text

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "support/file_descriptor.h"
 #include "support/text.h"
 #include "test_support.h"
 
@@ -90,14 +91,22 @@ TEST(MetadataTest, HeaderBlockEndsAtTheEmptyLineWhereverTheReadsSplitIt) {
 }
 
 // A FIFO where METADATA or requires.txt belongs would block a plain open()
-// for ever: it is skipped like a missing file.
-TEST(MetadataTest, ReadersSkipFifosAndDirectories) {
+// for ever: it is skipped like a missing file, even when a writer has put a
+// whole header block into it, and so are devices that give nothing or no
+// blank line.
+TEST(MetadataTest, ReadersSkipFifosDevicesAndDirectories) {
     const test::TemporaryDirectory dir;
     std::filesystem::create_directories(dir / "METADATA");
     const std::string fifo = (dir / "requires.txt").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_FALSE(read_metadata_headers(AT_FDCWD, fifo.c_str(), fifo).has_value());
     EXPECT_FALSE(read_small_file(AT_FDCWD, fifo.c_str(), fifo).has_value());
+    const FileDescriptor writer(::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_EQ(::write(writer.get(), "Name: x\n\n", 9), 9);
+    EXPECT_FALSE(read_metadata_headers(AT_FDCWD, fifo.c_str(), fifo).has_value());
+    for (const char* device : {"/dev/null", "/dev/zero"}) {
+        EXPECT_FALSE(read_metadata_headers(AT_FDCWD, device, device).has_value()) << device;
+    }
     const std::string directory = (dir / "METADATA").string();
     EXPECT_FALSE(read_metadata_headers(AT_FDCWD, directory.c_str(), directory).has_value());
 }

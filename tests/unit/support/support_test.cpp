@@ -3,11 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <string>
 
 #include "support/errors.h"
 #include "support/files.h"
+#include "support/heap.h"
 #include "support/ordered_map.h"
 #include "support/process.h"
 #include "support/redact.h"
@@ -183,6 +188,32 @@ TEST(ProcessTest, SetsEnvironmentAndKeepsTheLastBytesOfEndlessOutput) {
     EXPECT_EQ(result.err.size(), 1000u);
     EXPECT_EQ(result.err.substr(996), "end\n");
     EXPECT_EQ(result.err_dropped, 299004u);
+}
+
+// Reading a large environment relies on this: a large block comes from the
+// heap, whose free top carries the huge-page advice, rather than from a
+// mapping of its own (VmFlags "hg" in /proc/self/smaps).
+TEST(HeapTest, LargeBlocksComeFromTheHeapAdvisedForHugePages) {
+    if (!std::filesystem::exists("/sys/kernel/mm/transparent_hugepage")) GTEST_SKIP() << "no transparent huge pages";
+    heap::prefer_huge_pages();
+    void* const block = std::malloc(std::size_t{8} << 20);
+    ASSERT_NE(block, nullptr);
+    // Its middle: the advice starts at the first 2 MiB boundary of the heap's free top.
+    const auto address = reinterpret_cast<std::uintptr_t>(block) + (std::size_t{4} << 20);
+    std::ifstream smaps("/proc/self/smaps");
+    bool inside = false;
+    bool advised = false;
+    for (std::string line; std::getline(smaps, line);) {
+        std::uintptr_t start = 0, end = 0;
+        char dash = 0;
+        if (std::istringstream(line) >> std::hex >> start >> dash >> end && dash == '-') {
+            inside = start <= address && address < end;
+        } else if (inside && line.starts_with("VmFlags:")) {
+            advised = line.find(" hg") != std::string::npos;
+        }
+    }
+    std::free(block);
+    EXPECT_TRUE(advised);
 }
 
 }  // namespace
