@@ -16,6 +16,7 @@
 #include "model/package.h"
 #include "pep/marker.h"
 #include "support/hash_index.h"
+#include "support/text.h"
 
 namespace quorl {
 
@@ -58,12 +59,8 @@ public:
     }
 
 private:
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
-    };
     template <typename T>
-    using ByText = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+    using ByText = text::MapByText<T>;
 
     DeclaredRequirement declared(std::string_view name, std::vector<std::string> extras, const MarkerVerdict* verdict);
     const MarkerVerdict* verdict_of_text(std::string_view text);

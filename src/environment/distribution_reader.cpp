@@ -330,7 +330,7 @@ std::optional<Distribution> InstalledDistributionReader::find_distribution(std::
 }
 
 const DistributionDetails* InstalledDistributionReader::details_of(std::string_view key) const {
-    const auto found = details_.find(std::string(key));
+    const auto found = details_.find(key);
     return found == details_.end() ? nullptr : &found->second;
 }
 

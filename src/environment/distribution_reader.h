@@ -14,6 +14,7 @@
 
 #include "environment/distribution_details.h"
 #include "pep/marker.h"
+#include "support/text.h"
 
 namespace quorl {
 
@@ -110,8 +111,8 @@ private:
     mutable std::unique_ptr<Listing> listing_;
     mutable bool names_disagree_ = false;
     mutable bool keep_details_ = false;
-    mutable std::unordered_map<std::string, DistributionDetails> details_;  // by key
-    mutable std::unordered_set<std::string> warned_shadowed_;               // locations: a look-up may be repeated
+    mutable text::MapByText<DistributionDetails> details_;     // by key
+    mutable std::unordered_set<std::string> warned_shadowed_;  // locations: a look-up may be repeated
 };
 
 }  // namespace quorl

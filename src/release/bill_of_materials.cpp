@@ -520,10 +520,14 @@ void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const
     // One buffer for every document: a fresh one of megabytes for each was
     // memory the system handed over again page by page.
     std::string text;
+    // All or none: a failure halfway leaves the previous set of documents
+    // whole, not some of them replaced.
+    files::Replacements documents;
     for (std::size_t i = 0; i < groups.size(); ++i) {
         lay_out(groups[i], members[i], text);
-        files::replace_atomically(directory / bill_of_materials_file_name(groups[i].name), text);
+        documents.add(directory / bill_of_materials_file_name(groups[i].name), text);
     }
+    documents.commit();
 }
 
 }  // namespace quorl

@@ -20,6 +20,7 @@
 #include "model/sub_map_view.h"
 #include "resolution/pinned_requirements.h"
 #include "support/sha1.h"
+#include "support/text.h"
 
 namespace quorl {
 
@@ -79,9 +80,10 @@ public:
     // KeyError as when a release is pinned (setuptools, which releases never
     // pin, goes with its installed version, or none), before anything is
     // written. Then `directory` is made with its parents when missing
-    // (OsError naming it when that fails), and the documents are built and
-    // replaced atomically one after the other, so that only one of them
-    // (megabytes for a large group) is held at a time.
+    // (OsError naming it when that fails), and the documents are built one
+    // after the other, so that only one of them (megabytes for a large
+    // group) is held at a time, each written into a temporary file; they
+    // replace the previous documents only once every one is written.
     void write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups);
 
 private:
@@ -102,11 +104,7 @@ private:
     std::string timestamp_;
     // Groups share most of their distributions: each is looked up once,
     // found again by the graph's own view of its name.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
-    };
-    std::unordered_map<std::string, Component, NameHash, std::equal_to<>> components_;
+    text::MapByText<Component> components_;
     std::string fingerprint_;  // the last document's, its room kept for the next
     std::string scratch_;      // where each component's entry is written first
 };

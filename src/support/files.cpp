@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "support/errors.h"
 #include "support/file_descriptor.h"
@@ -194,13 +195,25 @@ std::optional<std::filesystem::path> replaced_file(const std::filesystem::path& 
     return std::move(target.file);
 }
 
+// A replacement written into its temporary file but not yet in place.
+struct Replacements::Staged {
+    std::filesystem::path shown;  // as the caller named it, for messages
+    std::filesystem::path file;   // what the rename replaces
+    std::unique_ptr<TemporaryFile> temporary;
+};
+
 namespace {
 
-void replace(const std::filesystem::path& path, std::string_view content, bool overwrite_where_directory_refuses) {
+// Writes `content` for `path`: into a temporary file beside the file it
+// replaces, returned unflushed and not yet renamed; or, where the file is
+// written another way (in place, or over its start where the directory
+// refuses a temporary file), completely, returning no temporary file.
+Replacements::Staged stage(const std::filesystem::path& path, std::string_view content,
+                           bool overwrite_where_directory_refuses) {
     const Target target = locate(path);
     if (target.in_place) {
         write_in_place(path, content);
-        return;
+        return {path, target.file, nullptr};
     }
     if (target.existing) {
         // Refused exactly when open() would refuse to write the file itself.
@@ -209,30 +222,66 @@ void replace(const std::filesystem::path& path, std::string_view content, bool o
     }
     const std::filesystem::path directory =
         target.file.has_parent_path() ? target.file.parent_path() : std::filesystem::path(".");
-    TemporaryFile temporary(directory);
-    if (const int error = temporary.error(); error != 0) {
+    auto temporary = std::make_unique<TemporaryFile>(directory);
+    if (const int error = temporary->error(); error != 0) {
         if (overwrite_where_directory_refuses && target.existing && (error == EACCES || error == EPERM)) {
             signals::throw_if_interrupted();  // the last moment a stop request keeps the previous file
             overwrite_from_start(target.file, path, content);
-            return;
+            return {path, target.file, nullptr};
         }
         // The file may be writable: the directory is what refused.
         throw OsError(os_message("cannot write", path, error) + " (creating a file in its directory '" +
                       directory.string() + "')");
     }
-    if (const int error = carry_over_attributes(temporary.fd().get(), target.existing); error != 0) {
+    if (const int error = carry_over_attributes(temporary->fd().get(), target.existing); error != 0) {
         fail_write(path, error);
     }
-    if (const int error = write_all(temporary.fd().get(), content); error != 0) fail_write(path, error);
-    if (::fsync(temporary.fd().get()) != 0) fail_write(path, errno);
-    if (const int error = temporary.fd().close(); error != 0) fail_write(path, error);
+    if (const int error = write_all(temporary->fd().get(), content); error != 0) fail_write(path, error);
+    return {path, target.file, std::move(temporary)};
+}
+
+// Waits until a staged file's bytes are on the disk.
+void flush(Replacements::Staged& staged) {
+    if (!staged.temporary) return;
+    if (::fsync(staged.temporary->fd().get()) != 0) fail_write(staged.shown, errno);
+    if (const int error = staged.temporary->fd().close(); error != 0) fail_write(staged.shown, error);
+}
+
+void put_in_place(Replacements::Staged& staged) {
+    if (!staged.temporary) return;
+    if (::rename(staged.temporary->path().c_str(), staged.file.c_str()) != 0) fail_write(staged.shown, errno);
+    staged.temporary->mark_renamed();
+}
+
+void replace(const std::filesystem::path& path, std::string_view content, bool overwrite_where_directory_refuses) {
+    Replacements::Staged staged = stage(path, content, overwrite_where_directory_refuses);
+    flush(staged);
     // The last moment a stop request can keep the previous file.
     signals::throw_if_interrupted();
-    if (::rename(temporary.path().c_str(), target.file.c_str()) != 0) fail_write(path, errno);
-    temporary.mark_renamed();
+    put_in_place(staged);
 }
 
 }  // namespace
+
+Replacements::Replacements() = default;
+Replacements::~Replacements() = default;
+
+void Replacements::add(const std::filesystem::path& path, std::string_view content) {
+    staged_.push_back(stage(path, content, false));
+    // Start handing the bytes to the disk now: by the time commit() waits
+    // for them, the writing of the files after this one has overlapped it.
+    if (const auto& temporary = staged_.back().temporary) {
+        (void)::sync_file_range(temporary->fd().get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+}
+
+void Replacements::commit() {
+    for (Staged& staged : staged_) flush(staged);
+    // The last moment a stop request can keep every previous file.
+    signals::throw_if_interrupted();
+    for (Staged& staged : staged_) put_in_place(staged);
+    staged_.clear();
+}
 
 void replace_atomically(const std::filesystem::path& path, std::string_view content) { replace(path, content, false); }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorl::files {
 
@@ -43,6 +44,31 @@ std::string read(int fd, const std::filesystem::path& path, std::size_t max_byte
 // is removed; when the directory refuses the temporary file, the error names
 // the directory.
 void replace_atomically(const std::filesystem::path& path, std::string_view content);
+
+// Replaces several files, each as replace_atomically() replaces one, and
+// none before every one is written: a failure while writing (a full disk,
+// a refused directory, a stop request) leaves all of them as they were, and
+// the temporary files are removed when the object goes without commit().
+// Files that are written in place (a device, a FIFO) are written by add().
+// Each file's bytes start towards the disk as soon as they are written, so
+// that flushing one overlaps writing the next.
+class Replacements {
+public:
+    struct Staged;
+
+    Replacements();
+    ~Replacements();
+    Replacements(const Replacements&) = delete;
+    Replacements& operator=(const Replacements&) = delete;
+
+    // Writes `content` for `path` into a temporary file beside it.
+    void add(const std::filesystem::path& path, std::string_view content);
+    // Flushes every file added, then renames each into place, in order.
+    void commit();
+
+private:
+    std::vector<Staged> staged_;
+};
 
 // replace_atomically, except where the directory refuses the temporary file
 // (this process may not create files in it) while the existing file itself

@@ -9,9 +9,21 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quorl::text {
+
+// A hash of strings that also takes a string_view, so that a map keyed by
+// std::string is searched without making a string of the key.
+struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+
+// A map keyed by text, searched by any string_view.
+template <typename T>
+using MapByText = std::unordered_map<std::string, T, Hash, std::equal_to<>>;
 
 // True for the ASCII white space characters (space, \t, \n, \v, \f, \r and
 // the separators \x1c-\x1f), the set that requirement files and group strings

@@ -130,6 +130,28 @@ TEST_F(FilesTest, FailedReplaceKeepsThePreviousFile) {
     EXPECT_EQ(files::read(target), "previous");
 }
 
+TEST_F(FilesTest, ReplacementsPutNothingInPlaceUntilCommittedAndAllOrNone) {
+    const auto first = dir_ / "a.json", second = dir_ / "b.json";
+    files::replace_atomically(first, "a1");
+    files::replace_atomically(second, "b1");
+    {
+        files::Replacements failing;
+        failing.add(first, "a2");
+        EXPECT_THROW(failing.add(dir_ / "missing" / "c.json", "c2"), OsError);
+    }
+    {
+        files::Replacements committed;
+        committed.add(first, "a3");
+        committed.add(second, "b3");
+        EXPECT_EQ(files::read(first), "a1");
+        committed.commit();
+    }
+    EXPECT_EQ(files::read(first), "a3");
+    EXPECT_EQ(files::read(second), "b3");
+    // No temporary file is left, by the failed batch or the committed one.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2);
+}
+
 TEST_F(FilesTest, MissingParentDirectoryIsAnOsError) {
     EXPECT_THROW(files::replace_atomically(dir_ / "missing" / "out.json", "x"), OsError);
     EXPECT_THROW(files::read(dir_ / "missing.txt"), OsError);
