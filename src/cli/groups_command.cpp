@@ -100,14 +100,8 @@ void print_title(StdoutWriter& out, const std::string& name) {
 }
 
 void print_layers(StdoutWriter& out, DependencyMap::SubMapView& group_map, std::optional<int> depth) {
-    // Each line goes into the output buffer in pieces, its indentation cut
-    // from one run of spaces: a line assembled first was copied twice.
-    std::string spaces;
-    group_map.for_each_by_depth(depth, [&](std::size_t level, const Package& package) {
-        if (spaces.size() < 2 * level) spaces.resize(2 * level, ' ');
-        out.write_safe(std::string_view(spaces).substr(0, 2 * level));
-        out.write_safe("- ");
-        out.line(package.to_string());
+    group_map.for_each_by_depth(depth, [&out](std::size_t level, const Package& package) {
+        out.indented_line(2 * level, "- ", package.to_string());
     });
 }
 

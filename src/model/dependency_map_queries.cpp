@@ -4,6 +4,7 @@
 // the size of its output).
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <unordered_map>
 
 #include "model/dependency_map.h"
@@ -124,27 +125,33 @@ void DependencyMap::for_each_by_depth(std::optional<int> max_depth,
 
 void DependencyMap::for_each_by_depth_in(SubGraph& view, std::optional<int> max_depth,
                                          const std::function<void(std::size_t depth, const Package&)>& visit) const {
-    const std::vector<std::vector<Id>> first = view.first_occurrence_layers();
-    const std::size_t kept = layers_kept(max_depth, first.size());
-    if (kept == 0) return;
-
-    // A dependency of a package of layer i that is not in layers 0..i is, by
-    // definition, in layer i + 1 of the first occurrences, and conversely.
-    std::vector<std::size_t> depth_of(nodes_.size(), kept);  // kept: in no layer that is kept
-    for (std::size_t depth = 0; depth < kept; ++depth) {
-        for (const Id id : first[depth]) depth_of[id] = depth;
+    // A cut counted from the end needs the number of layers first.
+    if (max_depth && *max_depth < 0) {
+        const std::size_t kept = layers_kept(max_depth, view.first_occurrence_layers().size());
+        if (kept > 0) for_each_by_depth_in(view, static_cast<int>(kept) - 1, visit);
+        return;
     }
-    std::vector<Id> current = first[0];  // roots occur once
+    // Layer i + 1 is, for each package of layer i in order, its dependencies
+    // in no layer up to i: one walk gives the layers as they are visited,
+    // where first finding the first occurrences walked every set twice.
+    const std::size_t kept =
+        max_depth ? static_cast<std::size_t>(*max_depth) + 1 : std::numeric_limits<std::size_t>::max();
+    std::vector<char> placed(nodes_.size(), 0);  // in a layer visited, or in the next one
+    std::vector<Id> current = view.roots();      // roots occur once
+    for (const Id id : current) placed[id] = 1;
     std::vector<Id> next;
-    for (std::size_t depth = 0; depth < kept; ++depth) {
+    for (std::size_t depth = 0; depth < kept && !current.empty(); ++depth) {
         for (const Id id : current) visit(depth, nodes_[id].package);
         if (depth + 1 == kept) break;
         next.clear();
         for (const Id id : current) {
             for (const Id dependency : view.dependencies_of(id)) {
-                if (depth_of[dependency] == depth + 1) next.push_back(dependency);
+                if (!placed[dependency]) next.push_back(dependency);
             }
         }
+        // Marked only once the layer is whole: a package required twice from
+        // one layer occurs twice in the next.
+        for (const Id id : next) placed[id] = 1;
         current.swap(next);
     }
 }

@@ -43,6 +43,15 @@ public:
         buffer_.append(text);
         end_line();
     }
+    // One line of a listing: `indent` spaces and the caller's own safe
+    // `marker`, then `text` escaped. Appended in place with one check of the
+    // buffer per line: a listing has a line per package and group.
+    void indented_line(std::size_t indent, std::string_view marker, std::string_view text) {
+        buffer_.append(indent, ' ');
+        buffer_.append(marker);
+        append_escaped_controls(buffer_, text);
+        end_line();
+    }
     // Throws OsError when standard output cannot take the bytes.
     void flush();
 

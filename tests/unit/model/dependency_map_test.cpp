@@ -263,6 +263,15 @@ TEST(DependencyMapTest, QueriesAgreeWithDefinitionsOnRandomMaps) {
         ASSERT_EQ(texts(map.roots()), texts(naive_roots(map))) << seed;
         const auto layers = naive_layers(map);
         ASSERT_EQ(texts(map.packages_by_depth()), texts(layers)) << seed;
+        // Cut from the start and from the end: the layers are walked as they
+        // are listed, and a cut from the end counts them first.
+        const auto n = static_cast<int>(layers.size());
+        for (const int max_depth : {0, 1, -1, -2}) {
+            const int s = max_depth + 1;
+            const int kept = s >= 0 ? std::min(s, n) : std::max(n + s, 0);
+            const std::vector<std::vector<Package>> cut(layers.begin(), layers.begin() + kept);
+            ASSERT_EQ(texts(map.packages_by_depth(max_depth)), texts(cut)) << seed << " " << max_depth;
+        }
         std::vector<Package> flat_first;
         for (const auto& layer : map.first_occurrence_by_depth()) {
             flat_first.insert(flat_first.end(), layer.begin(), layer.end());
