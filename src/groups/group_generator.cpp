@@ -54,6 +54,14 @@ GroupRequirements GroupGenerator::from_group_outputs_to_req_dict(const std::vect
     return result;
 }
 
+GroupRequirements GroupGenerator::from_group_outputs_to_req_dict(std::vector<GroupOutput>&& group_info) {
+    GroupRequirements result;
+    result.reserve(group_info.size());
+    for (GroupOutput& group : group_info) result.set(std::move(group.name), std::move(group.reqs).take_items());
+    group_info.clear();
+    return result;
+}
+
 std::vector<GroupOutput> GroupGenerator::generate_groups(
     const std::vector<GroupInput>& groups_config, const std::optional<std::vector<std::string>>& exclude_packages,
     std::optional<int> depth) {

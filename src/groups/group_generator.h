@@ -32,6 +32,10 @@ public:
     // Group name to its requirement strings; a later group of the same name
     // replaces the list and keeps the first position.
     static GroupRequirements from_group_outputs_to_req_dict(const std::vector<GroupOutput>& group_info);
+    // The same without copying: the lists are moved out of the groups, each
+    // group's index freed as it goes (a release's groups hold the names of
+    // the whole environment, twice), and the groups are left empty.
+    static GroupRequirements from_group_outputs_to_req_dict(std::vector<GroupOutput>&& group_info);
 
     // The roots of all groups, in order: what they reach together is what
     // the groups reach. A root that does not parse is left out; it fails

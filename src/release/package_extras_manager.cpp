@@ -82,6 +82,21 @@ void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupI
     builder.write(sbom_dir, bills);
 }
 
+// The consistency checks of a release, before it is pinned: the warnings
+// come before the error of a package the lookup finds unpinned.
+void check_release(const InstalledRequirements& installed, const ResolvedPins& pins,
+                   const std::filesystem::path& resolved_file, const std::vector<GroupOutput>& outputs, bool strict) {
+    ConsistencyCheck check(installed);
+    check.compare_with_pins(pins.in_environment(), resolved_file.string());
+    for (const GroupOutput& output : outputs) {
+        // Text forms of packages: the name ends where the extras begin.
+        for (const std::string& requirement : output.reqs) {
+            check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
+        }
+    }
+    check.enforce(strict, "nothing written");
+}
+
 }  // namespace
 
 PackageExtrasManagerConstants PackageExtrasManagerConstants::compute(const std::optional<std::string>& install_root,
@@ -181,26 +196,24 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     const ResolvedPins pins = read_resolved_pins(resolved_file);
     std::optional<std::vector<std::string>> exclusions;
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
-    InstalledRequirements installed;
     const std::vector<Package> roots = GroupGenerator::roots_of(groups);
     if (sbom_dir) InstalledDistributionReader::current().keep_details();
-    const DependencyMap environment =
-        DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed, &roots);
-    const std::vector<GroupOutput> outputs = GroupGenerator::generate_groups(environment, groups, exclusions);
-    ConsistencyCheck check(installed);
-    check.compare_with_pins(pins.in_environment(), resolved_file.string());
-    // Checked before the release is pinned: the warnings come before the
-    // error of a package the lookup finds unpinned.
-    for (const GroupOutput& output : outputs) {
-        // Text forms of packages: the name ends where the extras begin.
-        for (const std::string& requirement : output.reqs) {
-            check.check_reached(std::string_view(requirement).substr(0, requirement.find('[')));
-        }
+    // Held only as long as something needs it: without bills of materials
+    // the map is freed before pinning, which then reuses its memory (the
+    // pinned lists were the peak of a release).
+    std::optional<DependencyMap> environment;
+    std::vector<GroupOutput> outputs;
+    {
+        InstalledRequirements installed;
+        environment.emplace(
+            DependencyMap::from_installed(InstalledDistributionReader::current(), true, &installed, &roots));
+        outputs = GroupGenerator::generate_groups(*environment, groups, exclusions);
+        check_release(installed, pins, resolved_file, outputs, strict);
     }
-    check.enforce(strict, "nothing written");
+    if (!sbom_dir) environment.reset();
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
-        pins.versions, GroupGenerator::from_group_outputs_to_req_dict(outputs), true, resolved_file);
-    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, pins.in_environment());
+        pins.versions, GroupGenerator::from_group_outputs_to_req_dict(std::move(outputs)), true, resolved_file);
+    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, *environment, pins.in_environment());
     return pinned;
 }
 

@@ -164,6 +164,9 @@ PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
     const VersionsMap& versions_map, const RequirementGroups& groups, bool include_individual_packages,
     const std::optional<std::filesystem::path>& versions_source) {
     PinnedGroups result;
+    // Sized at once: a release holds a list for every pinned package, and
+    // growing the table left the old one beside the new at the peak.
+    result.reserve(groups.size() + (include_individual_packages ? versions_map.size() : 0));
     PinnedVersionLookup lookup(versions_map);
     for (const auto& [group_name, requirements] : groups) {
         std::vector<std::string> pinned;

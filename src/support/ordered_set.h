@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace quorl {
@@ -36,6 +37,12 @@ public:
     bool empty() const { return items_.empty(); }
 
     const std::vector<T>& items() const { return items_; }
+    // The values in order, moved out without a copy; the set is left empty
+    // and its index freed.
+    std::vector<T> take_items() && {
+        index_ = {};
+        return std::move(items_);
+    }
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 

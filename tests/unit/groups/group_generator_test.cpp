@@ -82,11 +82,18 @@ TEST(GroupGeneratorTest, FirstOccurrencesMatchTheDeduplicatedLayers) {
 }
 
 TEST(GroupGeneratorTest, ResultsByNameKeepFirstPositionAndLastList) {
-    const GroupRequirements dict = GroupGenerator::from_group_outputs_to_req_dict(
-        {GroupOutput("g1", Texts{"x"}), GroupOutput("g2", Texts{"z"}), GroupOutput("g1", Texts{"y"})});
-    ASSERT_EQ(dict.size(), 2u);
-    EXPECT_EQ(dict.entries()[0], (GroupRequirements::Entry{"g1", {"y"}}));
-    EXPECT_EQ(dict.entries()[1], (GroupRequirements::Entry{"g2", {"z"}}));
+    const std::vector<GroupOutput> outputs{GroupOutput("g1", Texts{"x"}), GroupOutput("g2", Texts{"z", "w"}),
+                                           GroupOutput("g1", Texts{"y"})};
+    std::vector<GroupOutput> moved = outputs;
+    // Copied, and moved out of the outputs (which are left empty): the same.
+    for (const GroupRequirements& dict : {GroupGenerator::from_group_outputs_to_req_dict(outputs),
+                                          GroupGenerator::from_group_outputs_to_req_dict(std::move(moved))}) {
+        ASSERT_EQ(dict.size(), 2u);
+        EXPECT_EQ(dict.entries()[0], (GroupRequirements::Entry{"g1", {"y"}}));
+        EXPECT_EQ(dict.entries()[1], (GroupRequirements::Entry{"g2", {"z", "w"}}));
+    }
+    EXPECT_TRUE(moved.empty());
+    EXPECT_EQ(outputs[1].reqs.items(), (Texts{"z", "w"}));
 }
 
 TEST(GroupGeneratorTest, AnInvalidRootFailsTheWholeCall) {
