@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -19,14 +18,6 @@ constexpr std::uintptr_t HUGE_PAGE = 2 * MIB;
 // As large as glibc lets the mapping threshold be on a 64-bit system.
 constexpr int LARGEST_HEAP_BLOCK = 32 * MIB;
 constexpr int GROWTH_STEP = 64 * MIB;
-// How much of the heap, from where it began, is advised. The dense start of
-// a run (the metadata read, its parsed requirements, the map) is where the
-// faults were; further up, blocks are larger and written only in part (a
-// vector's spare capacity, what a phase leaves behind), and a huge page
-// there is resident whole: advising the whole step cost `groups` with 50
-// groups on 10,000 distributions about 3 MiB of peak memory, for no CPU
-// time that could be measured.
-constexpr std::uintptr_t ADVISED_SPAN = 16 * MIB;
 
 // Whether the address space or the data segment is bounded (ulimit -v,
 // -d): steps of GROWTH_STEP could then fail where small ones fit.
@@ -45,7 +36,8 @@ void prefer_huge_pages() {
     // The free top of the heap, and a block larger than it, which makes the
     // heap grow now by the block and the step. Freed, the block goes back
     // to the top (and the heap is cut back to the step), so the advice
-    // covers the top from where it began, up to ADVISED_SPAN.
+    // covers the top from where it began to the end of the heap after the
+    // free.
     const std::size_t top_size = ::mallinfo2().keepcost;
     const auto top = reinterpret_cast<std::uintptr_t>(::sbrk(0)) - top_size;
     if (top_size + MIB >= static_cast<std::size_t>(LARGEST_HEAP_BLOCK)) return;
@@ -53,7 +45,7 @@ void prefer_huge_pages() {
     if (block == nullptr) return;
     std::free(block);
     const auto start = (top + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-    const auto end = std::min(reinterpret_cast<std::uintptr_t>(::sbrk(0)) & ~(HUGE_PAGE - 1), start + ADVISED_SPAN);
+    const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0)) & ~(HUGE_PAGE - 1);
     if (end > start) (void)::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 

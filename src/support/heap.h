@@ -15,10 +15,8 @@ namespace quorl::heap {
 // Blocks of up to 32 MiB then come from the heap rather than from mappings
 // of their own, so that the space a growing vector leaves behind is used
 // again instead of fresh pages being touched. The heap reserves 64 MiB of
-// address space ahead; only the pages written become resident. The first
-// 16 MiB of the heap's free top are advised, where they are resident in
-// whole huge pages; above that, 4 KiB pages, so that sparsely written large
-// blocks do not raise the peak. A process whose address space or data segment is bounded
+// address space ahead; only the pages written become resident, rounded up
+// to a huge page. A process whose address space or data segment is bounded
 // keeps the usual small steps. Call once, early, on the main thread.
 // Nothing fails: where the kernel refuses, the heap stays as it was.
 void prefer_huge_pages();
