@@ -242,7 +242,7 @@ Replacements::Staged stage(const std::filesystem::path& path, std::string_view c
 
 // Waits until a staged file's bytes are on the disk.
 void flush(Replacements::Staged& staged) {
-    if (!staged.temporary) return;
+    if (!staged.temporary || !staged.temporary->fd().is_open()) return;
     if (::fsync(staged.temporary->fd().get()) != 0) fail_write(staged.shown, errno);
     if (const int error = staged.temporary->fd().close(); error != 0) fail_write(staged.shown, error);
 }
@@ -273,6 +273,9 @@ void Replacements::add(const std::filesystem::path& path, std::string_view conte
     if (const auto& temporary = staged_.back().temporary) {
         (void)::sync_file_range(temporary->fd().get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     }
+    // Each staged file holds a descriptor until it is flushed: many groups
+    // must not run the process out of them.
+    if (staged_.size() > flushed_ + MAX_OPEN_STAGED) flush(staged_[flushed_++]);
 }
 
 void Replacements::commit() {

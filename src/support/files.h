@@ -67,7 +67,12 @@ public:
     void commit();
 
 private:
+    // Files kept open, their bytes on their way to the disk, before the
+    // oldest is flushed and closed.
+    static constexpr std::size_t MAX_OPEN_STAGED = 64;
+
     std::vector<Staged> staged_;
+    std::size_t flushed_ = 0;  // the first files of staged_, flushed and closed
 };
 
 // replace_atomically, except where the directory refuses the temporary file

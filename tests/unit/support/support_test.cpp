@@ -152,6 +152,15 @@ TEST_F(FilesTest, ReplacementsPutNothingInPlaceUntilCommittedAndAllOrNone) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2);
 }
 
+TEST_F(FilesTest, ReplacementsOfMoreFilesThanAreKeptOpenAllLand) {
+    files::Replacements many;
+    for (int i = 0; i < 100; ++i) many.add(dir_ / std::to_string(i), std::to_string(i));
+    many.commit();
+    EXPECT_EQ(files::read(dir_ / "0"), "0");
+    EXPECT_EQ(files::read(dir_ / "99"), "99");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 100);
+}
+
 TEST_F(FilesTest, MissingParentDirectoryIsAnOsError) {
     EXPECT_THROW(files::replace_atomically(dir_ / "missing" / "out.json", "x"), OsError);
     EXPECT_THROW(files::read(dir_ / "missing.txt"), OsError);
