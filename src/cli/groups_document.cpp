@@ -59,13 +59,4 @@ std::string label_text(std::string_view text, std::initializer_list<LabelReplace
     return out;
 }
 
-void write_lines(StdoutWriter& out, std::string_view text) {
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        out.line(text.substr(0, end));
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
-}
-
 }  // namespace quorl::cli

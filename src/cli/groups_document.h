@@ -55,10 +55,6 @@ std::unique_ptr<GroupsDocument> make_groups_document(GroupsFormat format, const 
 ReachedGroup reached_group(const std::string& name, const std::vector<Package>& roots, DependencyMap::SubMapView& view,
                            const InstalledRequirements& installed, const InstalledIndex& index);
 
-// Writes `text` to `out` line by line (the writer escapes line breaks
-// inside a line).
-void write_lines(StdoutWriter& out, std::string_view text);
-
 // `text` for a quoted label of DOT or Mermaid: control characters escaped
 // as on every printed line, then each character that `replacements` names
 // replaced by its text.

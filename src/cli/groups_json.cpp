@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/groups_document.h"
+#include "support/text.h"
 
 namespace quorl::cli {
 namespace {
@@ -46,7 +47,9 @@ public:
     void finish(StdoutWriter& out) override {
         // ASCII only, like the release file; bytes that are not UTF-8 become
         // U+FFFD rather than failing after all the work is done.
-        write_lines(out, document_.dump(2, ' ', true, Json::error_handler_t::replace));
+        // Pure ASCII: "\n" is its only line break.
+        text::for_each_line(document_.dump(2, ' ', true, Json::error_handler_t::replace),
+                            [&out](std::string_view line) { out.line(line); });
     }
 
 private:

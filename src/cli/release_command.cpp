@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/release_json.h"
+#include "release/indented_json_writer.h"
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/files.h"

@@ -14,7 +14,4 @@ namespace quorl::cli {
 // all its work is done.
 std::string release_json_text(const PinnedGroups& pinned);
 
-// How `text` is written in that document, quotes included.
-std::string json_string(const std::string& text);
-
 }  // namespace quorl::cli

@@ -26,14 +26,8 @@ using Entry = MetadataEntry;
 // A metadata entry's file name without its suffix: "Foo_Bar-1.0".
 std::string_view stem_of(std::string_view file_name) { return file_name.substr(0, file_name.rfind('.')); }
 
-// The canonical distribution name a metadata entry's file name announces:
-// "Foo_Bar-1.0.dist-info" -> "foo-bar", "foo.egg-info" -> "foo".
-std::string name_from_file_name(std::string_view file_name) {
-    const std::string_view stem = stem_of(file_name);
-    return canonical_name(stem.substr(0, stem.find('-')));
-}
-
-// "Foo_Bar-1.0.dist-info" -> "Foo_Bar", "foo.egg-info" -> "foo".
+// The distribution name a metadata entry's file name announces, as it
+// spells it: "Foo_Bar-1.0.dist-info" -> "Foo_Bar", "foo.egg-info" -> "foo".
 std::string entry_name_as_written(const Entry& entry) {
     const std::string_view stem = stem_of(entry.file_name);
     return std::string(stem.substr(0, stem.find('-')));
@@ -119,7 +113,7 @@ std::optional<Distribution> read_entry(int dir_fd, const std::string& directory,
     // Without a Name header, the entry's name as its file name spells it.
     if (details) details->emplace(parse_distribution_details(*headers, entry_name_as_written(entry)));
     MetadataHeaders parsed = parse_metadata_headers(*headers);
-    distribution.name = parsed.name ? std::move(*parsed.name) : name_from_file_name(entry.file_name);
+    distribution.name = parsed.name ? std::move(*parsed.name) : canonical_name(entry_name_as_written(entry));
     distribution.key = canonical_name(distribution.name);
     distribution.version = parsed.version ? std::move(*parsed.version) : std::string();
     distribution.requirement_lines = std::move(parsed.requires_dist);

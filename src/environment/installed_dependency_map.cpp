@@ -193,6 +193,7 @@ void read_every_distribution(const DistributionReader& reader, ParsedEnvironment
     parsed.first_requirement.reserve(distributions.size() + 1);
     parsed.by_key.reserve(distributions.size());
     parsed.reader.reserve(distributions.size());
+    parsed.distributions.reserve(distributions.size());
     for (Distribution& distribution : distributions) parsed.add(std::move(distribution), judged);
 }
 
@@ -337,7 +338,7 @@ void complete_extras_variants(DependencyMap& map, const ExtrasDependencies& with
 // extra the root does not declare: only reading everything tells.
 bool answers_for(const DependencyMap& map, const ParsedEnvironment& parsed, const std::vector<Package>& roots) {
     for (const Package& root : roots) {
-        if (root.name().empty() || canonical_name(root.name()) != root.name()) continue;
+        if (root.name().empty() || !is_canonical(root.name())) continue;
         if (!parsed.find(root.name())) return false;
         for (const std::string& extra : root.extras()) {
             if (!map.contains(Package(root.name(), {extra}))) return false;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,16 +31,6 @@ constexpr std::string_view DIRECTORY_NAME = "quorl-python-dependencies";
 // Far more than an answer with a few hundred search-path entries and
 // stamps; a larger file is not one this tool wrote.
 constexpr std::size_t MAX_FILE = std::size_t{1} << 20;
-
-std::string hex(const Sha1Digest& digest) {
-    std::string text;
-    for (const std::uint8_t byte : digest) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        text += pair;
-    }
-    return text;
-}
 
 // Ours alone: owned by this user, and nobody else may write it.
 bool is_private(const struct stat& info) { return info.st_uid == ::geteuid() && (info.st_mode & 022) == 0; }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -73,8 +72,10 @@ std::vector<License> licenses_of(const DistributionDetails& details) {
     if (!licenses.empty()) return licenses;
     // Old setuptools wrote "UNKNOWN" for a missing licence.
     if (details.license && *details.license != "UNKNOWN") {
-        const std::vector<std::string> lines = text::split_lines(*details.license);
-        return {License{"name", cut_to_code_points(text::strip(lines.front()), LICENSE_NAME_CODE_POINTS)}};
+        // Its first line: the field often holds a licence's whole text.
+        const std::string_view license = *details.license;
+        const std::string_view first_line = license.substr(0, text::find_line_break(license, 0).at);
+        return {License{"name", cut_to_code_points(text::strip(first_line), LICENSE_NAME_CODE_POINTS)}};
     }
     for (const std::string& classifier : details.license_classifiers) {
         const std::size_t last = classifier.rfind(" :: ");
@@ -191,14 +192,9 @@ std::string content_uuid(std::string_view content) {
     Sha1Digest digest = hash.finish();
     digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | 0x50);
     digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
-    std::string uuid = "urn:uuid:";
-    for (std::size_t i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) uuid += '-';
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", digest[i]);
-        uuid += hex;
-    }
-    return uuid;
+    const std::string digits = hex(digest);
+    return "urn:uuid:" + digits.substr(0, 8) + '-' + digits.substr(8, 4) + '-' + digits.substr(12, 4) + '-' +
+           digits.substr(16, 4) + '-' + digits.substr(20, 12);
 }
 
 std::string dumped(const Json& json) { return json.dump(2, ' ', true, Json::error_handler_t::replace); }
@@ -290,10 +286,7 @@ std::string bill_of_materials_file_name(const std::string& group_name) {
     if (name.empty()) name = "%";
     if (name.front() == '.') name = "%2E" + name.substr(1);
     if (name.size() > LONGEST_ENCODED_NAME) {
-        const Sha1Digest digest = sha1(group_name);
-        char hash[17];
-        for (std::size_t i = 0; i < 8; ++i) std::snprintf(hash + 2 * i, 3, "%02x", digest[i]);
-        name = name.substr(0, LONGEST_ENCODED_NAME - 17) + "-" + hash;
+        name = name.substr(0, LONGEST_ENCODED_NAME - 17) + "-" + hex(sha1(group_name)).substr(0, 16);
     }
     return name + ".cdx.json";
 }
@@ -346,12 +339,6 @@ std::string component_text(std::string& scratch, const std::string& ref, const s
     }
     json.end_object();
     return std::string(text);
-}
-
-std::string json_string(std::string_view value) {
-    std::string text;
-    append_json_string(text, value);
-    return text;
 }
 
 Json group_component(const std::string& group_name, const std::vector<std::string>& roots) {

@@ -7,15 +7,11 @@
 
 #include <ctime>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "environment/distribution_details.h"
 #include "environment/distribution_reader.h"
 #include "model/sub_map_view.h"
 #include "resolution/pinned_requirements.h"

@@ -2,18 +2,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/printable.h"
+
 namespace quorl {
 
 void append_json_string(std::string& out, std::string_view value) {
-    bool plain = true;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
-            plain = false;
-            break;
-        }
-    }
-    if (plain) {
+    // Printable ASCII without '"' or '\': written as it is. Names, versions
+    // and pinned lines are almost always such text.
+    if (all_plain_printable(value) && value.find_first_of("\"\\") == std::string_view::npos) {
         out += '"';
         out += value;
         out += '"';
@@ -21,6 +17,12 @@ void append_json_string(std::string& out, std::string_view value) {
     }
     // Rare: left to the library, whose escapes the rest of a document uses.
     out += nlohmann::json(std::string(value)).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+}
+
+std::string json_string(std::string_view value) {
+    std::string text;
+    append_json_string(text, value);
+    return text;
 }
 
 void IndentedJsonWriter::key(std::string_view name) {

@@ -15,6 +15,9 @@ namespace quorl {
 // that are not UTF-8 written as U+FFFD, as the documents' dump writes it.
 void append_json_string(std::string& out, std::string_view value);
 
+// The same, as a string of its own.
+std::string json_string(std::string_view value);
+
 class IndentedJsonWriter {
 public:
     // Writes into `out`, the value starting `level` levels deep (its first

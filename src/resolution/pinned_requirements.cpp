@@ -129,7 +129,10 @@ ResolvedPins read_pins(const std::filesystem::path& file, const MarkerSource* ma
 const std::string* PinnedVersionLookup::find(const std::string& name) {
     // Names are nearly always in lower case already: no copy to make then.
     const bool lower = std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-    if (const std::string* version = versions_.find(lower ? name : text::to_lower_ascii(name))) return version;
+    std::string lowered;
+    if (const std::string* version = versions_.find(lower ? name : (lowered = text::to_lower_ascii(name)))) {
+        return version;
+    }
     if (by_canonical_.empty() && !versions_.empty()) {
         for (const auto& [key, version] : versions_) by_canonical_.emplace(canonical_name(key), &version);
     }

@@ -1,10 +1,8 @@
 #include "resolution/resolver_run.h"
 
-#include <cstdlib>
 #include <utility>
 
 #include "resolution/pip_report.h"
-#include "support/errors.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "support/temporary_directory.h"

@@ -35,10 +35,6 @@ public:
     // Text the caller made safe: its own drawing, or names escaped where
     // they were put in. A tree's lines or a listing's indentation scanned
     // again cost up to three times their writing.
-    void write_safe(std::string_view text) {
-        buffer_.append(text);
-        if (buffer_.size() >= CAPACITY) flush();
-    }
     void safe_line(std::string_view text) {
         buffer_.append(text);
         end_line();

@@ -196,4 +196,15 @@ Sha1Digest Sha1::finish() { return finished(chosen_compress(), state_, pending_.
 
 Sha1Digest portable_sha1(std::string_view data) { return digest_with(portable_compress, data); }
 
+std::string hex(const Sha1Digest& digest) {
+    static constexpr char DIGITS[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(2 * digest.size());
+    for (const std::uint8_t byte : digest) {
+        out += DIGITS[byte >> 4];
+        out += DIGITS[byte & 0xF];
+    }
+    return out;
+}
+
 }  // namespace quorl

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quorl {
@@ -31,6 +32,9 @@ private:
     std::size_t pending_size_ = 0;
     std::uint64_t size_ = 0;  // bytes given in all
 };
+
+// The digest as 40 lower-case hexadecimal digits.
+std::string hex(const Sha1Digest& digest);
 
 // The same digest by the portable rounds alone, whatever the processor
 // offers: what the fallback gives, for testing it on any machine.

@@ -7,16 +7,6 @@
 namespace quorl {
 namespace {
 
-std::string hex(const Sha1Digest& digest) {
-    static constexpr char DIGITS[] = "0123456789abcdef";
-    std::string out;
-    for (const std::uint8_t byte : digest) {
-        out += DIGITS[byte >> 4];
-        out += DIGITS[byte & 0xF];
-    }
-    return out;
-}
-
 // The FIPS 180 examples, and lengths on both sides of the padding's block
 // boundary (55, 56 and 64 bytes), against the digests of `sha1sum`: by the
 // processor's instructions where it has them, and by the portable rounds.
