@@ -1,3 +1,4 @@
+#include <memory>
 #include <unordered_map>
 
 #include "cli/commands.h"
@@ -6,6 +7,7 @@
 #include "release/package_extras_manager.h"
 #include "support/errors.h"
 #include "support/files.h"
+#include "support/kept_until_exit.h"
 
 namespace quorl::cli {
 namespace {
@@ -33,8 +35,10 @@ void release(const ReleaseArguments& args) {
     reject_names_the_json_cannot_tell_apart(groups);
     // The bills of materials, when asked for, are written as the last step of
     // the computation, each atomically.
-    const PinnedGroups pinned =
-        PackageExtrasManager::process_groups(groups, args.excluded_packages_path, args.strict, args.sbom_dir);
+    // Some ten thousand lists of a large environment, freed by the exit
+    // rather than piece by piece (support/kept_until_exit.h).
+    const PinnedGroups& pinned = keep_until_exit(std::make_unique<PinnedGroups>(
+        PackageExtrasManager::process_groups(groups, args.excluded_packages_path, args.strict, args.sbom_dir)));
     // Written only now, after everything was computed, and atomically, so a
     // failure never leaves a half-written or lost file.
     files::replace_atomically(args.release_out, release_json_text(pinned));

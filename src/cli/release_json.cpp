@@ -9,7 +9,16 @@ namespace quorl::cli {
 // environment of 10,000 distributions. The layout is that of a 2-space dump.
 std::string release_json_text(const PinnedGroups& pinned) {
     if (pinned.empty()) return "{}";
-    std::string out = "{";
+    // Each string with its quotes, separator and indent, sized once: the
+    // file is megabytes on a large environment.
+    std::size_t size = 4;
+    for (const auto& [name, lines] : pinned) {
+        size += name.size() + 12;
+        for (const std::string& line : lines) size += line.size() + 8;
+    }
+    std::string out;
+    out.reserve(size);
+    out += '{';
     bool first_member = true;
     for (const auto& [name, lines] : pinned) {
         out += first_member ? "\n  " : ",\n  ";

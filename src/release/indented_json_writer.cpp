@@ -2,14 +2,43 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
+#include <cstring>
+
 #include "support/printable.h"
 
 namespace quorl {
+namespace {
+
+// Whether `value` holds '"' or '\\', eight bytes at a time. A byte equal to
+// the one sought is a zero byte of y; (y - 1) & ~y sets the high bit of the
+// lowest zero byte, and a borrow starts only at a zero byte, so a match is
+// never missed nor made up. A scan with find_first_of called memchr for
+// every byte: that was a tenth of writing a release.
+bool holds_quote_or_backslash(std::string_view value) {
+    constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = 0x8080808080808080;
+    const auto has_byte = [](std::uint64_t x, std::uint64_t byte) {
+        const std::uint64_t y = x ^ (byte * ONES);
+        return ((y - ONES) & ~y & HIGH) != 0;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= value.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, value.data() + i, 8);
+        if (has_byte(x, '"') || has_byte(x, '\\')) return true;
+    }
+    for (; i < value.size(); ++i) {
+        if (value[i] == '"' || value[i] == '\\') return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 void append_json_string(std::string& out, std::string_view value) {
     // Printable ASCII without '"' or '\': written as it is. Names, versions
     // and pinned lines are almost always such text.
-    if (all_plain_printable(value) && value.find_first_of("\"\\") == std::string_view::npos) {
+    if (all_plain_printable(value) && !holds_quote_or_backslash(value)) {
         out += '"';
         out += value;
         out += '"';

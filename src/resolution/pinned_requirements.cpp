@@ -177,19 +177,23 @@ PinnedGroups RequirementGenerator::generate_pinned_versions_groups(
         for (const std::string& requirement : requirements) {
             // Most requirements name no extras: their text form is their
             // name, normalised as a package's is, and no package is made.
+            // A group's texts come from packages, normalised already: no
+            // copy is made of those.
             const bool plain = requirement.find('[') == std::string::npos;
-            std::string name;
+            std::string normalised;
             std::string with_extras;
-            if (plain) {
-                name = Package::normalise_name(requirement);
-            } else {
+            const std::string* name = &requirement;
+            if (!plain) {
                 const Package package = Package::from_string(requirement);
-                name = package.name();
+                name = &(normalised = package.name());
                 with_extras = package.to_string();
+            } else if (std::any_of(requirement.begin(), requirement.end(),
+                                   [](char c) { return c == '_' || c == '.'; })) {
+                name = &(normalised = Package::normalise_name(requirement));
             }
-            if (has_no_version(name)) continue;
-            const std::string* version = lookup.find(name);
-            const std::string& text = plain ? name : with_extras;
+            if (has_no_version(*name)) continue;
+            const std::string* version = lookup.find(*name);
+            const std::string& text = plain ? *name : with_extras;
             if (version == nullptr) throw unpinned_requirement_error(text, group_name, versions_source);
             std::string& line = pinned.emplace_back();
             line.reserve(text.size() + 2 + version->size());

@@ -19,8 +19,20 @@ public:
         for (const auto& item : items) insert(item);
     }
 
+    // A set of `items` that the caller knows to be distinct, made without
+    // hashing them: the index is built only if the set is looked up or
+    // added to. A release group lists thousands of packages, each once, and
+    // is only read in order.
+    static OrderedSet of_distinct(std::vector<T> items) {
+        OrderedSet set;
+        set.items_ = std::move(items);
+        set.indexed_ = set.items_.empty();
+        return set;
+    }
+
     // Returns true when the value was not yet present.
     bool insert(const T& value) {
+        index_all();
         if (!index_.insert(value).second) return false;
         items_.push_back(value);
         return true;
@@ -32,7 +44,10 @@ public:
         index_.reserve(count);
     }
 
-    bool contains(const T& value) const { return index_.count(value) != 0; }
+    bool contains(const T& value) const {
+        index_all();
+        return index_.count(value) != 0;
+    }
     std::size_t size() const { return items_.size(); }
     bool empty() const { return items_.empty(); }
 
@@ -41,6 +56,7 @@ public:
     // and its index freed.
     std::vector<T> take_items() && {
         index_ = {};
+        indexed_ = true;
         return std::move(items_);
     }
     auto begin() const { return items_.begin(); }
@@ -49,8 +65,17 @@ public:
     bool operator==(const OrderedSet& other) const { return items_ == other.items_; }
 
 private:
+    void index_all() const {
+        if (indexed_) return;
+        index_.reserve(items_.size());
+        index_.insert(items_.begin(), items_.end());
+        indexed_ = true;
+    }
+
     std::vector<T> items_;
-    std::unordered_set<T, Hash> index_;
+    // Built on first use after of_distinct, by const look-ups too.
+    mutable std::unordered_set<T, Hash> index_;
+    mutable bool indexed_ = true;
 };
 
 }  // namespace quorl

@@ -49,5 +49,20 @@ TEST(IndentedJsonWriterTest, WritesWhatAnIndentedDumpWrites) {
     }
 }
 
+// A quote or a backslash is escaped wherever it stands: in the eight-byte
+// steps of the scan, in the bytes after them, first and last.
+TEST(IndentedJsonWriterTest, EscapesAQuoteOrBackslashAtEveryPlace) {
+    for (const char special : {'"', '\\'}) {
+        for (std::size_t size = 1; size <= 20; ++size) {
+            for (std::size_t at = 0; at < size; ++at) {
+                std::string value(size, 'x');
+                value[at] = special;
+                EXPECT_EQ(json_string(value), nlohmann::json(value).dump()) << size << " " << at;
+            }
+        }
+    }
+    EXPECT_EQ(json_string("pkg-lib3606==5.2.0"), "\"pkg-lib3606==5.2.0\"");
+}
+
 }  // namespace
 }  // namespace quorl
