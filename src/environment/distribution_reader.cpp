@@ -256,9 +256,12 @@ const InstalledDistributionReader::Listing& InstalledDistributionReader::listing
     }
     // An entry that announces no name may hold any distribution.
     if (unnamed) names_disagree_ = true;
-    log::debug("Listed " + std::to_string(listing->directories.size()) +
-               " directories: " + std::to_string(listing->entries.size()) + " metadata entries, indexed under " +
-               std::to_string(listing->by_key_size()) + " names (" + stopwatch.elapsed() + ")");
+    // Counting the names walks the whole index: only when it is shown.
+    if (log::debug_enabled()) {
+        log::debug("Listed " + std::to_string(listing->directories.size()) +
+                   " directories: " + std::to_string(listing->entries.size()) + " metadata entries, indexed under " +
+                   std::to_string(listing->by_key_size()) + " names (" + stopwatch.elapsed() + ")");
+    }
     listing_ = std::move(listing);
     return *listing_;
 }
