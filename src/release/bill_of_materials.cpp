@@ -217,19 +217,10 @@ std::optional<std::size_t> node_named(const GroupGraph& graph, std::string_view 
 
 using PackageGraph = DependencyMap::SubMapView::PackageGraph;
 
-// The view's packages in name order, each as its name and position: the
-// names compared in place, not found through the package at each comparison.
-std::vector<std::pair<std::string_view, std::size_t>> in_name_order(const PackageGraph& packages) {
-    std::vector<std::pair<std::string_view, std::size_t>> sorted;
-    sorted.reserve(packages.packages.size());
-    for (std::size_t i = 0; i < packages.packages.size(); ++i) sorted.emplace_back(packages.packages[i]->name(), i);
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
-}
-
 // Each node's requirements, end to end in node order: the edges of the
-// packages of its name (a run of `sorted`) but its own, each once, ascending.
-void fold_edges(const PackageGraph& packages, const std::vector<std::pair<std::string_view, std::size_t>>& sorted,
+// packages of its name (a run of `in_order`) but its own, each once,
+// ascending.
+void fold_edges(const PackageGraph& packages, const std::vector<std::size_t>& in_order,
                 const std::vector<std::size_t>& node_of, GroupGraph& graph) {
     graph.first.reserve(graph.size() + 1);
     graph.requirements.reserve(packages.dependencies.size());
@@ -237,8 +228,8 @@ void fold_edges(const PackageGraph& packages, const std::vector<std::pair<std::s
     for (std::size_t node = 0; node < graph.size(); ++node) {
         const std::size_t start = graph.requirements.size();
         graph.first.push_back(start);
-        for (; run < sorted.size() && node_of[sorted[run].second] == node; ++run) {
-            for (const std::size_t dependency : packages.dependencies_of(sorted[run].second)) {
+        for (; run < in_order.size() && node_of[in_order[run]] == node; ++run) {
+            for (const std::size_t dependency : packages.dependencies_of(in_order[run])) {
                 if (node_of[dependency] != node) graph.requirements.push_back(node_of[dependency]);
             }
         }
@@ -251,19 +242,35 @@ void fold_edges(const PackageGraph& packages, const std::vector<std::pair<std::s
 
 }  // namespace
 
+GroupGraphs::GroupGraphs(const DependencyMap& map) : name_ranks_(map.name_ranks()) {}
+
+// A counting sort by the map's name ranks: linear in the map's names, where
+// sorting each group's names compared them again and again.
+std::vector<std::size_t> GroupGraphs::in_name_order(const PackageGraph& packages) const {
+    std::vector<std::size_t> starts(name_ranks_.size() + 1, 0);
+    for (const std::uint32_t id : packages.ids) ++starts[name_ranks_[id] + 1];
+    for (std::size_t rank = 1; rank < starts.size(); ++rank) starts[rank] += starts[rank - 1];
+    std::vector<std::size_t> in_order(packages.packages.size());
+    for (std::size_t i = 0; i < packages.ids.size(); ++i) in_order[starts[name_ranks_[packages.ids[i]]]++] = i;
+    return in_order;
+}
+
 // Gathered by position rather than by name: hashing and sorting names per
 // edge, and a string made per edge, took most of the bills' time.
-GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
+GroupGraph GroupGraphs::of(DependencyMap::SubMapView& view, const std::vector<Package>& roots) const {
     const PackageGraph packages = view.package_graph();
-    const std::vector<std::pair<std::string_view, std::size_t>> sorted = in_name_order(packages);
+    const std::vector<std::size_t> in_order = in_name_order(packages);
     // A package stands for its distribution, whatever extras it carries.
     GroupGraph graph;
-    std::vector<std::size_t> node_of(sorted.size());
-    for (const auto& [name, package] : sorted) {
-        if (graph.names.empty() || graph.names.back() != name) graph.names.push_back(name);
+    std::vector<std::size_t> node_of(in_order.size());
+    std::uint32_t last_rank = 0;
+    for (const std::size_t package : in_order) {
+        const std::uint32_t rank = name_ranks_[packages.ids[package]];
+        if (graph.names.empty() || rank != last_rank) graph.names.push_back(packages.packages[package]->name());
+        last_rank = rank;
         node_of[package] = graph.size() - 1;
     }
-    fold_edges(packages, sorted, node_of, graph);
+    fold_edges(packages, in_order, node_of, graph);
     for (const Package& root : view.roots()) {
         if (const std::optional<std::size_t> node = node_named(graph, root.name()))
             graph.group_requires.push_back(*node);

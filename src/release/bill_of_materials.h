@@ -5,6 +5,7 @@
 // same view of the dependency map.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <span>
@@ -38,10 +39,24 @@ struct GroupGraph {
     }
 };
 
-// Folds the view's packages and edges into distributions. `roots` are the
-// group's own roots; those the view does not hold (not installed) are left
-// out. The graph refers to the names of the view's map.
-GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots);
+// The graphs of the groups of one dependency map, whose names are put in
+// order once for all of them. The map must outlive this and the graphs.
+class GroupGraphs {
+public:
+    explicit GroupGraphs(const DependencyMap& map);
+
+    // Folds the view's packages and edges (the view of this map) into
+    // distributions. `roots` are the group's own roots; those the view does
+    // not hold (not installed) are left out. The graph refers to the names
+    // of the map.
+    GroupGraph of(DependencyMap::SubMapView& view, const std::vector<Package>& roots) const;
+
+private:
+    // The view's packages by position, in name order, each name's together.
+    std::vector<std::size_t> in_name_order(const DependencyMap::SubMapView::PackageGraph& packages) const;
+
+    std::vector<std::uint32_t> name_ranks_;  // DependencyMap::name_ranks
+};
 
 // "<group>.cdx.json", with every byte of the group name other than ASCII
 // letters, digits, "-", "_" and "." (and a leading ".") percent-encoded, and

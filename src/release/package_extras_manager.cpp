@@ -71,11 +71,12 @@ void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupI
         excluded.push_back(Package::from_string(name));
     }
     std::vector<GroupBill> bills;
+    const GroupGraphs graphs(environment);
     for (const GroupInput& group : groups) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
         DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
-        bills.push_back(GroupBill{group.name(), group.groups(), group_graph(view, roots)});
+        bills.push_back(GroupBill{group.name(), group.groups(), graphs.of(view, roots)});
     }
     BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(),
                                    InstalledDistributionReader::current());
