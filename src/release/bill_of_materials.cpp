@@ -20,6 +20,7 @@
 namespace quorl {
 namespace {
 
+using namespace std::string_view_literals;
 using Json = nlohmann::ordered_json;
 
 constexpr const char* TOOL_NAME = "quorl-python-dependencies";
@@ -372,19 +373,21 @@ std::string nested(const Json& json, std::size_t level) {
 template <typename Range, typename Write>
 void append_array(std::string& out, const Range& values, std::size_t level, Write write) {
     if (values.empty()) {
-        out += "[]";
+        out += "[]"sv;
         return;
     }
     const std::string indent(2 * (level + 1), ' ');
-    out += "[\n";
+    out += "[\n"sv;
     bool first = true;
     for (const auto& value : values) {
-        if (!first) out += ",\n";
+        if (!first) out += ",\n"sv;
         first = false;
         out += indent;
         write(value);
     }
-    out += "\n" + std::string(2 * level, ' ') + "]";
+    out += '\n';
+    out.append(2 * level, ' ');
+    out += ']';
 }
 
 }  // namespace
@@ -471,24 +474,24 @@ void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<co
     const std::string serial = content_uuid(fingerprint_);
     text.clear();
     text.reserve(size);
-    text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"";
+    text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \""sv;
     text += serial + "\",\n  \"version\": 1,\n  \"metadata\": " + nested(metadata_json(timestamp_, group), 1);
-    text += ",\n  \"components\": ";
+    text += ",\n  \"components\": "sv;
     append_array(text, members, 1, [&](const Component* member) { text += member->text; });
-    text += ",\n  \"dependencies\": ";
+    text += ",\n  \"dependencies\": "sv;
     const auto write_dependency = [&](const std::string& quoted_ref, std::span<const std::size_t> depends_on) {
-        text += "{\n      \"ref\": ";
+        text += "{\n      \"ref\": "sv;
         text += quoted_ref;
-        text += ",\n      \"dependsOn\": ";
+        text += ",\n      \"dependsOn\": "sv;
         append_array(text, depends_on, 3, [&](std::size_t required) { text += members[required]->quoted_ref; });
-        text += "\n    }";
+        text += "\n    }"sv;
     };
     const std::string quoted_group_ref = json_string(group_ref(bill.name));
     std::vector<std::pair<const std::string*, std::span<const std::size_t>>> entries{
         {&quoted_group_ref, graph.group_requires}};
     for (std::size_t i = 0; i < graph.size(); ++i) entries.emplace_back(&members[i]->quoted_ref, graph.requires_of(i));
     append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, entry.second); });
-    text += "\n}\n";
+    text += "\n}\n"sv;
 }
 
 namespace {
