@@ -1,6 +1,7 @@
 #include "release/bill_of_materials.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -13,6 +14,7 @@
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
 #include "support/files.h"
+#include "support/parallel_batch.h"
 #include "support/sha1.h"
 #include "support/text.h"
 #include "support/url_credentials.h"
@@ -37,7 +39,7 @@ constexpr std::size_t LONGEST_ENCODED_NAME = 200;
 
 // The distribution's name as the purl type for PyPI spells it: lower case,
 // "_" as "-".
-std::string purl_of(const std::string& name, const std::optional<std::string>& version) {
+std::string purl_of(std::string_view name, const std::string* version) {
     std::string purl_name = text::replace_all(text::to_lower_ascii(name), "_", "-");
     std::string purl = "pkg:pypi/" + percent_encode(purl_name);
     if (version) purl += "@" + percent_encode(*version);
@@ -319,8 +321,8 @@ namespace {
 // Written into `scratch` (whose room serves every entry: grown from empty,
 // each entry's text was copied half a dozen times), and returned at its
 // own size, as it is kept for the whole run.
-std::string component_text(std::string& scratch, const std::string& ref, const std::string& name,
-                           const std::optional<std::string>& version, const DistributionDetails* details) {
+std::string component_text(std::string& scratch, std::string_view ref, std::string_view name,
+                           const std::string* version, const DistributionDetails* details) {
     std::string& text = scratch;
     text.clear();
     IndentedJsonWriter json(text, 2);
@@ -402,24 +404,43 @@ BillOfMaterialsBuilder::BillOfMaterialsBuilder(const VersionsMap& versions, std:
 const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::string_view name_viewed,
                                                                            const std::string& group_name) {
     if (const auto found = components_.find(name_viewed); found != components_.end()) return found->second;
-    const std::string name(name_viewed);
+    std::string name(name_viewed);
     const DistributionDetails* details = reader_.details_of(name);
-    std::optional<std::string> version;
-    if (const std::string* pinned = versions_.find(name)) {
-        version = *pinned;
-    } else if (std::count(RequirementGenerator::NO_VERSION_PACKAGES.begin(),
-                          RequirementGenerator::NO_VERSION_PACKAGES.end(), name) == 0) {
-        throw unpinned_requirement_error(name, group_name, pinned_file_);
-    } else if (details) {
+    const std::string* version = versions_.find(name);
+    if (version == nullptr) {
+        if (std::count(RequirementGenerator::NO_VERSION_PACKAGES.begin(),
+                       RequirementGenerator::NO_VERSION_PACKAGES.end(), name) == 0) {
+            throw unpinned_requirement_error(name, group_name, pinned_file_);
+        }
         // Never pinned by a release: what is installed is what ships.
-        version = details->version;
+        if (details && details->version) version = &*details->version;
     }
-    const std::string ref = purl_of(details ? details->name : name, version);
-    // Written once: the groups of a release share most of their components.
-    Component component{
-        json_string(ref), component_text(scratch_, ref, details ? details->name : name, version, details), {}};
-    component.digest = sha1(component.text);
-    return components_.emplace(name, std::move(component)).first->second;
+    const auto entry = components_.emplace(std::move(name), Component{}).first;
+    // Written once, later: the groups of a release share most of their components.
+    unwritten_.push_back(ComponentSource{&entry->second, details ? details->name : entry->first, version, details});
+    return entry->second;
+}
+
+// In runs of entries, shared by two threads: each run writes only its own
+// components, and the map that holds them does not change meanwhile.
+void BillOfMaterialsBuilder::write_components() {
+    // Long enough that taking a run costs nothing beside writing it.
+    constexpr std::size_t RUN = 256;
+    ParallelBatch batch;
+    batch.start((unwritten_.size() + RUN - 1) / RUN, [this](std::size_t run) {
+        std::string scratch;
+        const std::size_t end = std::min(unwritten_.size(), (run + 1) * RUN);
+        for (std::size_t i = run * RUN; i < end; ++i) {
+            const ComponentSource& source = unwritten_[i];
+            Component& component = *source.component;
+            const std::string ref = purl_of(source.name, source.version);
+            component.quoted_ref = json_string(ref);
+            component.text = component_text(scratch, ref, source.name, source.version, source.details);
+            component.digest = sha1(component.text);
+        }
+    });
+    batch.finish();
+    unwritten_.clear();
 }
 
 // What a document says besides its moment, in far fewer bytes than its
@@ -459,7 +480,7 @@ std::vector<const BillOfMaterialsBuilder::Component*> BillOfMaterialsBuilder::me
 // written once per distribution: building and dumping one tree per
 // document cost several times the release itself.
 void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<const Component*>& members,
-                                     std::string& text) {
+                                     Document& document) const {
     const GroupGraph& graph = bill.graph;
     // Room for the whole text at once, as growing a string of megabytes
     // copied it again and again.
@@ -470,8 +491,9 @@ void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<co
     const Json group = group_component(bill.name, bill.roots);
     // Named after everything but the moment, so that the same release gives
     // the same number whenever it is made.
-    fingerprint(fingerprint_, dumped(group), graph, members);
-    const std::string serial = content_uuid(fingerprint_);
+    fingerprint(document.fingerprint, dumped(group), graph, members);
+    const std::string serial = content_uuid(document.fingerprint);
+    std::string& text = document.text;
     text.clear();
     text.reserve(size);
     text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \""sv;
@@ -513,17 +535,33 @@ void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const
     std::vector<std::vector<const Component*>> members;
     members.reserve(groups.size());
     for (const GroupBill& group : groups) members.push_back(members_of(group.name, group.graph));
+    write_components();
     make_bill_of_materials_directory(directory);
-    // One buffer for every document: a fresh one of megabytes for each was
-    // memory the system handed over again page by page.
-    std::string text;
+    // Two documents are laid out, one on each thread, while the two before
+    // them are written: four buffers, used in turn, their room kept (fresh
+    // megabytes for each document were memory the system handed over again
+    // page by page).
+    constexpr std::size_t AT_ONCE = 2;
+    std::array<Document, 2 * AT_ONCE> buffers;
+    const auto buffer_of = [&buffers](std::size_t group) -> Document& { return buffers[group % buffers.size()]; };
     // All or none: a failure halfway leaves the previous set of documents
     // whole, not some of them replaced.
     files::Replacements documents;
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        lay_out(groups[i], members[i], text);
-        documents.add(directory / bill_of_materials_file_name(groups[i].name), text);
+    const auto add = [&](std::size_t group) {
+        documents.add(directory / bill_of_materials_file_name(groups[group].name), buffer_of(group).text);
+    };
+    // Declared last, so that a failure of the writer finishes the batch
+    // before its buffers go.
+    ParallelBatch batch;
+    std::size_t written = 0;
+    for (std::size_t first = 0; first < groups.size(); first += AT_ONCE) {
+        batch.start(std::min(AT_ONCE, groups.size() - first), [&, first](std::size_t item) {
+            lay_out(groups[first + item], members[first + item], buffer_of(first + item));
+        });
+        for (; written < first; ++written) add(written);
+        batch.finish();
     }
+    for (; written < groups.size(); ++written) add(written);
     documents.commit();
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -91,10 +92,11 @@ public:
     // KeyError as when a release is pinned (setuptools, which releases never
     // pin, goes with its installed version, or none), before anything is
     // written. Then `directory` is made with its parents when missing
-    // (OsError naming it when that fails), and the documents are built one
-    // after the other, so that only one of them (megabytes for a large
-    // group) is held at a time, each written into a temporary file; they
-    // replace the previous documents only once every one is written.
+    // (OsError naming it when that fails), and the documents are built two
+    // at a time, one on each of two threads, while the two before them are
+    // written (so at most four, megabytes each for a large group, are held
+    // at once), each into a temporary file; they replace the previous
+    // documents, in group order, only once every one is written.
     void write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups);
 
 private:
@@ -103,9 +105,23 @@ private:
         std::string text;        // its entry of "components", as written there
         Sha1Digest digest;       // of `text`: what the document's serial number takes from it
     };
+    // What a component's entry is written from, once every one is looked
+    // up: views of the builder's own keys, of the pins and of the details.
+    struct ComponentSource {
+        Component* component;
+        std::string_view name;               // as the distribution spells it
+        const std::string* version;          // none: not pinned and not installed
+        const DistributionDetails* details;  // none: the name and version alone
+    };
+    // One document being laid out, with the room of its buffers kept for the next.
+    struct Document {
+        std::string text;
+        std::string fingerprint;
+    };
     const Component& component(std::string_view name, const std::string& group_name);
     std::vector<const Component*> members_of(const std::string& group_name, const GroupGraph& graph);
-    void lay_out(const GroupBill& bill, const std::vector<const Component*>& members, std::string& text);
+    void write_components();
+    void lay_out(const GroupBill& bill, const std::vector<const Component*>& members, Document& document) const;
     static void fingerprint(std::string& into, std::string_view group_json, const GroupGraph& graph,
                             const std::vector<const Component*>& members);
 
@@ -116,8 +132,7 @@ private:
     // Groups share most of their distributions: each is looked up once,
     // found again by the graph's own view of its name.
     text::MapByText<Component> components_;
-    std::string fingerprint_;  // the last document's, its room kept for the next
-    std::string scratch_;      // where each component's entry is written first
+    std::vector<ComponentSource> unwritten_;  // looked up, their entries not written yet
 };
 
 }  // namespace quorl
