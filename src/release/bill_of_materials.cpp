@@ -486,7 +486,7 @@ void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<co
     // copied it again and again.
     std::size_t size = 1024;
     for (std::size_t i = 0; i < graph.size(); ++i) {
-        size += members[i]->text.size() + (graph.requires_of(i).size() + 2) * (members[i]->quoted_ref.size() + 16);
+        size += (graph.requires_of(i).size() + 2) * (members[i]->quoted_ref.size() + 16);
     }
     const Json group = group_component(bill.name, bill.roots);
     // Named after everything but the moment, so that the same release gives
@@ -496,10 +496,12 @@ void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<co
     std::string& text = document.text;
     text.clear();
     text.reserve(size);
+    document.entries.clear();
     text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \""sv;
     text += serial + "\",\n  \"version\": 1,\n  \"metadata\": " + nested(metadata_json(timestamp_, group), 1);
     text += ",\n  \"components\": "sv;
-    append_array(text, members, 1, [&](const Component* member) { text += member->text; });
+    append_array(text, members, 1,
+                 [&](const Component* member) { document.entries.emplace_back(text.size(), &member->text); });
     text += ",\n  \"dependencies\": "sv;
     const auto write_dependency = [&](const std::string& quoted_ref, std::span<const std::size_t> depends_on) {
         text += "{\n      \"ref\": "sv;
@@ -514,6 +516,14 @@ void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<co
     for (std::size_t i = 0; i < graph.size(); ++i) entries.emplace_back(&members[i]->quoted_ref, graph.requires_of(i));
     append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, entry.second); });
     text += "\n}\n"sv;
+    document.pieces.clear();
+    std::size_t from = 0;
+    for (const auto& [at, entry] : document.entries) {
+        document.pieces.push_back(std::string_view(text).substr(from, at - from));
+        document.pieces.push_back(*entry);
+        from = at;
+    }
+    document.pieces.push_back(std::string_view(text).substr(from));
 }
 
 namespace {
@@ -548,7 +558,7 @@ void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const
     // whole, not some of them replaced.
     files::Replacements documents;
     const auto add = [&](std::size_t group) {
-        documents.add(directory / bill_of_materials_file_name(groups[group].name), buffer_of(group).text);
+        documents.add(directory / bill_of_materials_file_name(groups[group].name), buffer_of(group).pieces);
     };
     // Declared last, so that a failure of the writer finishes the batch
     // before its buffers go.

@@ -113,9 +113,14 @@ private:
         const std::string* version;          // none: not pinned and not installed
         const DistributionDetails* details;  // none: the name and version alone
     };
-    // One document being laid out, with the room of its buffers kept for the next.
+    // One document being laid out, with the room of its buffers kept for
+    // the next. The components' entries are not copied into it: its text
+    // is all the rest, and `pieces` the whole, views of the text and of the
+    // entries in turn, as the writer takes them.
     struct Document {
         std::string text;
+        std::vector<std::pair<std::size_t, const std::string*>> entries;  // where in `text` each entry goes
+        std::vector<std::string_view> pieces;
         std::string fingerprint;
     };
     const Component& component(std::string_view name, const std::string& group_name);

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "support/errors.h"
 #include "support/files.h"
@@ -159,6 +161,19 @@ TEST_F(FilesTest, ReplacementsOfMoreFilesThanAreKeptOpenAllLand) {
     EXPECT_EQ(files::read(dir_ / "0"), "0");
     EXPECT_EQ(files::read(dir_ / "99"), "99");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 100);
+}
+
+// More pieces than one system call takes, empty ones among them.
+TEST_F(FilesTest, ReplacementFromPiecesHoldsThemOneAfterTheOther) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i) texts.push_back(i % 7 == 0 ? "" : std::to_string(i) + ",");
+    const std::vector<std::string_view> pieces(texts.begin(), texts.end());
+    std::string joined;
+    for (const std::string& text : texts) joined += text;
+    files::Replacements replacements;
+    replacements.add(dir_ / "joined", pieces);
+    replacements.commit();
+    EXPECT_EQ(files::read(dir_ / "joined"), joined);
 }
 
 TEST_F(FilesTest, MissingParentDirectoryIsAnOsError) {
