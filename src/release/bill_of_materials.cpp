@@ -539,12 +539,15 @@ void make_bill_of_materials_directory(const std::filesystem::path& directory) {
 
 }  // namespace
 
+void BillOfMaterialsBuilder::look_up(const std::vector<GroupBill>& groups) {
+    members_.clear();
+    members_.reserve(groups.size());
+    for (const GroupBill& group : groups) members_.push_back(members_of(group.name, group.graph));
+}
+
 void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups) {
-    // Every component of every group first: one that is not pinned fails
-    // before anything is written.
-    std::vector<std::vector<const Component*>> members;
-    members.reserve(groups.size());
-    for (const GroupBill& group : groups) members.push_back(members_of(group.name, group.graph));
+    if (members_.size() != groups.size()) look_up(groups);
+    const std::vector<std::vector<const Component*>>& members = members_;
     write_components();
     make_bill_of_materials_directory(directory);
     // Two documents are laid out, one on each thread, while the two before

@@ -29,7 +29,9 @@ namespace quorl {
 // `names`, ascending (so in name order), each once; the lists lie end to end
 // in one vector, as the view hands them over.
 struct GroupGraph {
-    std::vector<std::string_view> names;  // the dependency map's own: the map must outlive the graph
+    // The dependency map's own: the map must outlive the graph's lookups
+    // (BillOfMaterialsBuilder::look_up), the last that read them.
+    std::vector<std::string_view> names;
     std::vector<std::size_t> requirements;
     std::vector<std::size_t> first;  // where each node's requirements start, and the end
     std::vector<std::size_t> group_requires;
@@ -87,16 +89,21 @@ public:
     BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
                            const InstalledDistributionReader& reader);
 
-    // Writes each group's document into `directory`. Every distribution of
-    // every group is looked up first: one the pinned file does not pin is a
-    // KeyError as when a release is pinned (setuptools, which releases never
-    // pin, goes with its installed version, or none), before anything is
-    // written. Then `directory` is made with its parents when missing
-    // (OsError naming it when that fails), and the documents are built two
-    // at a time, one on each of two threads, while the two before them are
-    // written (so at most four, megabytes each for a large group, are held
-    // at once), each into a temporary file; they replace the previous
-    // documents, in group order, only once every one is written.
+    // Looks up every distribution of every group: one the pinned file does
+    // not pin is a KeyError as when a release is pinned (setuptools, which
+    // releases never pin, goes with its installed version, or none). After
+    // it, the graphs' names are not read again: their map may go, and its
+    // memory serve the documents.
+    void look_up(const std::vector<GroupBill>& groups);
+
+    // Writes each group's document into `directory`, after look_up(groups)
+    // (made here unless it was), so that nothing is written when a
+    // distribution is not pinned. `directory` is made with its parents when
+    // missing (OsError naming it when that fails), and the documents are
+    // built two at a time, one on each of two threads, while the two before
+    // them are written (so at most four, megabytes each for a large group,
+    // are held at once), each into a temporary file; they replace the
+    // previous documents, in group order, only once every one is written.
     void write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups);
 
 private:
@@ -137,7 +144,8 @@ private:
     // Groups share most of their distributions: each is looked up once,
     // found again by the graph's own view of its name.
     text::MapByText<Component> components_;
-    std::vector<ComponentSource> unwritten_;  // looked up, their entries not written yet
+    std::vector<ComponentSource> unwritten_;              // looked up, their entries not written yet
+    std::vector<std::vector<const Component*>> members_;  // each group's components, by look_up
 };
 
 }  // namespace quorl

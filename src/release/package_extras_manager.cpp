@@ -63,23 +63,27 @@ std::filesystem::path own_executable() {
 
 // The bill of materials of each release group: what its roots reach,
 // less the excluded packages afterwards, as the group was pinned.
+// The map is freed once every group's distributions are looked up, so that
+// the documents take its memory rather than fresh pages.
 void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupInput>& groups,
-                 const std::optional<std::vector<std::string>>& exclusions, const DependencyMap& environment,
+                 const std::optional<std::vector<std::string>>& exclusions, std::optional<DependencyMap>& environment,
                  const VersionsMap& versions) {
     std::vector<Package> excluded;
     for (const std::string& name : exclusions.value_or(std::vector<std::string>{})) {
         excluded.push_back(Package::from_string(name));
     }
     std::vector<GroupBill> bills;
-    const GroupGraphs graphs(environment);
+    const GroupGraphs graphs(*environment);
     for (const GroupInput& group : groups) {
         std::vector<Package> roots;
         for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
-        DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
+        DependencyMap::SubMapView view = environment->view_from_roots(roots, excluded);
         bills.push_back(GroupBill{group.name(), group.groups(), graphs.of(view, roots)});
     }
     BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(),
                                    InstalledDistributionReader::current());
+    builder.look_up(bills);
+    environment.reset();
     builder.write(sbom_dir, bills);
 }
 
@@ -214,7 +218,7 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     if (!sbom_dir) environment.reset();
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         pins.versions, GroupGenerator::from_group_outputs_to_req_dict(std::move(outputs)), true, resolved_file);
-    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, *environment, pins.in_environment());
+    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, environment, pins.in_environment());
     return pinned;
 }
 
