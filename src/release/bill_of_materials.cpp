@@ -423,11 +423,10 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::
 
 // In runs of entries, shared by two threads: each run writes only its own
 // components, and the map that holds them does not change meanwhile.
-void BillOfMaterialsBuilder::write_components() {
+void BillOfMaterialsBuilder::start_components() {
     // Long enough that taking a run costs nothing beside writing it.
     constexpr std::size_t RUN = 256;
-    ParallelBatch batch;
-    batch.start((unwritten_.size() + RUN - 1) / RUN, [this](std::size_t run) {
+    components_batch_.start((unwritten_.size() + RUN - 1) / RUN, [this](std::size_t run) {
         std::string scratch;
         const std::size_t end = std::min(unwritten_.size(), (run + 1) * RUN);
         for (std::size_t i = run * RUN; i < end; ++i) {
@@ -439,7 +438,11 @@ void BillOfMaterialsBuilder::write_components() {
             component.digest = sha1(component.text);
         }
     });
-    batch.finish();
+}
+
+void BillOfMaterialsBuilder::finish_components() {
+    if (!components_batch_.running()) start_components();
+    components_batch_.finish();
     unwritten_.clear();
 }
 
@@ -548,7 +551,7 @@ void BillOfMaterialsBuilder::look_up(const std::vector<GroupBill>& groups) {
 void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups) {
     if (members_.size() != groups.size()) look_up(groups);
     const std::vector<std::vector<const Component*>>& members = members_;
-    write_components();
+    finish_components();
     make_bill_of_materials_directory(directory);
     // Two documents are laid out, one on each thread, while the two before
     // them are written: four buffers, used in turn, their room kept (fresh

@@ -17,6 +17,7 @@
 #include "environment/distribution_reader.h"
 #include "model/sub_map_view.h"
 #include "resolution/pinned_requirements.h"
+#include "support/parallel_batch.h"
 #include "support/sha1.h"
 #include "support/text.h"
 
@@ -96,6 +97,11 @@ public:
     // memory serve the documents.
     void look_up(const std::vector<GroupBill>& groups);
 
+    // Starts writing the entries of the components look_up() found on a
+    // second thread, so that the caller can go on with other work
+    // meanwhile; write() finishes them.
+    void start_components();
+
     // Writes each group's document into `directory`, after look_up(groups)
     // (made here unless it was), so that nothing is written when a
     // distribution is not pinned. `directory` is made with its parents when
@@ -132,7 +138,7 @@ private:
     };
     const Component& component(std::string_view name, const std::string& group_name);
     std::vector<const Component*> members_of(const std::string& group_name, const GroupGraph& graph);
-    void write_components();
+    void finish_components();
     void lay_out(const GroupBill& bill, const std::vector<const Component*>& members, Document& document) const;
     static void fingerprint(std::string& into, std::string_view group_json, const GroupGraph& graph,
                             const std::vector<const Component*>& members);
@@ -146,6 +152,9 @@ private:
     text::MapByText<Component> components_;
     std::vector<ComponentSource> unwritten_;              // looked up, their entries not written yet
     std::vector<std::vector<const Component*>> members_;  // each group's components, by look_up
+    // Writes what `unwritten_` names; last, so that it is finished before
+    // what it writes goes.
+    ParallelBatch components_batch_;
 };
 
 }  // namespace quorl
