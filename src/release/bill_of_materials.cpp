@@ -416,34 +416,17 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::
         if (details && details->version) version = &*details->version;
     }
     const auto entry = components_.emplace(std::move(name), Component{}).first;
-    // Written once, later: the groups of a release share most of their components.
-    unwritten_.push_back(ComponentSource{&entry->second, details ? details->name : entry->first, version, details});
-    return entry->second;
-}
-
-// In runs of entries, shared by two threads: each run writes only its own
-// components, and the map that holds them does not change meanwhile.
-void BillOfMaterialsBuilder::start_components() {
-    // Long enough that taking a run costs nothing beside writing it.
-    constexpr std::size_t RUN = 256;
-    components_batch_.start((unwritten_.size() + RUN - 1) / RUN, [this](std::size_t run) {
-        std::string scratch;
-        const std::size_t end = std::min(unwritten_.size(), (run + 1) * RUN);
-        for (std::size_t i = run * RUN; i < end; ++i) {
-            const ComponentSource& source = unwritten_[i];
-            Component& component = *source.component;
-            const std::string ref = purl_of(source.name, source.version);
-            component.quoted_ref = json_string(ref);
-            component.text = component_text(scratch, ref, source.name, source.version, source.details);
-            component.digest = sha1(component.text);
-        }
-    });
-}
-
-void BillOfMaterialsBuilder::finish_components() {
-    if (!components_batch_.running()) start_components();
-    components_batch_.finish();
-    unwritten_.clear();
+    // Written once: the groups of a release share most of their components.
+    // On this thread, as the lookups: beside the release's own work on the
+    // calling thread, a second one writing them cost more in contention for
+    // the heap than it saved.
+    Component& component = entry->second;
+    const std::string_view spelt = details ? std::string_view(details->name) : std::string_view(entry->first);
+    const std::string ref = purl_of(spelt, version);
+    component.quoted_ref = json_string(ref);
+    component.text = component_text(scratch_, ref, spelt, version, details);
+    component.digest = sha1(component.text);
+    return component;
 }
 
 // What a document says besides its moment, in far fewer bytes than its
@@ -551,7 +534,6 @@ void BillOfMaterialsBuilder::look_up(const std::vector<GroupBill>& groups) {
 void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups) {
     if (members_.size() != groups.size()) look_up(groups);
     const std::vector<std::vector<const Component*>>& members = members_;
-    finish_components();
     make_bill_of_materials_directory(directory);
     // Two documents are laid out, one on each thread, while the two before
     // them are written: four buffers, used in turn, their room kept (fresh

@@ -17,7 +17,6 @@
 #include "environment/distribution_reader.h"
 #include "model/sub_map_view.h"
 #include "resolution/pinned_requirements.h"
-#include "support/parallel_batch.h"
 #include "support/sha1.h"
 #include "support/text.h"
 
@@ -90,17 +89,12 @@ public:
     BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
                            const InstalledDistributionReader& reader);
 
-    // Looks up every distribution of every group: one the pinned file does
-    // not pin is a KeyError as when a release is pinned (setuptools, which
-    // releases never pin, goes with its installed version, or none). After
-    // it, the graphs' names are not read again: their map may go, and its
-    // memory serve the documents.
+    // Looks up every distribution of every group, and writes its entry of
+    // "components" once: one the pinned file does not pin is a KeyError as
+    // when a release is pinned (setuptools, which releases never pin, goes
+    // with its installed version, or none). After it, the graphs' names are
+    // not read again: their map may go, and its memory serve the documents.
     void look_up(const std::vector<GroupBill>& groups);
-
-    // Starts writing the entries of the components look_up() found on a
-    // second thread, so that the caller can go on with other work
-    // meanwhile; write() finishes them.
-    void start_components();
 
     // Writes each group's document into `directory`, after look_up(groups)
     // (made here unless it was), so that nothing is written when a
@@ -118,14 +112,6 @@ private:
         std::string text;        // its entry of "components", as written there
         Sha1Digest digest;       // of `text`: what the document's serial number takes from it
     };
-    // What a component's entry is written from, once every one is looked
-    // up: views of the builder's own keys, of the pins and of the details.
-    struct ComponentSource {
-        Component* component;
-        std::string_view name;               // as the distribution spells it
-        const std::string* version;          // none: not pinned and not installed
-        const DistributionDetails* details;  // none: the name and version alone
-    };
     // One document being laid out, with the room of its buffers kept for
     // the next. The components' entries are not copied into it: its text
     // is all the rest, and `pieces` the whole, views of the text and of the
@@ -138,7 +124,6 @@ private:
     };
     const Component& component(std::string_view name, const std::string& group_name);
     std::vector<const Component*> members_of(const std::string& group_name, const GroupGraph& graph);
-    void finish_components();
     void lay_out(const GroupBill& bill, const std::vector<const Component*>& members, Document& document) const;
     static void fingerprint(std::string& into, std::string_view group_json, const GroupGraph& graph,
                             const std::vector<const Component*>& members);
@@ -150,11 +135,8 @@ private:
     // Groups share most of their distributions: each is looked up once,
     // found again by the graph's own view of its name.
     text::MapByText<Component> components_;
-    std::vector<ComponentSource> unwritten_;              // looked up, their entries not written yet
     std::vector<std::vector<const Component*>> members_;  // each group's components, by look_up
-    // Writes what `unwritten_` names; last, so that it is finished before
-    // what it writes goes.
-    ParallelBatch components_batch_;
+    std::string scratch_;                                 // where each component's entry is written first
 };
 
 }  // namespace quorl

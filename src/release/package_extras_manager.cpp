@@ -65,10 +65,10 @@ std::filesystem::path own_executable() {
 
 // The bill of materials of each release group: what its roots reach,
 // less the excluded packages afterwards, as the group was pinned. Made
-// ready before the release is pinned, so that the components' entries are
-// written on a second thread meanwhile, and the map is freed for the
-// pinned lists to reuse; written after it, so that what pinning finds wrong
-// comes first and nothing is written then.
+// ready before the release is pinned, so that the map is freed for the
+// pinned lists to reuse (they were the peak of a release); written after
+// it, so that what pinning finds wrong comes first and nothing is written
+// then.
 class ReleaseBills {
 public:
     // Folds each group's graph and looks up its distributions, then frees
@@ -84,7 +84,6 @@ public:
             failure_ = std::current_exception();
         }
         environment.reset();
-        if (!failure_) builder_.start_components();
     }
 
     void write(const std::filesystem::path& sbom_dir) {
@@ -113,7 +112,7 @@ private:
 
     std::vector<GroupBill> bills_;
     std::exception_ptr failure_;
-    BillOfMaterialsBuilder builder_;  // last: its second thread stops before the bills go
+    BillOfMaterialsBuilder builder_;
 };
 
 // The consistency checks of a release, before it is pinned: the warnings
