@@ -535,31 +535,27 @@ void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const
     if (members_.size() != groups.size()) look_up(groups);
     const std::vector<std::vector<const Component*>>& members = members_;
     make_bill_of_materials_directory(directory);
-    // Two documents are laid out, one on each thread, while the two before
-    // them are written: four buffers, used in turn, their room kept (fresh
-    // megabytes for each document were memory the system handed over again
-    // page by page).
+    // Two documents are laid out at a time, one on each thread, then
+    // written: two buffers, their room kept (fresh megabytes for each
+    // document were memory the system handed over again page by page).
+    // Laying out the next two while writing these took four buffers and
+    // saved no time, as the other thread then took both.
     constexpr std::size_t AT_ONCE = 2;
-    std::array<Document, 2 * AT_ONCE> buffers;
-    const auto buffer_of = [&buffers](std::size_t group) -> Document& { return buffers[group % buffers.size()]; };
+    std::array<Document, AT_ONCE> buffers;
     // All or none: a failure halfway leaves the previous set of documents
     // whole, not some of them replaced.
     files::Replacements documents;
-    const auto add = [&](std::size_t group) {
-        documents.add(directory / bill_of_materials_file_name(groups[group].name), buffer_of(group).pieces);
-    };
-    // Declared last, so that a failure of the writer finishes the batch
-    // before its buffers go.
     ParallelBatch batch;
-    std::size_t written = 0;
     for (std::size_t first = 0; first < groups.size(); first += AT_ONCE) {
-        batch.start(std::min(AT_ONCE, groups.size() - first), [&, first](std::size_t item) {
-            lay_out(groups[first + item], members[first + item], buffer_of(first + item));
+        const std::size_t count = std::min(AT_ONCE, groups.size() - first);
+        batch.start(count, [&, first](std::size_t item) {
+            lay_out(groups[first + item], members[first + item], buffers[item]);
         });
-        for (; written < first; ++written) add(written);
         batch.finish();
+        for (std::size_t item = 0; item < count; ++item) {
+            documents.add(directory / bill_of_materials_file_name(groups[first + item].name), buffers[item].pieces);
+        }
     }
-    for (; written < groups.size(); ++written) add(written);
     documents.commit();
 }
 
