@@ -1,4 +1,5 @@
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -130,6 +131,8 @@ std::vector<GroupBill> print_groups(const GroupsArguments& args, const GroupSele
     }
     MissingRootReporter missing_roots(installed_map, excluded);
     std::vector<GroupBill> printed;
+    std::optional<GroupGraphs> graphs;
+    if (args.sbom_dir) graphs.emplace(installed_map);
     for (const GroupInput& group : selection.groups) {
         const std::vector<Package> roots = roots_of(group);
         missing_roots.check(group, roots);
@@ -148,7 +151,7 @@ std::vector<GroupBill> print_groups(const GroupsArguments& args, const GroupSele
                 print_layers(out, group_map, args.depth);
             }
         }
-        if (args.sbom_dir) printed.push_back(GroupBill{group.name(), group.groups(), group_graph(group_map, roots)});
+        if (graphs) printed.push_back(GroupBill{group.name(), group.groups(), graphs->of(group_map, roots)});
     }
     if (document) document->finish(out);
     out.flush();

@@ -67,6 +67,20 @@ std::vector<Package> DependencyMap::packages() const {
     return out;
 }
 
+std::vector<std::uint32_t> DependencyMap::name_ranks() const {
+    std::vector<Id> by_name(nodes_.size());
+    for (Id id = 0; id < by_name.size(); ++id) by_name[id] = id;
+    std::sort(by_name.begin(), by_name.end(),
+              [this](Id a, Id b) { return nodes_[a].package.name() < nodes_[b].package.name(); });
+    std::vector<std::uint32_t> ranks(nodes_.size());
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < by_name.size(); ++i) {
+        if (i > 0 && nodes_[by_name[i]].package.name() != nodes_[by_name[i - 1]].package.name()) ++rank;
+        ranks[by_name[i]] = rank;
+    }
+    return ranks;
+}
+
 bool DependencyMap::contains(const Package& package) const { return find(package).has_value(); }
 
 Package DependencyMap::package_named(std::string_view name) const {

@@ -73,6 +73,12 @@ public:
     // and free.
     Package package_named(std::string_view name) const;
     std::size_t size() const { return nodes_.size(); }
+    // Each key's place among the keys' distinct names in code-point order,
+    // by key (as SubMapView::PackageGraph::ids name them): keys of one name
+    // share it, and every place is below size(). One order for the graphs
+    // of all groups, as sorting each group's names again cost more than the
+    // rest of its graph.
+    std::vector<std::uint32_t> name_ranks() const;
 
     // The dependencies of `package`, sorted by text form: its own set when it
     // is a key, united with the set of every single-extra variant name[e]

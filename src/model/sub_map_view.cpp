@@ -24,6 +24,7 @@ DependencyMap::SubMapView::PackageGraph DependencyMap::SubMapView::package_graph
     view_.for_each_member_id([&](Id id) {
         position[id] = graph.packages.size();
         graph.packages.push_back(&map_.nodes_[id].package);
+        graph.ids.push_back(id);
     });
     graph.first.reserve(graph.packages.size() + 1);
     view_.for_each_member_id([&](Id id) {

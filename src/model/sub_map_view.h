@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -47,6 +48,7 @@ public:
     // list of its own per package cost an allocation per package and group.
     struct PackageGraph {
         std::vector<const Package*> packages;
+        std::vector<std::uint32_t> ids;         // each package's key in the map viewed (see name_ranks)
         std::vector<std::size_t> dependencies;  // every package's list, in the order of `packages`
         std::vector<std::size_t> first;         // where each package's list starts, and the end
         std::span<const std::size_t> dependencies_of(std::size_t package) const {

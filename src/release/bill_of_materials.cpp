@@ -1,6 +1,7 @@
 #include "release/bill_of_materials.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -13,6 +14,7 @@
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
 #include "support/files.h"
+#include "support/parallel_batch.h"
 #include "support/sha1.h"
 #include "support/text.h"
 #include "support/url_credentials.h"
@@ -20,6 +22,7 @@
 namespace quorl {
 namespace {
 
+using namespace std::string_view_literals;
 using Json = nlohmann::ordered_json;
 
 constexpr const char* TOOL_NAME = "quorl-python-dependencies";
@@ -36,7 +39,7 @@ constexpr std::size_t LONGEST_ENCODED_NAME = 200;
 
 // The distribution's name as the purl type for PyPI spells it: lower case,
 // "_" as "-".
-std::string purl_of(const std::string& name, const std::optional<std::string>& version) {
+std::string purl_of(std::string_view name, const std::string* version) {
     std::string purl_name = text::replace_all(text::to_lower_ascii(name), "_", "-");
     std::string purl = "pkg:pypi/" + percent_encode(purl_name);
     if (version) purl += "@" + percent_encode(*version);
@@ -217,19 +220,10 @@ std::optional<std::size_t> node_named(const GroupGraph& graph, std::string_view 
 
 using PackageGraph = DependencyMap::SubMapView::PackageGraph;
 
-// The view's packages in name order, each as its name and position: the
-// names compared in place, not found through the package at each comparison.
-std::vector<std::pair<std::string_view, std::size_t>> in_name_order(const PackageGraph& packages) {
-    std::vector<std::pair<std::string_view, std::size_t>> sorted;
-    sorted.reserve(packages.packages.size());
-    for (std::size_t i = 0; i < packages.packages.size(); ++i) sorted.emplace_back(packages.packages[i]->name(), i);
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
-}
-
 // Each node's requirements, end to end in node order: the edges of the
-// packages of its name (a run of `sorted`) but its own, each once, ascending.
-void fold_edges(const PackageGraph& packages, const std::vector<std::pair<std::string_view, std::size_t>>& sorted,
+// packages of its name (a run of `in_order`) but its own, each once,
+// ascending.
+void fold_edges(const PackageGraph& packages, const std::vector<std::size_t>& in_order,
                 const std::vector<std::size_t>& node_of, GroupGraph& graph) {
     graph.first.reserve(graph.size() + 1);
     graph.requirements.reserve(packages.dependencies.size());
@@ -237,8 +231,8 @@ void fold_edges(const PackageGraph& packages, const std::vector<std::pair<std::s
     for (std::size_t node = 0; node < graph.size(); ++node) {
         const std::size_t start = graph.requirements.size();
         graph.first.push_back(start);
-        for (; run < sorted.size() && node_of[sorted[run].second] == node; ++run) {
-            for (const std::size_t dependency : packages.dependencies_of(sorted[run].second)) {
+        for (; run < in_order.size() && node_of[in_order[run]] == node; ++run) {
+            for (const std::size_t dependency : packages.dependencies_of(in_order[run])) {
                 if (node_of[dependency] != node) graph.requirements.push_back(node_of[dependency]);
             }
         }
@@ -251,19 +245,35 @@ void fold_edges(const PackageGraph& packages, const std::vector<std::pair<std::s
 
 }  // namespace
 
+GroupGraphs::GroupGraphs(const DependencyMap& map) : name_ranks_(map.name_ranks()) {}
+
+// A counting sort by the map's name ranks: linear in the map's names, where
+// sorting each group's names compared them again and again.
+std::vector<std::size_t> GroupGraphs::in_name_order(const PackageGraph& packages) const {
+    std::vector<std::size_t> starts(name_ranks_.size() + 1, 0);
+    for (const std::uint32_t id : packages.ids) ++starts[name_ranks_[id] + 1];
+    for (std::size_t rank = 1; rank < starts.size(); ++rank) starts[rank] += starts[rank - 1];
+    std::vector<std::size_t> in_order(packages.packages.size());
+    for (std::size_t i = 0; i < packages.ids.size(); ++i) in_order[starts[name_ranks_[packages.ids[i]]]++] = i;
+    return in_order;
+}
+
 // Gathered by position rather than by name: hashing and sorting names per
 // edge, and a string made per edge, took most of the bills' time.
-GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots) {
+GroupGraph GroupGraphs::of(DependencyMap::SubMapView& view, const std::vector<Package>& roots) const {
     const PackageGraph packages = view.package_graph();
-    const std::vector<std::pair<std::string_view, std::size_t>> sorted = in_name_order(packages);
+    const std::vector<std::size_t> in_order = in_name_order(packages);
     // A package stands for its distribution, whatever extras it carries.
     GroupGraph graph;
-    std::vector<std::size_t> node_of(sorted.size());
-    for (const auto& [name, package] : sorted) {
-        if (graph.names.empty() || graph.names.back() != name) graph.names.push_back(name);
+    std::vector<std::size_t> node_of(in_order.size());
+    std::uint32_t last_rank = 0;
+    for (const std::size_t package : in_order) {
+        const std::uint32_t rank = name_ranks_[packages.ids[package]];
+        if (graph.names.empty() || rank != last_rank) graph.names.push_back(packages.packages[package]->name());
+        last_rank = rank;
         node_of[package] = graph.size() - 1;
     }
-    fold_edges(packages, sorted, node_of, graph);
+    fold_edges(packages, in_order, node_of, graph);
     for (const Package& root : view.roots()) {
         if (const std::optional<std::size_t> node = node_named(graph, root.name()))
             graph.group_requires.push_back(*node);
@@ -311,8 +321,8 @@ namespace {
 // Written into `scratch` (whose room serves every entry: grown from empty,
 // each entry's text was copied half a dozen times), and returned at its
 // own size, as it is kept for the whole run.
-std::string component_text(std::string& scratch, const std::string& ref, const std::string& name,
-                           const std::optional<std::string>& version, const DistributionDetails* details) {
+std::string component_text(std::string& scratch, std::string_view ref, std::string_view name,
+                           const std::string* version, const DistributionDetails* details) {
     std::string& text = scratch;
     text.clear();
     IndentedJsonWriter json(text, 2);
@@ -365,19 +375,21 @@ std::string nested(const Json& json, std::size_t level) {
 template <typename Range, typename Write>
 void append_array(std::string& out, const Range& values, std::size_t level, Write write) {
     if (values.empty()) {
-        out += "[]";
+        out += "[]"sv;
         return;
     }
     const std::string indent(2 * (level + 1), ' ');
-    out += "[\n";
+    out += "[\n"sv;
     bool first = true;
     for (const auto& value : values) {
-        if (!first) out += ",\n";
+        if (!first) out += ",\n"sv;
         first = false;
         out += indent;
         write(value);
     }
-    out += "\n" + std::string(2 * level, ' ') + "]";
+    out += '\n';
+    out.append(2 * level, ' ');
+    out += ']';
 }
 
 }  // namespace
@@ -392,24 +404,29 @@ BillOfMaterialsBuilder::BillOfMaterialsBuilder(const VersionsMap& versions, std:
 const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::string_view name_viewed,
                                                                            const std::string& group_name) {
     if (const auto found = components_.find(name_viewed); found != components_.end()) return found->second;
-    const std::string name(name_viewed);
+    std::string name(name_viewed);
     const DistributionDetails* details = reader_.details_of(name);
-    std::optional<std::string> version;
-    if (const std::string* pinned = versions_.find(name)) {
-        version = *pinned;
-    } else if (std::count(RequirementGenerator::NO_VERSION_PACKAGES.begin(),
-                          RequirementGenerator::NO_VERSION_PACKAGES.end(), name) == 0) {
-        throw unpinned_requirement_error(name, group_name, pinned_file_);
-    } else if (details) {
+    const std::string* version = versions_.find(name);
+    if (version == nullptr) {
+        if (std::count(RequirementGenerator::NO_VERSION_PACKAGES.begin(),
+                       RequirementGenerator::NO_VERSION_PACKAGES.end(), name) == 0) {
+            throw unpinned_requirement_error(name, group_name, pinned_file_);
+        }
         // Never pinned by a release: what is installed is what ships.
-        version = details->version;
+        if (details && details->version) version = &*details->version;
     }
-    const std::string ref = purl_of(details ? details->name : name, version);
+    const auto entry = components_.emplace(std::move(name), Component{}).first;
     // Written once: the groups of a release share most of their components.
-    Component component{
-        json_string(ref), component_text(scratch_, ref, details ? details->name : name, version, details), {}};
+    // On this thread, as the lookups: beside the release's own work on the
+    // calling thread, a second one writing them cost more in contention for
+    // the heap than it saved.
+    Component& component = entry->second;
+    const std::string_view spelt = details ? std::string_view(details->name) : std::string_view(entry->first);
+    const std::string ref = purl_of(spelt, version);
+    component.quoted_ref = json_string(ref);
+    component.text = component_text(scratch_, ref, spelt, version, details);
     component.digest = sha1(component.text);
-    return components_.emplace(name, std::move(component)).first->second;
+    return component;
 }
 
 // What a document says besides its moment, in far fewer bytes than its
@@ -449,39 +466,50 @@ std::vector<const BillOfMaterialsBuilder::Component*> BillOfMaterialsBuilder::me
 // written once per distribution: building and dumping one tree per
 // document cost several times the release itself.
 void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<const Component*>& members,
-                                     std::string& text) {
+                                     Document& document) const {
     const GroupGraph& graph = bill.graph;
     // Room for the whole text at once, as growing a string of megabytes
     // copied it again and again.
     std::size_t size = 1024;
     for (std::size_t i = 0; i < graph.size(); ++i) {
-        size += members[i]->text.size() + (graph.requires_of(i).size() + 2) * (members[i]->quoted_ref.size() + 16);
+        size += (graph.requires_of(i).size() + 2) * (members[i]->quoted_ref.size() + 16);
     }
     const Json group = group_component(bill.name, bill.roots);
     // Named after everything but the moment, so that the same release gives
     // the same number whenever it is made.
-    fingerprint(fingerprint_, dumped(group), graph, members);
-    const std::string serial = content_uuid(fingerprint_);
+    fingerprint(document.fingerprint, dumped(group), graph, members);
+    const std::string serial = content_uuid(document.fingerprint);
+    std::string& text = document.text;
     text.clear();
     text.reserve(size);
-    text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \"";
+    document.entries.clear();
+    text += "{\n  \"bomFormat\": \"CycloneDX\",\n  \"specVersion\": \"1.6\",\n  \"serialNumber\": \""sv;
     text += serial + "\",\n  \"version\": 1,\n  \"metadata\": " + nested(metadata_json(timestamp_, group), 1);
-    text += ",\n  \"components\": ";
-    append_array(text, members, 1, [&](const Component* member) { text += member->text; });
-    text += ",\n  \"dependencies\": ";
+    text += ",\n  \"components\": "sv;
+    append_array(text, members, 1,
+                 [&](const Component* member) { document.entries.emplace_back(text.size(), &member->text); });
+    text += ",\n  \"dependencies\": "sv;
     const auto write_dependency = [&](const std::string& quoted_ref, std::span<const std::size_t> depends_on) {
-        text += "{\n      \"ref\": ";
+        text += "{\n      \"ref\": "sv;
         text += quoted_ref;
-        text += ",\n      \"dependsOn\": ";
+        text += ",\n      \"dependsOn\": "sv;
         append_array(text, depends_on, 3, [&](std::size_t required) { text += members[required]->quoted_ref; });
-        text += "\n    }";
+        text += "\n    }"sv;
     };
     const std::string quoted_group_ref = json_string(group_ref(bill.name));
     std::vector<std::pair<const std::string*, std::span<const std::size_t>>> entries{
         {&quoted_group_ref, graph.group_requires}};
     for (std::size_t i = 0; i < graph.size(); ++i) entries.emplace_back(&members[i]->quoted_ref, graph.requires_of(i));
     append_array(text, entries, 1, [&](const auto& entry) { write_dependency(*entry.first, entry.second); });
-    text += "\n}\n";
+    text += "\n}\n"sv;
+    document.pieces.clear();
+    std::size_t from = 0;
+    for (const auto& [at, entry] : document.entries) {
+        document.pieces.push_back(std::string_view(text).substr(from, at - from));
+        document.pieces.push_back(*entry);
+        from = at;
+    }
+    document.pieces.push_back(std::string_view(text).substr(from));
 }
 
 namespace {
@@ -497,22 +525,36 @@ void make_bill_of_materials_directory(const std::filesystem::path& directory) {
 
 }  // namespace
 
+void BillOfMaterialsBuilder::look_up(const std::vector<GroupBill>& groups) {
+    members_.clear();
+    members_.reserve(groups.size());
+    for (const GroupBill& group : groups) members_.push_back(members_of(group.name, group.graph));
+}
+
 void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups) {
-    // Every component of every group first: one that is not pinned fails
-    // before anything is written.
-    std::vector<std::vector<const Component*>> members;
-    members.reserve(groups.size());
-    for (const GroupBill& group : groups) members.push_back(members_of(group.name, group.graph));
+    if (members_.size() != groups.size()) look_up(groups);
+    const std::vector<std::vector<const Component*>>& members = members_;
     make_bill_of_materials_directory(directory);
-    // One buffer for every document: a fresh one of megabytes for each was
-    // memory the system handed over again page by page.
-    std::string text;
+    // Two documents are laid out at a time, one on each thread, then
+    // written: two buffers, their room kept (fresh megabytes for each
+    // document were memory the system handed over again page by page).
+    // Laying out the next two while writing these took four buffers and
+    // saved no time, as the other thread then took both.
+    constexpr std::size_t AT_ONCE = 2;
+    std::array<Document, AT_ONCE> buffers;
     // All or none: a failure halfway leaves the previous set of documents
     // whole, not some of them replaced.
     files::Replacements documents;
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        lay_out(groups[i], members[i], text);
-        documents.add(directory / bill_of_materials_file_name(groups[i].name), text);
+    ParallelBatch batch;
+    for (std::size_t first = 0; first < groups.size(); first += AT_ONCE) {
+        const std::size_t count = std::min(AT_ONCE, groups.size() - first);
+        batch.start(count, [&, first](std::size_t item) {
+            lay_out(groups[first + item], members[first + item], buffers[item]);
+        });
+        batch.finish();
+        for (std::size_t item = 0; item < count; ++item) {
+            documents.add(directory / bill_of_materials_file_name(groups[first + item].name), buffers[item].pieces);
+        }
     }
     documents.commit();
 }

@@ -5,8 +5,10 @@
 // same view of the dependency map.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,7 +29,9 @@ namespace quorl {
 // `names`, ascending (so in name order), each once; the lists lie end to end
 // in one vector, as the view hands them over.
 struct GroupGraph {
-    std::vector<std::string_view> names;  // the dependency map's own: the map must outlive the graph
+    // The dependency map's own: the map must outlive the graph's lookups
+    // (BillOfMaterialsBuilder::look_up), the last that read them.
+    std::vector<std::string_view> names;
     std::vector<std::size_t> requirements;
     std::vector<std::size_t> first;  // where each node's requirements start, and the end
     std::vector<std::size_t> group_requires;
@@ -38,10 +42,24 @@ struct GroupGraph {
     }
 };
 
-// Folds the view's packages and edges into distributions. `roots` are the
-// group's own roots; those the view does not hold (not installed) are left
-// out. The graph refers to the names of the view's map.
-GroupGraph group_graph(DependencyMap::SubMapView& view, const std::vector<Package>& roots);
+// The graphs of the groups of one dependency map, whose names are put in
+// order once for all of them. The map must outlive this and the graphs.
+class GroupGraphs {
+public:
+    explicit GroupGraphs(const DependencyMap& map);
+
+    // Folds the view's packages and edges (the view of this map) into
+    // distributions. `roots` are the group's own roots; those the view does
+    // not hold (not installed) are left out. The graph refers to the names
+    // of the map.
+    GroupGraph of(DependencyMap::SubMapView& view, const std::vector<Package>& roots) const;
+
+private:
+    // The view's packages by position, in name order, each name's together.
+    std::vector<std::size_t> in_name_order(const DependencyMap::SubMapView::PackageGraph& packages) const;
+
+    std::vector<std::uint32_t> name_ranks_;  // DependencyMap::name_ranks
+};
 
 // "<group>.cdx.json", with every byte of the group name other than ASCII
 // letters, digits, "-", "_" and "." (and a leading ".") percent-encoded, and
@@ -71,15 +89,21 @@ public:
     BillOfMaterialsBuilder(const VersionsMap& versions, std::filesystem::path pinned_file,
                            const InstalledDistributionReader& reader);
 
-    // Writes each group's document into `directory`. Every distribution of
-    // every group is looked up first: one the pinned file does not pin is a
-    // KeyError as when a release is pinned (setuptools, which releases never
-    // pin, goes with its installed version, or none), before anything is
-    // written. Then `directory` is made with its parents when missing
-    // (OsError naming it when that fails), and the documents are built one
-    // after the other, so that only one of them (megabytes for a large
-    // group) is held at a time, each written into a temporary file; they
-    // replace the previous documents only once every one is written.
+    // Looks up every distribution of every group, and writes its entry of
+    // "components" once: one the pinned file does not pin is a KeyError as
+    // when a release is pinned (setuptools, which releases never pin, goes
+    // with its installed version, or none). After it, the graphs' names are
+    // not read again: their map may go, and its memory serve the documents.
+    void look_up(const std::vector<GroupBill>& groups);
+
+    // Writes each group's document into `directory`, after look_up(groups)
+    // (made here unless it was), so that nothing is written when a
+    // distribution is not pinned. `directory` is made with its parents when
+    // missing (OsError naming it when that fails), and the documents are
+    // built two at a time, one on each of two threads, then written (so at
+    // most two, megabytes each for a large group, are held at once), each
+    // into a temporary file; they replace the previous documents, in group
+    // order, only once every one is written.
     void write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups);
 
 private:
@@ -88,9 +112,19 @@ private:
         std::string text;        // its entry of "components", as written there
         Sha1Digest digest;       // of `text`: what the document's serial number takes from it
     };
+    // One document being laid out, with the room of its buffers kept for
+    // the next. The components' entries are not copied into it: its text
+    // is all the rest, and `pieces` the whole, views of the text and of the
+    // entries in turn, as the writer takes them.
+    struct Document {
+        std::string text;
+        std::vector<std::pair<std::size_t, const std::string*>> entries;  // where in `text` each entry goes
+        std::vector<std::string_view> pieces;
+        std::string fingerprint;
+    };
     const Component& component(std::string_view name, const std::string& group_name);
     std::vector<const Component*> members_of(const std::string& group_name, const GroupGraph& graph);
-    void lay_out(const GroupBill& bill, const std::vector<const Component*>& members, std::string& text);
+    void lay_out(const GroupBill& bill, const std::vector<const Component*>& members, Document& document) const;
     static void fingerprint(std::string& into, std::string_view group_json, const GroupGraph& graph,
                             const std::vector<const Component*>& members);
 
@@ -101,8 +135,8 @@ private:
     // Groups share most of their distributions: each is looked up once,
     // found again by the graph's own view of its name.
     text::MapByText<Component> components_;
-    std::string fingerprint_;  // the last document's, its room kept for the next
-    std::string scratch_;      // where each component's entry is written first
+    std::vector<std::vector<const Component*>> members_;  // each group's components, by look_up
+    std::string scratch_;                                 // where each component's entry is written first
 };
 
 }  // namespace quorl

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <exception>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -62,25 +64,56 @@ std::filesystem::path own_executable() {
 }
 
 // The bill of materials of each release group: what its roots reach,
-// less the excluded packages afterwards, as the group was pinned.
-void write_bills(const std::filesystem::path& sbom_dir, const std::vector<GroupInput>& groups,
-                 const std::optional<std::vector<std::string>>& exclusions, const DependencyMap& environment,
-                 const VersionsMap& versions) {
-    std::vector<Package> excluded;
-    for (const std::string& name : exclusions.value_or(std::vector<std::string>{})) {
-        excluded.push_back(Package::from_string(name));
+// less the excluded packages afterwards, as the group was pinned. Made
+// ready before the release is pinned, so that the map is freed for the
+// pinned lists to reuse (they were the peak of a release); written after
+// it, so that what pinning finds wrong comes first and nothing is written
+// then.
+class ReleaseBills {
+public:
+    // Folds each group's graph and looks up its distributions, then frees
+    // `environment`. What fails (a distribution not pinned) is kept for
+    // write() to throw.
+    ReleaseBills(const std::vector<GroupInput>& groups, const std::optional<std::vector<std::string>>& exclusions,
+                 std::optional<DependencyMap>& environment, const VersionsMap& versions)
+        : builder_(versions, groups.front().requirements_path(), InstalledDistributionReader::current()) {
+        try {
+            bills_ = group_bills(groups, exclusions, *environment);
+            builder_.look_up(bills_);
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+        environment.reset();
     }
-    std::vector<GroupBill> bills;
-    for (const GroupInput& group : groups) {
-        std::vector<Package> roots;
-        for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
-        DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
-        bills.push_back(GroupBill{group.name(), group.groups(), group_graph(view, roots)});
+
+    void write(const std::filesystem::path& sbom_dir) {
+        if (failure_) std::rethrow_exception(failure_);
+        builder_.write(sbom_dir, bills_);
     }
-    BillOfMaterialsBuilder builder(versions, groups.front().requirements_path(),
-                                   InstalledDistributionReader::current());
-    builder.write(sbom_dir, bills);
-}
+
+private:
+    static std::vector<GroupBill> group_bills(const std::vector<GroupInput>& groups,
+                                              const std::optional<std::vector<std::string>>& exclusions,
+                                              const DependencyMap& environment) {
+        std::vector<Package> excluded;
+        for (const std::string& name : exclusions.value_or(std::vector<std::string>{})) {
+            excluded.push_back(Package::from_string(name));
+        }
+        std::vector<GroupBill> bills;
+        const GroupGraphs graphs(environment);
+        for (const GroupInput& group : groups) {
+            std::vector<Package> roots;
+            for (const std::string& requirement : group.groups()) roots.push_back(Package::from_string(requirement));
+            DependencyMap::SubMapView view = environment.view_from_roots(roots, excluded);
+            bills.push_back(GroupBill{group.name(), group.groups(), graphs.of(view, roots)});
+        }
+        return bills;
+    }
+
+    std::vector<GroupBill> bills_;
+    std::exception_ptr failure_;
+    BillOfMaterialsBuilder builder_;
+};
 
 // The consistency checks of a release, before it is pinned: the warnings
 // come before the error of a package the lookup finds unpinned.
@@ -198,9 +231,9 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
     if (exclude_txt_path) exclusions = GroupGenerator::parse_exclude_txt(*exclude_txt_path);
     const std::vector<Package> roots = GroupGenerator::roots_of(groups);
     if (sbom_dir) InstalledDistributionReader::current().keep_details();
-    // Held only as long as something needs it: without bills of materials
-    // the map is freed before pinning, which then reuses its memory (the
-    // pinned lists were the peak of a release).
+    // Held only as long as something needs it: the map is freed before
+    // pinning, which then reuses its memory (the pinned lists were the peak
+    // of a release).
     std::optional<DependencyMap> environment;
     std::vector<GroupOutput> outputs;
     {
@@ -210,10 +243,12 @@ PinnedGroups PackageExtrasManager::process_groups(const std::vector<GroupInput>&
         outputs = GroupGenerator::generate_groups(*environment, groups, exclusions);
         check_release(installed, pins, resolved_file, outputs, strict);
     }
-    if (!sbom_dir) environment.reset();
+    std::optional<ReleaseBills> bills;
+    if (sbom_dir) bills.emplace(groups, exclusions, environment, pins.in_environment());
+    environment.reset();
     PinnedGroups pinned = RequirementGenerator::generate_pinned_versions_groups(
         pins.versions, GroupGenerator::from_group_outputs_to_req_dict(std::move(outputs)), true, resolved_file);
-    if (sbom_dir) write_bills(*sbom_dir, groups, exclusions, *environment, pins.in_environment());
+    if (bills) bills->write(*sbom_dir);
     return pinned;
 }
 

@@ -1,6 +1,7 @@
 // An owned file descriptor, and the write loop every writer of the tool uses.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 namespace quorl {
@@ -41,5 +42,9 @@ private:
 // Returns 0, or the errno value of the write that failed; throws Interrupted
 // when a signal asked the run to stop while it waited.
 int write_all(int fd, std::string_view data);
+
+// The same for `pieces`, one after the other, handed over many at a time
+// (writev) rather than joined into one buffer first.
+int write_all(int fd, std::span<const std::string_view> pieces);
 
 }  // namespace quorl

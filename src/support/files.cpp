@@ -79,7 +79,7 @@ Target locate(const std::filesystem::path& path) {
     return {follow_dangling_links(path, path), false, std::nullopt};
 }
 
-void write_in_place(const std::filesystem::path& path, std::string_view content) {
+void write_in_place(const std::filesystem::path& path, std::span<const std::string_view> content) {
     FileDescriptor file(open_waiting(path, O_WRONLY | O_TRUNC));
     if (!file.is_open()) fail_write(path, errno);
     if (const int error = write_all(file.get(), content); error != 0) fail_write(path, error);
@@ -119,11 +119,13 @@ private:
 // Overwrites a regular file's bytes from its start, then cuts off the rest:
 // content no longer than the file needs no room the file does not have.
 void overwrite_from_start(const std::filesystem::path& file, const std::filesystem::path& shown,
-                          std::string_view content) {
+                          std::span<const std::string_view> content) {
     FileDescriptor out(open_waiting(file, O_WRONLY));
     if (!out.is_open()) fail_write(shown, errno);
     if (const int error = write_all(out.get(), content); error != 0) fail_write(shown, error);
-    if (::ftruncate(out.get(), static_cast<off_t>(content.size())) != 0) fail_write(shown, errno);
+    std::size_t size = 0;
+    for (const std::string_view piece : content) size += piece.size();
+    if (::ftruncate(out.get(), static_cast<off_t>(size)) != 0) fail_write(shown, errno);
     if (::fsync(out.get()) != 0) fail_write(shown, errno);
     if (const int error = out.close(); error != 0) fail_write(shown, error);
 }
@@ -208,7 +210,7 @@ namespace {
 // replaces, returned unflushed and not yet renamed; or, where the file is
 // written another way (in place, or over its start where the directory
 // refuses a temporary file), completely, returning no temporary file.
-Replacements::Staged stage(const std::filesystem::path& path, std::string_view content,
+Replacements::Staged stage(const std::filesystem::path& path, std::span<const std::string_view> content,
                            bool overwrite_where_directory_refuses) {
     const Target target = locate(path);
     if (target.in_place) {
@@ -254,7 +256,8 @@ void put_in_place(Replacements::Staged& staged) {
 }
 
 void replace(const std::filesystem::path& path, std::string_view content, bool overwrite_where_directory_refuses) {
-    Replacements::Staged staged = stage(path, content, overwrite_where_directory_refuses);
+    const std::string_view pieces[] = {content};
+    Replacements::Staged staged = stage(path, pieces, overwrite_where_directory_refuses);
     flush(staged);
     // The last moment a stop request can keep the previous file.
     signals::throw_if_interrupted();
@@ -267,7 +270,12 @@ Replacements::Replacements() = default;
 Replacements::~Replacements() = default;
 
 void Replacements::add(const std::filesystem::path& path, std::string_view content) {
-    staged_.push_back(stage(path, content, false));
+    const std::string_view pieces[] = {content};
+    add(path, pieces);
+}
+
+void Replacements::add(const std::filesystem::path& path, std::span<const std::string_view> pieces) {
+    staged_.push_back(stage(path, pieces, false));
     // Start handing the bytes to the disk now: by the time commit() waits
     // for them, the writing of the files after this one has overlapped it.
     if (const auto& temporary = staged_.back().temporary) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,9 @@ public:
 
     // Writes `content` for `path` into a temporary file beside it.
     void add(const std::filesystem::path& path, std::string_view content);
+    // The same for content that lies in `pieces`, one after the other,
+    // written without joining them.
+    void add(const std::filesystem::path& path, std::span<const std::string_view> pieces);
     // Flushes every file added, then renames each into place, in order.
     void commit();
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
 #include <random>
 #include <set>
 #include <unordered_set>
@@ -158,6 +160,18 @@ TEST(DependencyMapTest, LaterDuplicateKeyReplacesListAndKeepsPosition) {
     const DependencyMap map = DependencyMap::from_string_mapping({{"a_b", {"x"}}, {"c", {}}, {"a-b", {"y"}}});
     EXPECT_EQ(texts(map.packages()), (Texts{"a-b", "y", "c"}));
     EXPECT_EQ(texts(map.get(pkg("a-b"))), Texts{"y"});
+}
+
+// Keys of one name (a package and its extras variants) share a place, and
+// the places follow the names' order, not the keys'.
+TEST(DependencyMapTest, NameRanksOrderNamesAndShareOneAcrossExtras) {
+    const DependencyMap map = DependencyMap::from_string_mapping(
+        {{"zeta", {"alpha[x]", "beta"}}, {"beta", {}}, {"alpha", {}}, {"alpha[x]", {"beta"}}});
+    const std::vector<Package> keys = map.packages();
+    const std::vector<std::uint32_t> ranks = map.name_ranks();
+    ASSERT_EQ(ranks.size(), keys.size());
+    const std::map<std::string, std::uint32_t> expected{{"alpha", 0}, {"beta", 1}, {"zeta", 2}};
+    for (std::size_t id = 0; id < keys.size(); ++id) EXPECT_EQ(ranks[id], expected.at(keys[id].name())) << id;
 }
 
 TEST(DependencyMapTest, CyclesHaveNoRootsAndNoLayers) {

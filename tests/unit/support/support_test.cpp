@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "support/errors.h"
 #include "support/files.h"
@@ -161,6 +163,19 @@ TEST_F(FilesTest, ReplacementsOfMoreFilesThanAreKeptOpenAllLand) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 100);
 }
 
+// More pieces than one system call takes, empty ones among them.
+TEST_F(FilesTest, ReplacementFromPiecesHoldsThemOneAfterTheOther) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i) texts.push_back(i % 7 == 0 ? "" : std::to_string(i) + ",");
+    const std::vector<std::string_view> pieces(texts.begin(), texts.end());
+    std::string joined;
+    for (const std::string& text : texts) joined += text;
+    files::Replacements replacements;
+    replacements.add(dir_ / "joined", pieces);
+    replacements.commit();
+    EXPECT_EQ(files::read(dir_ / "joined"), joined);
+}
+
 TEST_F(FilesTest, MissingParentDirectoryIsAnOsError) {
     EXPECT_THROW(files::replace_atomically(dir_ / "missing" / "out.json", "x"), OsError);
     EXPECT_THROW(files::read(dir_ / "missing.txt"), OsError);
@@ -226,7 +241,7 @@ TEST(ProcessTest, SetsEnvironmentAndKeepsTheLastBytesOfEndlessOutput) {
 // mapping of its own (VmFlags "hg" in /proc/self/smaps).
 TEST(HeapTest, LargeBlocksComeFromTheHeapAdvisedForHugePages) {
     if (!std::filesystem::exists("/sys/kernel/mm/transparent_hugepage")) GTEST_SKIP() << "no transparent huge pages";
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizer's allocator does not take blocks from the heap";
 #endif
     heap::prefer_huge_pages();
