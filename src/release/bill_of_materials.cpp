@@ -14,7 +14,6 @@
 #include "resolution/requirement_generator.h"
 #include "support/errors.h"
 #include "support/files.h"
-#include "support/parallel_batch.h"
 #include "support/sha1.h"
 #include "support/text.h"
 #include "support/url_credentials.h"
@@ -535,26 +534,15 @@ void BillOfMaterialsBuilder::write(const std::filesystem::path& directory, const
     if (members_.size() != groups.size()) look_up(groups);
     const std::vector<std::vector<const Component*>>& members = members_;
     make_bill_of_materials_directory(directory);
-    // Two documents are laid out at a time, one on each thread, then
-    // written: two buffers, their room kept (fresh megabytes for each
-    // document were memory the system handed over again page by page).
-    // Laying out the next two while writing these took four buffers and
-    // saved no time, as the other thread then took both.
-    constexpr std::size_t AT_ONCE = 2;
-    std::array<Document, AT_ONCE> buffers;
+    // One buffer for every document, its room kept: fresh megabytes for each
+    // document were memory the system handed over again page by page.
+    Document buffer;
     // All or none: a failure halfway leaves the previous set of documents
     // whole, not some of them replaced.
     files::Replacements documents;
-    ParallelBatch batch;
-    for (std::size_t first = 0; first < groups.size(); first += AT_ONCE) {
-        const std::size_t count = std::min(AT_ONCE, groups.size() - first);
-        batch.start(count, [&, first](std::size_t item) {
-            lay_out(groups[first + item], members[first + item], buffers[item]);
-        });
-        batch.finish();
-        for (std::size_t item = 0; item < count; ++item) {
-            documents.add(directory / bill_of_materials_file_name(groups[first + item].name), buffers[item].pieces);
-        }
+    for (std::size_t group = 0; group < groups.size(); ++group) {
+        lay_out(groups[group], members[group], buffer);
+        documents.add(directory / bill_of_materials_file_name(groups[group].name), buffer.pieces);
     }
     documents.commit();
 }

@@ -100,10 +100,9 @@ public:
     // (made here unless it was), so that nothing is written when a
     // distribution is not pinned. `directory` is made with its parents when
     // missing (OsError naming it when that fails), and the documents are
-    // built two at a time, one on each of two threads, then written (so at
-    // most two, megabytes each for a large group, are held at once), each
-    // into a temporary file; they replace the previous documents, in group
-    // order, only once every one is written.
+    // built one after the other (so only one, megabytes for a large group,
+    // is held at a time), each written into a temporary file; they replace
+    // the previous documents, in group order, only once every one is written.
     void write(const std::filesystem::path& directory, const std::vector<GroupBill>& groups);
 
 private:

@@ -33,10 +33,6 @@ bool memory_is_limited() { return is_limited(RLIMIT_AS) || is_limited(RLIMIT_DAT
 void prefer_huge_pages() {
     if (memory_is_limited()) return;
     if (::mallopt(M_MMAP_THRESHOLD, LARGEST_HEAP_BLOCK) == 0 || ::mallopt(M_TOP_PAD, GROWTH_STEP) == 0) return;
-    // Other threads take their blocks from this heap too: an arena of their
-    // own is a mapping of its own, in small pages, each first touch a fault
-    // (the bills' second thread took 3,500 of them).
-    (void)::mallopt(M_ARENA_MAX, 1);
     // The free top of the heap, and a block larger than it, which makes the
     // heap grow now by the block and the step. Freed, the block goes back
     // to the top (and the heap is cut back to the step), so the advice

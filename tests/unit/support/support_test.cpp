@@ -241,7 +241,7 @@ TEST(ProcessTest, SetsEnvironmentAndKeepsTheLastBytesOfEndlessOutput) {
 // mapping of its own (VmFlags "hg" in /proc/self/smaps).
 TEST(HeapTest, LargeBlocksComeFromTheHeapAdvisedForHugePages) {
     if (!std::filesystem::exists("/sys/kernel/mm/transparent_hugepage")) GTEST_SKIP() << "no transparent huge pages";
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer's allocator does not take blocks from the heap";
 #endif
     heap::prefer_huge_pages();
