@@ -369,6 +369,10 @@ std::string nested(const Json& json, std::size_t level) {
     return text::replace_all(dumped(json), "\n", "\n" + std::string(2 * level, ' '));
 }
 
+// What comes before each item of a "dependsOn" list, three levels deep, but
+// the first (whose comma is left out).
+constexpr std::string_view DEPENDS_ON_INDENT = ",\n        ";
+
 // A JSON array of already written values, `level` levels deep, as a 2-space
 // dump lays it out.
 template <typename Range, typename Write>
@@ -416,13 +420,12 @@ const BillOfMaterialsBuilder::Component& BillOfMaterialsBuilder::component(std::
     }
     const auto entry = components_.emplace(std::move(name), Component{}).first;
     // Written once: the groups of a release share most of their components.
-    // On this thread, as the lookups: beside the release's own work on the
-    // calling thread, a second one writing them cost more in contention for
-    // the heap than it saved.
     Component& component = entry->second;
     const std::string_view spelt = details ? std::string_view(details->name) : std::string_view(entry->first);
     const std::string ref = purl_of(spelt, version);
     component.quoted_ref = json_string(ref);
+    component.depends_on_item.reserve(DEPENDS_ON_INDENT.size() + component.quoted_ref.size());
+    component.depends_on_item.append(DEPENDS_ON_INDENT).append(component.quoted_ref);
     component.text = component_text(scratch_, ref, spelt, version, details);
     component.digest = sha1(component.text);
     return component;
@@ -492,7 +495,15 @@ void BillOfMaterialsBuilder::lay_out(const GroupBill& bill, const std::vector<co
         text += "{\n      \"ref\": "sv;
         text += quoted_ref;
         text += ",\n      \"dependsOn\": "sv;
-        append_array(text, depends_on, 3, [&](std::size_t required) { text += members[required]->quoted_ref; });
+        if (depends_on.empty()) {
+            text += "[]"sv;
+        } else {
+            // The list as append_array lays it out three levels deep.
+            text += '[';
+            text += std::string_view(members[depends_on.front()]->depends_on_item).substr(1);  // no comma
+            for (const std::size_t required : depends_on.subspan(1)) text += members[required]->depends_on_item;
+            text += "\n      ]"sv;
+        }
         text += "\n    }"sv;
     };
     const std::string quoted_group_ref = json_string(group_ref(bill.name));

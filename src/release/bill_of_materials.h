@@ -108,8 +108,11 @@ public:
 private:
     struct Component {
         std::string quoted_ref;  // its purl as a JSON string
-        std::string text;        // its entry of "components", as written there
-        Sha1Digest digest;       // of `text`: what the document's serial number takes from it
+        // Its item of a "dependsOn" list, with the comma and line break
+        // before it: the most numerous lines of a document, each one append.
+        std::string depends_on_item;
+        std::string text;   // its entry of "components", as written there
+        Sha1Digest digest;  // of `text`: what the document's serial number takes from it
     };
     // One document being laid out, with the room of its buffers kept for
     // the next. The components' entries are not copied into it: its text
