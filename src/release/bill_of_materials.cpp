@@ -1,7 +1,6 @@
 #include "release/bill_of_materials.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <nlohmann/json.hpp>

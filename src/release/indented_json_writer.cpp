@@ -1,44 +1,15 @@
 #include "release/indented_json_writer.h"
 
-#include <cstdint>
-#include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "support/printable.h"
+
 namespace quorl {
-
-namespace {
-
-// Whether every byte of `value` is printable ASCII other than '"' and '\':
-// text a JSON string holds as it is. Eight bytes at a time, as
-// all_plain_printable checks them; a byte equal to one of the two is a zero
-// byte of x XOR that byte repeated, found by the exact test for a zero byte.
-// Looking for the two with find_first_of took a search of the pair for every
-// byte, most of the cost of a bill's components.
-bool plain_json_text(std::string_view value) {
-    constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = 0x8080808080808080;
-    const auto has_zero_byte = [](std::uint64_t x) { return ((x - ONES) & ~x & HIGH) != 0; };
-    std::size_t i = 0;
-    for (; i + 8 <= value.size(); i += 8) {
-        std::uint64_t x;
-        std::memcpy(&x, value.data() + i, 8);
-        if ((((x - 0x20 * ONES) | x | (x + ONES)) & HIGH) || has_zero_byte(x ^ ('"' * ONES)) ||
-            has_zero_byte(x ^ ('\\' * ONES))) {
-            return false;
-        }
-    }
-    for (; i < value.size(); ++i) {
-        const auto c = static_cast<unsigned char>(value[i]);
-        if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 void append_json_string(std::string& out, std::string_view value) {
     // Printable ASCII without '"' or '\': written as it is. Names, versions
     // and pinned lines are almost always such text.
-    if (plain_json_text(value)) {
+    if (all_plain_printable_except(value, '"', '\\')) {
         out += '"';
         out += value;
         out += '"';

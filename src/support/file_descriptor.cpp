@@ -3,10 +3,8 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <cerrno>
-#include <climits>
-#include <vector>
 
 #include "support/signals.h"
 
@@ -24,39 +22,38 @@ int FileDescriptor::close() {
 }
 
 int write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        // A write blocked on a full pipe returns early on a signal; one
-        // that asks the run to stop must not be followed by another wait.
-        signals::throw_if_interrupted();
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
+    const std::string_view pieces[] = {data};
+    return write_all(fd, pieces);
 }
 
 int write_all(int fd, std::span<const std::string_view> pieces) {
-    std::vector<iovec> vectors;
-    vectors.reserve(std::min<std::size_t>(pieces.size(), IOV_MAX));
+    // Handed over up to BATCH at a time, from the stack.
+    constexpr std::size_t BATCH = 64;
+    std::array<iovec, BATCH> vectors;
     std::size_t next = 0;     // the first piece not yet written whole
     std::size_t written = 0;  // how much of it is
+    // Past the pieces written whole, empty ones included: nothing left to
+    // write makes no system call.
+    const auto pass_written = [&] {
+        while (next < pieces.size() && written >= pieces[next].size()) written -= pieces[next++].size();
+    };
+    pass_written();
     while (next < pieces.size()) {
-        signals::throw_if_interrupted();  // as for one piece
-        vectors.clear();
-        for (std::size_t i = next; i < pieces.size() && vectors.size() < IOV_MAX; ++i) {
+        // A write blocked on a full pipe returns early on a signal; one
+        // that asks the run to stop must not be followed by another wait.
+        signals::throw_if_interrupted();
+        std::size_t count = 0;
+        for (std::size_t i = next; i < pieces.size() && count < BATCH; ++i) {
             const std::string_view piece = i == next ? pieces[i].substr(written) : pieces[i];
-            vectors.push_back(iovec{const_cast<char*>(piece.data()), piece.size()});
+            vectors[count++] = iovec{const_cast<char*>(piece.data()), piece.size()};
         }
-        const ssize_t n = ::writev(fd, vectors.data(), static_cast<int>(vectors.size()));
+        const ssize_t n = ::writev(fd, vectors.data(), static_cast<int>(count));
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
         written += static_cast<std::size_t>(n);
-        while (next < pieces.size() && written >= pieces[next].size()) written -= pieces[next++].size();
+        pass_written();
     }
     return 0;
 }

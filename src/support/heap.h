@@ -16,9 +16,9 @@ namespace quorl::heap {
 // of their own, so that the space a growing vector leaves behind is used
 // again instead of fresh pages being touched. The heap reserves 64 MiB of
 // address space ahead; only the pages written become resident, rounded up
-// to a huge page. Every thread allocates from this one heap. A process
-// whose address space or data segment is bounded keeps the usual small
-// steps. Call once, early, on the main thread.
+// to a huge page. A process whose address space or data segment is
+// bounded keeps the usual small steps. Call once, early, before the
+// command allocates.
 // Nothing fails: where the kernel refuses, the heap stays as it was.
 void prefer_huge_pages();
 

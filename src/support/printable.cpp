@@ -155,23 +155,33 @@ bool shown_unchanged(std::string_view text) {
 
 }  // namespace
 
-// Eight bytes at a time: in each
-// byte of x, one below 0x20 sets the high bit of x - 0x20, 0x7F sets it in
-// x + 0x01, and one of 0x80 or above has it set already. A borrow or carry
-// between bytes starts only at such a byte, so it cannot hide one.
-bool all_plain_printable(std::string_view s) {
+// Eight bytes at a time: in each byte of x, one below 0x20 sets the high
+// bit of x - 0x20, 0x7F sets it in x + 0x01, and one of 0x80 or above has
+// it set already. A byte equal to an excluded one is a zero byte of x XOR
+// that byte repeated, which (y - 1) & ~y marks. A borrow or carry between
+// bytes starts only at such a byte, so it cannot hide one.
+bool all_plain_printable_except(std::string_view s, char first, char second) {
     constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = 0x8080808080808080;
+    const auto has_zero_byte = [](std::uint64_t y) { return ((y - ONES) & ~y & HIGH) != 0; };
+    const auto first_bytes = static_cast<unsigned char>(first) * ONES;
+    const auto second_bytes = static_cast<unsigned char>(second) * ONES;
     std::size_t i = 0;
     for (; i + 8 <= s.size(); i += 8) {
         std::uint64_t x;
         std::memcpy(&x, s.data() + i, 8);
-        if (((x - 0x20 * ONES) | x | (x + ONES)) & HIGH) return false;
+        if ((((x - 0x20 * ONES) | x | (x + ONES)) & HIGH) || has_zero_byte(x ^ first_bytes) ||
+            has_zero_byte(x ^ second_bytes)) {
+            return false;
+        }
     }
     for (; i < s.size(); ++i) {
-        if (!is_plain_printable(s[i])) return false;
+        if (!is_plain_printable(s[i]) || s[i] == first || s[i] == second) return false;
     }
     return true;
 }
+
+// A control character is never printable, so excluding it excludes nothing more.
+bool all_plain_printable(std::string_view s) { return all_plain_printable_except(s, '\0', '\0'); }
 
 void append_printable_line(std::string& out, std::string_view text) {
     // Almost every log line is such text: one scan spares the copies that

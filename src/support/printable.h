@@ -17,6 +17,10 @@ inline constexpr std::size_t PRINTABLE_LIMIT = 4096;
 // needs no escape to be shown, found eight bytes at a time.
 bool all_plain_printable(std::string_view s);
 
+// The same, and neither `first` nor `second` among them (a JSON string's
+// '"' and '\\', say).
+bool all_plain_printable_except(std::string_view s, char first, char second);
+
 // `text` with credentials of URLs hidden (see redact_credentials), then made
 // printable: control characters become \n, \r, \t or \xNN, bytes that are not
 // well-formed UTF-8 become \xNN, the C1 controls and the Unicode line and
